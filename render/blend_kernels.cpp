@@ -1,0 +1,12 @@
+#include "render/blend_kernels.h"
+
+BlendRowFn BlendRowFor(BlendKernel kernel) {
+    switch (kernel) {
+    case BlendKernel::Scalar:
+        return BlendRowScalar;
+    case BlendKernel::Sse2:
+    case BlendKernel::Avx2:
+        return nullptr; // not built yet
+    }
+    return nullptr;
+}

@@ -1,0 +1,24 @@
+// Row kernels behind AlphaBlendRGBA. All kernels share one signature and give bit-identical
+// results; the scalar kernel is the reference.
+//
+// Preconditions (the caller clips and skips empty work): width > 0; `dst` and `src` each point
+// at `width` whole pixels. The rows may not overlap.
+#pragma once
+
+#include "platform/wintypes.h"
+
+using BlendRowFn = void (*)(BYTE* dst, const BYTE* src, unsigned width);
+
+void BlendRowScalar(BYTE* dst, const BYTE* src, unsigned width);
+
+enum class BlendKernel { Scalar, Sse2, Avx2 };
+
+// The row kernel for `kernel`. Only call one the processor supports.
+BlendRowFn BlendRowFor(BlendKernel kernel);
+
+// The kernel AlphaBlendRGBA uses, chosen once per process from the processor check.
+// ASKGAME_BLEND_KERNEL=scalar or =sse2 forces a narrower one, for tests and diagnosis.
+BlendKernel ActiveBlendKernel();
+
+// Name of a kernel as the environment variable spells it.
+const char* BlendKernelName(BlendKernel kernel);
