@@ -29,7 +29,8 @@ int Check(const std::string& path) {
         return 1;
     }
     int missing = 0;
-    for (const char* name : {kQvCreateVideoEffectName, kQvCreateEffectUIName, kQvDestroyEffectName}) {
+    for (const char* name :
+         {kQvCreateVideoEffectName, kQvCreateEffectUIName, kQvDestroyEffectName}) {
         const bool found = dlsym(library, name) != nullptr;
         std::printf("%-20s %s\n", name, found ? "found" : "missing");
         missing += found ? 0 : 1;

@@ -34,9 +34,15 @@ void AppendUtf16(std::u16string& out, char32_t c) {
     }
 }
 
-bool IsHigh(char16_t u) { return u >= 0xD800 && u < 0xDC00; }
-bool IsLow(char16_t u) { return u >= 0xDC00 && u < 0xE000; }
-bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool IsHigh(char16_t u) {
+    return u >= 0xD800 && u < 0xDC00;
+}
+bool IsLow(char16_t u) {
+    return u >= 0xDC00 && u < 0xE000;
+}
+bool IsContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
 
 } // namespace
 

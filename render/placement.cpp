@@ -10,7 +10,9 @@ LONG Saturate(std::int64_t v) {
     return static_cast<LONG>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-std::int64_t Magnitude(int v) { return v < 0 ? -std::int64_t{v} : std::int64_t{v}; }
+std::int64_t Magnitude(int v) {
+    return v < 0 ? -std::int64_t{v} : std::int64_t{v};
+}
 
 } // namespace
 

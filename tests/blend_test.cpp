@@ -52,12 +52,12 @@ TEST(AlphaBlend, RejectsRectanglesWithoutWritingAByte) {
     const std::vector<BYTE> before = frame.bytes;
     Image sprite(10, 10, {255, 255, 255, 255});
     const RECT cases[][2] = {
-        {{-10, 0, 0, 10}, {0, 0, 10, 10}},           // wholly left of the picture
-        {{640, 0, 650, 10}, {0, 0, 10, 10}},         // wholly right
-        {{0, 480, 10, 490}, {0, 0, 10, 10}},         // wholly above
-        {{0, 0, 10, 10}, {0, 0, 11, 10}},            // source wider than the sprite
-        {{0, 0, 10, 10}, {0, 0, 9, 10}},             // sizes differ
-        {{10, 10, 0, 0}, {10, 10, 0, 0}},            // inverted alike
+        {{-10, 0, 0, 10}, {0, 0, 10, 10}},   // wholly left of the picture
+        {{640, 0, 650, 10}, {0, 0, 10, 10}}, // wholly right
+        {{0, 480, 10, 490}, {0, 0, 10, 10}}, // wholly above
+        {{0, 0, 10, 10}, {0, 0, 11, 10}},    // source wider than the sprite
+        {{0, 0, 10, 10}, {0, 0, 9, 10}},     // sizes differ
+        {{10, 10, 0, 0}, {10, 10, 0, 0}},    // inverted alike
         {{INT_MIN, 0, INT_MIN + 10, 10}, {0, 0, 10, 10}},
         {{INT_MAX - 5, 0, INT_MAX, 10}, {0, 0, 5, 10}},
         {{-5, INT_MIN, 5, INT_MAX}, {0, 0, 10, 10}},
@@ -75,9 +75,9 @@ TEST(AlphaBlend, NullPointersAreRefused) {
     RECT d{0, 0, 1, 1}, s{0, 0, 1, 1};
     EXPECT_EQ(AlphaBlendRGBA(frame.bytes.data(), 4, 4, 16, nullptr, 1, 1, 4, &d, &s), E_POINTER);
     EXPECT_EQ(AlphaBlendRGBA(nullptr, 4, 4, 16, frame.bytes.data(), 1, 1, 4, &d, &s), E_POINTER);
-    EXPECT_EQ(AlphaBlendRGBA(frame.bytes.data(), 4, 4, 16, frame.bytes.data(), 1, 1, 4, nullptr,
-                             &s),
-              E_POINTER);
+    EXPECT_EQ(
+        AlphaBlendRGBA(frame.bytes.data(), 4, 4, 16, frame.bytes.data(), 1, 1, 4, nullptr, &s),
+        E_POINTER);
 }
 
 TEST(AlphaBlend, FormulaKeepsTransparentPixelsAndTheFourthByte) {
@@ -88,9 +88,9 @@ TEST(AlphaBlend, FormulaKeepsTransparentPixelsAndTheFourthByte) {
     frame.at(1, 0)[0] = frame.at(1, 0)[1] = frame.at(1, 0)[2] = 0;
     RECT d{0, 0, 8, 1}, s{0, 0, 8, 1};
     ASSERT_EQ(Blend(frame, sprite, d, s), S_OK);
-    EXPECT_EQ(frame.at(0, 0)[0], 10); // alpha 0: exact
-    EXPECT_EQ(frame.at(1, 0)[0], 254); // alpha 255 over black: 254, not 255
-    EXPECT_EQ(frame.at(1, 0)[3], 77);  // fourth byte kept
+    EXPECT_EQ(frame.at(0, 0)[0], 10);                          // alpha 0: exact
+    EXPECT_EQ(frame.at(1, 0)[0], 254);                         // alpha 255 over black: 254, not 255
+    EXPECT_EQ(frame.at(1, 0)[3], 77);                          // fourth byte kept
     EXPECT_EQ(frame.at(2, 0)[2], (128 * 30 + 128 * 255) >> 8); // truncated mean
 }
 

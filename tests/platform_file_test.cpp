@@ -17,10 +17,13 @@ TEST(Utf, RoundTripsAcrossAllPlanes) {
 
 TEST(Utf, BrokenInputBecomesReplacementCharacters) {
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800})), "\xEF\xBF\xBD");
-    EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");            // cut short
-    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");          // overlong
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");      // encoded surrogate
-    EXPECT_EQ(Utf8ToUtf16("\xFF" "b"), u"\uFFFD" "b");
+    EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");       // cut short
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");     // overlong
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD"); // encoded surrogate
+    EXPECT_EQ(Utf8ToUtf16("\xFF"
+                          "b"),
+              u"\uFFFD"
+              "b");
 }
 
 TEST(Files, WindowsShapedPathsReachTheFileSystem) {

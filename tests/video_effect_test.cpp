@@ -42,8 +42,8 @@ TEST(VideoEffectInterface, SlotsAnswerInTheirFixedOrder) {
     EXPECT_EQ(CallSlot<int>(host, 7, 3), 0);
     EXPECT_EQ(CallSlot<bool>(host, 8), false);
     EXPECT_EQ(CallSlot<int>(host, 9), 5);
-    EXPECT_EQ((CallSlot<BOOL, BYTE*, int, int, int, int, int, int>(host, 10, nullptr, 0, 3, 0,
-                                                                    640, 480, 0)),
+    EXPECT_EQ((CallSlot<BOOL, BYTE*, int, int, int, int, int, int>(host, 10, nullptr, 0, 3, 0, 640,
+                                                                   480, 0)),
               FALSE);
     EXPECT_EQ(CallSlot<int>(host, 12), 1);
     EXPECT_EQ(CallSlot<int>(host, 13, 9), 0);

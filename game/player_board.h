@@ -1,0 +1,46 @@
+// Viewers' standings in a game, ranked by points, highest first.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+// One viewer's standing. The name is the one from the viewer's first counted message and is never
+// updated; points wrap modulo 65536.
+struct PlayerEntry {
+    std::uint32_t senderId = 0;
+    std::u16string senderName;
+    std::uint16_t points = 0;
+};
+
+// Entries ordered by points, highest first. Among equal points the order is the one a stable sort
+// after every change gives: a viewer who climbs to a score goes behind those who reached it
+// earlier, and one whose points wrap round to a lower score goes ahead of those already there.
+//
+// Finding a viewer and moving it to its new place cost constant time whatever the board's size
+// (one bucket of entries per score), so a room of tens of thousands of viewers ranks as cheaply as
+// a room of three.
+class PlayerBoard {
+public:
+    // Adds `points` to the viewer's entry, first creating it with `name` and no points when the
+    // viewer is new. Returns the entry's new total.
+    std::uint16_t AddPoints(std::uint32_t senderId, std::u16string_view name, std::uint16_t points);
+
+    // Writes pointers to the first min(n, size()) entries in rank order into `out` and returns how
+    // many were written. The pointers stay valid until the board next changes.
+    std::size_t Top(const PlayerEntry** out, std::size_t n) const;
+
+    const PlayerEntry* Find(std::uint32_t senderId) const;
+    std::size_t size() const { return index_.size(); }
+    bool empty() const { return index_.empty(); }
+    void Clear();
+
+private:
+    using Bucket = std::list<PlayerEntry>;
+    std::map<std::uint16_t, Bucket, std::greater<>> buckets_; // by score, highest first
+    std::unordered_map<std::uint32_t, Bucket::iterator> index_;
+};

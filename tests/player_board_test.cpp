@@ -1,0 +1,70 @@
+// Ranking viewers by points.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "game/player_board.h"
+
+namespace {
+
+std::vector<std::uint32_t> Ranking(const PlayerBoard& board) {
+    std::vector<const PlayerEntry*> top(board.size());
+    top.resize(board.Top(top.data(), top.size()));
+    std::vector<std::uint32_t> ids;
+    for (const PlayerEntry* e : top)
+        ids.push_back(e->senderId);
+    return ids;
+}
+
+TEST(PlayerBoard, ViewersWithEqualPointsKeepTheOrderTheyReachedThem) {
+    PlayerBoard board;
+    board.AddPoints(1, u"X", 1);
+    board.AddPoints(2, u"Y", 1);
+    board.AddPoints(1, u"X", 1); // X reaches 2 first
+    board.AddPoints(3, u"Z", 1);
+    board.AddPoints(2, u"Y", 1); // Y reaches 2 later
+    EXPECT_EQ(Ranking(board), (std::vector<std::uint32_t>{1, 2, 3}));
+
+    board.AddPoints(3, u"Z", 5);
+    EXPECT_EQ(Ranking(board), (std::vector<std::uint32_t>{3, 1, 2}));
+}
+
+TEST(PlayerBoard, TheFirstNameStaysAndTotalsAreReturned) {
+    PlayerBoard board;
+    EXPECT_EQ(board.AddPoints(7, u"first", 2), 2);
+    EXPECT_EQ(board.AddPoints(7, u"renamed", 3), 5);
+    ASSERT_NE(board.Find(7), nullptr);
+    EXPECT_EQ(board.Find(7)->senderName, u"first");
+    EXPECT_EQ(board.Find(8), nullptr);
+}
+
+TEST(PlayerBoard, PointsWrapAtSixtyFiveThousandFiveHundredAndThirtySix) {
+    PlayerBoard board;
+    board.AddPoints(1, u"A", 65535);
+    board.AddPoints(2, u"B", 0); // listed with no points
+    board.AddPoints(3, u"C", 1);
+    EXPECT_EQ(board.AddPoints(1, u"A", 1), 0);
+    // Wrapped down to 0: behind C, ahead of B, which it was ahead of before.
+    EXPECT_EQ(Ranking(board), (std::vector<std::uint32_t>{3, 1, 2}));
+}
+
+TEST(PlayerBoard, TopHandsOutOnlyWhatIsAskedFor) {
+    PlayerBoard board;
+    for (std::uint32_t id = 0; id < 1000; ++id)
+        board.AddPoints(id, u"v", 1);
+    board.AddPoints(500, u"v", 1);
+    const PlayerEntry* top[3];
+    ASSERT_EQ(board.Top(top, 3), 3u);
+    EXPECT_EQ(top[0]->senderId, 500u);
+    EXPECT_EQ(top[1]->senderId, 0u);
+    EXPECT_EQ(top[2]->senderId, 1u);
+
+    PlayerBoard small;
+    small.AddPoints(9, u"only", 1);
+    EXPECT_EQ(small.Top(top, 3), 1u);
+    small.Clear();
+    EXPECT_TRUE(small.empty());
+    EXPECT_EQ(small.Top(top, 3), 0u);
+}
+
+} // namespace
