@@ -159,11 +159,11 @@ CControlUI* CDialogBuilder::Create(LPCTSTR xml, LPCTSTR /*type*/, IDialogBuilder
         }
     }
 
-    if (manager) root->SetManager(manager, nullptr);
     CControlUI* built = root.release();
     if (parent)
         if (auto* container = static_cast<IContainerUI*>(parent->GetInterface(DUI_CTR_ICONTAINER)))
             container->Add(built);
+    if (manager) built->SetManager(manager, built->GetParent());
     return built;
 }
 
