@@ -228,14 +228,4 @@ TEST(PersonActions, OptionsToggleAndRadioGroupsKeepOneSelected) {
     EXPECT_FALSE(red->IsSelected());
 }
 
-TEST(LabelColours, TextColourComesFromCodeOrSkin) {
-    CRichEditUI question;
-    question.SetTextColor(0xFF585F63);
-    EXPECT_EQ(question.GetTextColor(), 0xFF585F63u);
-    question.SetAttribute(u"textcolor", u"#FFCB71"); // six digits: opaque
-    EXPECT_EQ(question.GetTextColor(), 0xFFFFCB71u);
-    question.SetAttribute(u"textcolor", u"not a colour");
-    EXPECT_EQ(question.GetTextColor(), 0xFFFFCB71u);
-}
-
 } // namespace
