@@ -1,6 +1,7 @@
 // Control trees: ownership, search by name, the paint manager, and what a person does to controls.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,19 @@ TEST(PaintManager, ForgetsARootDestroyedBeforeIt) {
     }
     EXPECT_EQ(manager.GetRoot(), nullptr);
     EXPECT_EQ(manager.FindControl(u"anything"), nullptr);
+}
+
+TEST(PaintManager, ATreeMayOutliveTheManagerItWasBuiltFor) {
+    std::unique_ptr<CControlUI> panel;
+    {
+        CPaintManagerUI manager;
+        CDialogBuilder builder;
+        panel.reset(
+            builder.Create(u"<Container><Button/></Container>", nullptr, nullptr, &manager));
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->GetManager(), &manager);
+    }
+    panel.reset(); // must not reach into the manager that is gone
 }
 
 TEST(PaintManager, InstancePathIsTheInstanceFolderWithABackslash) {

@@ -29,7 +29,7 @@ CControlUI::CControlUI() = default;
 
 CControlUI::~CControlUI() {
     // A root that goes away must not stay attached to its window.
-    if (manager_) manager_->ForgetRoot(this);
+    if (manager_) CPaintManagerUI::ForgetRoot(manager_, this);
 }
 
 LPCTSTR CControlUI::GetClass() const {

@@ -71,7 +71,8 @@ public:
 
     const CDuiString& GetName() const { return name_; }
     void SetName(LPCTSTR name) { name_ = name; }
-    virtual CDuiString GetText() const { return text_; }
+    // A reference that stays valid until the text changes or the control goes away.
+    const CDuiString& GetText() const { return text_; }
     virtual void SetText(LPCTSTR text) { text_ = text; }
     const CDuiString& GetToolTip() const { return toolTip_; }
     void SetToolTip(LPCTSTR text) { toolTip_ = text; }

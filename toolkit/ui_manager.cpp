@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <unordered_set>
 
 #include "platform/shell.h"
 #include "toolkit/ui_container.h"
@@ -15,6 +16,10 @@ namespace {
 std::mutex resourceMutex;
 HINSTANCE instance = nullptr;
 CDuiString resourcePath;
+
+// The managers that exist, so that a control outliving its manager never reaches into it.
+std::mutex managersMutex;
+std::unordered_set<const CPaintManagerUI*> liveManagers;
 
 // Room for the longest path the system allows, not just MAX_PATH.
 constexpr DWORD kLongPathUnits = 32768;
@@ -59,8 +64,15 @@ DWORD CPaintManagerUI::GetTickCount() {
     return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
+CPaintManagerUI::CPaintManagerUI() {
+    std::lock_guard lock(managersMutex);
+    liveManagers.insert(this);
+}
+
 CPaintManagerUI::~CPaintManagerUI() {
     AttachDialog(nullptr);
+    std::lock_guard lock(managersMutex);
+    liveManagers.erase(this);
 }
 
 bool CPaintManagerUI::AttachDialog(CControlUI* root) {
@@ -70,8 +82,9 @@ bool CPaintManagerUI::AttachDialog(CControlUI* root) {
     return root_ != nullptr;
 }
 
-void CPaintManagerUI::ForgetRoot(CControlUI* root) {
-    if (root_ == root) root_ = nullptr;
+void CPaintManagerUI::ForgetRoot(CPaintManagerUI* manager, CControlUI* control) {
+    std::lock_guard lock(managersMutex);
+    if (liveManagers.contains(manager) && manager->root_ == control) manager->root_ = nullptr;
 }
 
 CControlUI* CPaintManagerUI::FindControl(LPCTSTR name) const {

@@ -27,7 +27,7 @@ public:
 
     // ---- One window
 
-    CPaintManagerUI() = default;
+    CPaintManagerUI();
     CPaintManagerUI(const CPaintManagerUI&) = delete;
     CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
     // Detaches the root; the root is not destroyed.
@@ -54,8 +54,9 @@ public:
 
 private:
     friend class CControlUI;
-    // Called by a root being destroyed: forget it without touching it.
-    void ForgetRoot(CControlUI* root);
+    // Called by a control being destroyed: when `manager` still exists and shows `control` as
+    // its root, the manager forgets it without touching it.
+    static void ForgetRoot(CPaintManagerUI* manager, CControlUI* control);
 
     HWND window_ = nullptr;
     CControlUI* root_ = nullptr;
