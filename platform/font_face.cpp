@@ -122,6 +122,41 @@ const std::array<BYTE, 256>& GrayToGdiLevels() {
     return table;
 }
 
+// An outline copied out of FreeType's glyph slot, with the box it was measured in.
+class FreeTypeOutline final : public GlyphOutline {
+public:
+    FreeTypeOutline(const FT_Outline& source, long left, long bottom)
+        : points_(source.points, source.points + source.n_points),
+          tags_(source.tags, source.tags + source.n_points),
+          contours_(source.contours, source.contours + source.n_contours), flags_(source.flags),
+          left_(left), bottom_(bottom) {}
+
+    std::size_t Bytes() const override {
+        return sizeof(*this) + points_.size() * (sizeof(FT_Vector) + 1) +
+               contours_.size() * sizeof(short);
+    }
+    // A FreeType view of the copy; valid while this object lives.
+    FT_Outline View() {
+        FT_Outline o{};
+        o.n_points = static_cast<short>(points_.size());
+        o.n_contours = static_cast<short>(contours_.size());
+        o.points = points_.data();
+        o.tags = tags_.data();
+        o.contours = contours_.data();
+        o.flags = flags_;
+        return o;
+    }
+    long left() const { return left_; }
+    long bottom() const { return bottom_; }
+
+private:
+    std::vector<FT_Vector> points_;
+    std::vector<char> tags_;
+    std::vector<short> contours_;
+    int flags_;
+    long left_, bottom_;
+};
+
 class FreeTypeFont final : public FontInstance {
 public:
     FreeTypeFont(std::uint32_t id, std::shared_ptr<SharedFace> face, FT_Size size,
@@ -137,6 +172,13 @@ public:
 
     bool LoadGlyph(char32_t ch, bool withCoverage, GlyphImage& out) override {
         std::lock_guard lock(FreeTypeMutex());
+        if (withCoverage && out.outline) {
+            auto* kept = static_cast<FreeTypeOutline*>(out.outline.get());
+            FT_Outline view = kept->View();
+            Rasterise(view, kept->left(), kept->bottom(), out);
+            out.outline.reset();
+            return true;
+        }
         FT_Face f = face_->face;
         const FT_UInt index = FT_Get_Char_Index(f, ch);
         if (index == 0 || FT_Activate_Size(size_) != 0) return false;
@@ -149,8 +191,8 @@ public:
     }
 
 private:
-    // Metrics from the outline's pixel-aligned bounding box, and coverage rendered straight
-    // into the padded GDI layout.
+    // Metrics from the outline's pixel-aligned bounding box; coverage rendered straight into
+    // the padded GDI layout, or the outline kept for that.
     static bool Describe(FT_GlyphSlot slot, bool withCoverage, GlyphImage& out) {
         FT_Outline& outline = slot->outline;
         FT_BBox box{};
@@ -172,7 +214,10 @@ private:
         out.metrics.gmBlackBoxX = static_cast<UINT>(boxWidth);
         out.metrics.gmBlackBoxY = static_cast<UINT>(boxHeight);
         out.metrics.gmptGlyphOrigin = {static_cast<LONG>(left), static_cast<LONG>(top)};
-        if (withCoverage) Rasterise(outline, left, bottom, out);
+        if (withCoverage)
+            Rasterise(outline, left, bottom, out);
+        else
+            out.outline = std::make_unique<FreeTypeOutline>(outline, left, bottom);
         return true;
     }
 

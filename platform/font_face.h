@@ -29,11 +29,20 @@ constexpr std::size_t CoverageBytes(const GLYPHMETRICS& m) {
 // No glyph bitmap is allowed to exceed this; a glyph that would is treated as missing.
 inline constexpr std::size_t kMaxGlyphBytes = std::size_t{64} << 20;
 
+// A glyph's scaled outline, kept from measuring until drawing so that drawing does not load
+// (and hint) the glyph a second time.
+class GlyphOutline {
+public:
+    virtual ~GlyphOutline() = default;
+    virtual std::size_t Bytes() const = 0;
+};
+
 // One glyph: metrics always, coverage once rendered.
 struct GlyphImage {
     GLYPHMETRICS metrics{};
     bool hasCoverage = false;   // blank glyphs have it from the start (there is nothing to draw)
     std::vector<BYTE> coverage; // CoverageBytes(metrics) bytes, top row first, levels 0..64
+    std::unique_ptr<GlyphOutline> outline; // left by a metrics-only load, used up by rendering
 };
 
 // A face at one size and style.
@@ -49,7 +58,9 @@ public:
     std::uint32_t Id() const { return id_; }
     virtual TEXTMETRICW Metrics() const = 0;
     // Fills `out` with the glyph's metrics, and its coverage when `withCoverage`; false when the
-    // font has no glyph for `ch` (its .notdef glyph does not count). Safe from several threads.
+    // font has no glyph for `ch` (its .notdef glyph does not count). When `out` holds the outline
+    // an earlier metrics-only load of the same glyph left, rendering starts from it. Safe from
+    // several threads.
     virtual bool LoadGlyph(char32_t ch, bool withCoverage, GlyphImage& out) = 0;
 
 private:

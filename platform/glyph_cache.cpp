@@ -14,6 +14,7 @@ public:
     DWORD Fetch(FontInstance& font, char32_t ch, bool withCoverage, GlyphVisitor visit,
                 void* context) {
         const Key key = (std::uint64_t{font.Id()} << 32) | ch;
+        Entry fresh{key, false, {}};
         {
             std::lock_guard lock(mutex_);
             if (auto it = index_.find(key); it != index_.end()) {
@@ -23,11 +24,15 @@ public:
                     lru_.splice(lru_.begin(), lru_, it->second);
                     return visit(context, entry.present ? &entry.image : nullptr);
                 }
+                // Measured but not yet drawn: take the outline measuring left behind.
+                bytes_ -= Cost(entry);
+                fresh.image.metrics = entry.image.metrics;
+                fresh.image.outline = std::move(entry.image.outline);
+                bytes_ += Cost(entry);
             }
             ++misses_;
         }
         // Rasterise outside the cache's lock: other fonts' hits need not wait for it.
-        Entry fresh{key, false, {}};
         fresh.present = font.LoadGlyph(ch, withCoverage, fresh.image);
         std::lock_guard lock(mutex_);
         Entry& entry = Insert(std::move(fresh));
@@ -61,7 +66,8 @@ private:
     };
 
     static std::size_t Cost(const Entry& e) {
-        return kEntryOverheadBytes + e.image.coverage.capacity();
+        return kEntryOverheadBytes + e.image.coverage.capacity() +
+               (e.image.outline ? e.image.outline->Bytes() : 0);
     }
 
     // Puts `fresh` at the front, replacing an entry for the same key (a metrics-only entry being

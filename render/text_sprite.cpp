@@ -28,6 +28,16 @@ std::u16string_view UpToNul(std::u16string_view s) {
     return s.substr(0, s.find(u'\0'));
 }
 
+// Sets `count` pixels to `pixel` (stored little-endian: blue, green, red, alpha), doubling the
+// filled stretch with each copy.
+void FillPixels(BYTE* out, std::size_t count, std::uint32_t pixel) {
+    if (count == 0) return;
+    const std::size_t total = count * kBytesPerPixel;
+    std::memcpy(out, &pixel, kBytesPerPixel);
+    for (std::size_t done = kBytesPerPixel; done < total; done *= 2)
+        std::memcpy(out + done, out, std::min(done, total - done));
+}
+
 std::uint32_t PixelOf(std::uint32_t color, BYTE alpha) {
     return (color & 0x00FFFFFFu) | (std::uint32_t{alpha} << 24);
 }
@@ -198,16 +208,18 @@ bool CSpriteTextShowBase::PreparePixelBuffer(long long w, long long h) {
 }
 
 BOOL CSpriteTextShowBase::FillBackground() {
-    background.reset();
-    bandPixels_ = 0;
-    if (height <= 0 || frameWidth == 0 || !CanHold(frameWidth, height)) return TRUE;
-    const std::size_t count = std::size_t{frameWidth} * static_cast<std::size_t>(height);
-    background.reset(new (std::nothrow) BYTE[count * kBytesPerPixel]);
-    if (!background) return TRUE;
-    BYTE* out = background.get();
-    for (std::size_t i = 0; i < count; ++i, out += kBytesPerPixel)
-        std::memcpy(out, &backgroundColor, kBytesPerPixel);
-    bandPixels_ = count;
+    const bool fits = height > 0 && frameWidth > 0 && CanHold(frameWidth, height);
+    const std::size_t count = fits ? std::size_t{frameWidth} * static_cast<std::size_t>(height) : 0;
+    // A band of the same size is refilled in place: same result, no allocation.
+    if (!background || bandPixels_ != count) {
+        background.reset();
+        bandPixels_ = 0;
+        if (count == 0) return TRUE;
+        background.reset(new (std::nothrow) BYTE[count * kBytesPerPixel]);
+        if (!background) return TRUE;
+        bandPixels_ = count;
+    }
+    FillPixels(background.get(), count, backgroundColor);
     return TRUE;
 }
 
