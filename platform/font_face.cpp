@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -305,8 +306,14 @@ bool SameFamilyName(const FcChar8* a, const FcChar8* b) {
     }
 }
 
+// fontconfig is set up on first use and torn down at exit, which frees the caches it keeps
+// for the process (default languages, program name, configuration).
 bool FcInitialised() {
-    static const bool ok = FcInit() == FcTrue;
+    static const bool ok = [] {
+        if (FcInit() != FcTrue) return false;
+        std::atexit(FcFini);
+        return true;
+    }();
     return ok;
 }
 
