@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <optional>

@@ -60,6 +60,34 @@ TEST(GdiFont, SongFacesAndUnknownFacesResolveToTheCjkFont) {
     EXPECT_EQ(c.gmCellIncX, a.gmCellIncX);
 }
 
+// The ink a glyph lays down: the sum of its coverage levels.
+long Ink(HDC dc, UINT ch) {
+    GLYPHMETRICS gm{};
+    const DWORD size = GetGlyphOutlineW(dc, ch, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &kIdentity);
+    std::vector<BYTE> bitmap(size);
+    GetGlyphOutlineW(dc, ch, GGO_GRAY8_BITMAP, &gm, size, bitmap.data(), &kIdentity);
+    long sum = 0;
+    for (BYTE b : bitmap)
+        sum += b;
+    return sum;
+}
+
+TEST(GdiFont, WeightAndItalicChangeTheGlyphs) {
+    FontDC regular(u"宋体"), bold(u"宋体", 24, FW_BOLD);
+    EXPECT_GT(Ink(bold.dc, u'你'), Ink(regular.dc, u'你') * 11 / 10);
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT italic = CreateFontW(24, 0, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                               0, u"宋体");
+    SelectObject(dc, italic);
+    GLYPHMETRICS upright{}, slanted{};
+    regular.Query(u'I', &upright);
+    GetGlyphOutlineW(dc, u'I', GGO_GRAY8_BITMAP, &slanted, 0, nullptr, &kIdentity);
+    EXPECT_GT(slanted.gmBlackBoxX, upright.gmBlackBoxX); // the stem leans
+    DeleteDC(dc);
+    DeleteObject(italic);
+}
+
 TEST(GdiFont, GlyphBitmapsArePaddedRowsOfSixtyFiveLevels) {
     FontDC font(u"宋体");
     GLYPHMETRICS gm{};
