@@ -410,7 +410,10 @@ public:
 
     void Register(const std::u16string& face, FontFactory factory) {
         std::lock_guard lock(mutex_);
-        factories_[face] = factory;
+        if (factory)
+            factories_[face] = factory;
+        else
+            factories_.erase(face);
     }
 
 private:

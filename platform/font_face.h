@@ -71,7 +71,8 @@ private:
 // to nothing gets the CJK font.
 std::shared_ptr<FontInstance> OpenFont(const FontRequest& request);
 
-// Makes `face` (matched exactly) open through `factory` instead of the system's fonts.
+// Makes `face` (matched exactly) open through `factory` instead of the system's fonts; a null
+// factory gives the face back to the system's fonts.
 using FontFactory = std::shared_ptr<FontInstance> (*)(const FontRequest& request, std::uint32_t id);
 void RegisterFontFace(const std::u16string& face, FontFactory factory);
 

@@ -96,3 +96,11 @@ std::shared_ptr<FontInstance> MakeTestFont(const FontRequest& request, std::uint
 void RegisterTestFont() {
     RegisterFontFace(kTestFontFace, MakeTestFont);
 }
+
+ScopedTestFontFace::ScopedTestFontFace(std::u16string face) : face_(std::move(face)) {
+    RegisterFontFace(face_, MakeTestFont);
+}
+
+ScopedTestFontFace::~ScopedTestFontFace() {
+    RegisterFontFace(face_, nullptr);
+}

@@ -24,8 +24,22 @@
 // Every box glyph has coverage 64 inside its box and 0 in the row padding.
 #pragma once
 
+#include <string>
+
 inline constexpr char16_t kTestFontFace[] = u"Askgame Test Font";
 inline constexpr char16_t kTestFontMissing = u'~';
 
 // Makes kTestFontFace available; calling it again does no harm.
 void RegisterTestFont();
+
+// While it lives, `face` gives the test font too: for sprites that always draw in one fixed face.
+class ScopedTestFontFace {
+public:
+    explicit ScopedTestFontFace(std::u16string face);
+    ScopedTestFontFace(const ScopedTestFontFace&) = delete;
+    ScopedTestFontFace& operator=(const ScopedTestFontFace&) = delete;
+    ~ScopedTestFontFace();
+
+private:
+    std::u16string face_;
+};

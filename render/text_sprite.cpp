@@ -82,13 +82,7 @@ BOOL CSpriteTextShowBase::Render() {
     const std::u16string_view line = UpToNul(text);
 
     long long newHeight = fontHeight / 2 + static_cast<long long>(font.metrics().tmHeight);
-    long long newWidth = MeasureText(font.dc(), line) + 2LL;
-    if (newWidth < 0) {
-        SIZE extent{};
-        const int count = static_cast<int>(std::min<std::size_t>(line.size(), INT_MAX));
-        GetTextExtentPoint32W(font.dc(), line.data(), count, &extent);
-        newWidth = extent.cx + 2LL;
-    }
+    long long newWidth = WidthWithMargins(font.dc(), line);
     if (text.empty()) newHeight = 0;
     if (!CanHold(newWidth, newHeight) || !PreparePixelBuffer(newWidth, newHeight)) return FALSE;
     width = static_cast<int>(newWidth);
@@ -102,6 +96,15 @@ BOOL CSpriteTextShowBase::Render() {
     for (char16_t ch : line)
         RenderGlyph(font.dc(), ch, &penX, &baselineRow);
     return TRUE;
+}
+
+long long CSpriteTextShowBase::WidthWithMargins(HDC dc, std::u16string_view text) {
+    const long long width = MeasureText(dc, text) + 2LL;
+    if (width >= 0) return width;
+    SIZE extent{};
+    const int count = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
+    GetTextExtentPoint32W(dc, text.data(), count, &extent);
+    return extent.cx + 2LL;
 }
 
 int CSpriteTextShowBase::MeasureText(HDC dc, std::u16string_view text) {

@@ -90,6 +90,9 @@ protected:
     void RenderGlyph(HDC dc, char16_t ch, int* penX, int* baselineRow);
     // The sum of the advances of `text` up to its first NUL; missing characters add nothing.
     int MeasureText(HDC dc, std::u16string_view text);
+    // MeasureText plus the margin column on each side; the text extent plus the margins where
+    // the advances add up to less than nothing.
+    long long WidthWithMargins(HDC dc, std::u16string_view text);
     // Rebuilds the band: frameWidth × height pixels of backgroundColor. Returns 1.
     BOOL FillBackground();
     // Makes `pixels` hold w × h pixels, replacing it (in whole frame pages) only when too small,
