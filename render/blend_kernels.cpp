@@ -5,8 +5,9 @@ BlendRowFn BlendRowFor(BlendKernel kernel) {
     case BlendKernel::Scalar:
         return BlendRowScalar;
     case BlendKernel::Sse2:
+        return BlendRowSse2;
     case BlendKernel::Avx2:
-        return nullptr; // not built yet
+        return BlendRowAvx2;
     }
     return nullptr;
 }

@@ -10,6 +10,10 @@
 using BlendRowFn = void (*)(BYTE* dst, const BYTE* src, unsigned width);
 
 void BlendRowScalar(BYTE* dst, const BYTE* src, unsigned width);
+// Four pixels a step; the last width mod 4 pixels through the scalar formula.
+void BlendRowSse2(BYTE* dst, const BYTE* src, unsigned width);
+// Eight pixels a step; the rest through BlendRowSse2. Needs a processor with AVX2.
+void BlendRowAvx2(BYTE* dst, const BYTE* src, unsigned width);
 
 enum class BlendKernel { Scalar, Sse2, Avx2 };
 
