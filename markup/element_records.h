@@ -34,6 +34,8 @@ public:
     static constexpr std::uint32_t kSegmentBits = 16;
     static constexpr std::uint32_t kSegmentSize = 1u << kSegmentBits;
 
+    ElementRecords() { Reset(1); }
+
     // Drops every element, keeping a zeroed document record, with room for `reserve` records.
     void Reset(std::uint64_t reserve);
     // A new zeroed record; the array grows by half when full. 0 when no index is left.
