@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "markup/large_buffer.h"
 
 namespace markup {
 namespace {
@@ -10,8 +13,24 @@ constexpr std::uint32_t kStartTagBits = 22;
 constexpr std::uint32_t kStartTagMask = (1u << kStartTagBits) - 1;
 constexpr std::uint32_t kEndTagMask = (1u << (32 - kStartTagBits)) - 1;
 constexpr std::uint64_t kMaxRecords = std::uint64_t{1} << 32;
+// A full segment is exactly one 2 MB huge page; aligned so, it can be backed by one.
+constexpr std::size_t kFullSegmentAlignment = std::size_t{2} << 20;
 
 } // namespace
+
+void ElementRecords::SegmentFree::operator()(ElementRecord* records) const {
+    ::operator delete[](records, std::align_val_t{alignment});
+}
+
+ElementRecords::Segment ElementRecords::NewSegment(std::uint32_t size) {
+    const std::size_t alignment =
+        size == kSegmentSize ? kFullSegmentAlignment : alignof(ElementRecord);
+    const std::size_t bytes = std::size_t{size} * sizeof(ElementRecord);
+    auto* records =
+        static_cast<ElementRecord*>(::operator new[](bytes, std::align_val_t{alignment}));
+    AdviseHugePages(records, bytes);
+    return Segment(records, SegmentFree{alignment});
+}
 
 void ElementRecords::Reset(std::uint64_t reserve) {
     segments_.clear();
@@ -41,7 +60,7 @@ void ElementRecords::Grow(std::uint64_t capacity) {
         if (!segments_.empty() && lastSegmentSize_ < kSegmentSize) {
             const auto size = static_cast<std::uint32_t>(
                 std::min<std::uint64_t>(kSegmentSize, lastSegmentSize_ + wanted));
-            auto larger = std::make_unique_for_overwrite<ElementRecord[]>(size);
+            Segment larger = NewSegment(size);
             std::memcpy(larger.get(), segments_.back().get(),
                         lastSegmentSize_ * sizeof(ElementRecord));
             segments_.back() = std::move(larger);
@@ -50,7 +69,7 @@ void ElementRecords::Grow(std::uint64_t capacity) {
         } else {
             const auto size =
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(kSegmentSize, wanted));
-            segments_.push_back(std::make_unique_for_overwrite<ElementRecord[]>(size));
+            segments_.push_back(NewSegment(size));
             capacity_ += size;
             lastSegmentSize_ = size;
         }

@@ -55,9 +55,15 @@ public:
     std::uint32_t EndTagLength(std::uint32_t index) const;
 
 private:
+    struct SegmentFree {
+        std::size_t alignment;
+        void operator()(ElementRecord* records) const;
+    };
+    using Segment = std::unique_ptr<ElementRecord[], SegmentFree>;
+    static Segment NewSegment(std::uint32_t size);
     void Grow(std::uint64_t capacity);
 
-    std::vector<std::unique_ptr<ElementRecord[]>> segments_;
+    std::vector<Segment> segments_;
     std::uint32_t lastSegmentSize_ = 0;
     std::uint64_t capacity_ = 0;
     std::uint32_t count_ = 0;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "markup/document_bytes.h"
 #include "markup/encoding_names.h"
+#include "markup/large_buffer.h"
 #include "markup/markup_syntax.h"
 #include "platform/codepage.h"
 
@@ -60,73 +63,39 @@ bool LayoutMatches(std::string_view head, const Encoding& encoding) {
 }
 
 template <typename Unit>
-std::size_t RemoveZeroUnits(std::string& body) {
-    const std::size_t units = body.size() / sizeof(Unit);
+std::size_t RemoveZeroUnits(DocumentBytes& bytes, std::size_t begin) {
+    const std::size_t units = (bytes.size() - begin) / sizeof(Unit);
+    char* data = bytes.data();
     std::size_t kept = 0;
     for (std::size_t u = 0; u < units; ++u) {
         Unit unit;
-        std::memcpy(&unit, body.data() + u * sizeof(Unit), sizeof(Unit));
+        std::memcpy(&unit, data + begin + u * sizeof(Unit), sizeof(Unit));
         if (unit == 0) continue;
-        std::memcpy(body.data() + kept * sizeof(Unit), &unit, sizeof(Unit));
+        std::memcpy(data + kept * sizeof(Unit), &unit, sizeof(Unit));
         ++kept;
     }
-    body.resize(kept * sizeof(Unit));
+    bytes.Shrink(kept * sizeof(Unit));
     return units - kept;
 }
 
-// Removes the all-zero units of `unitBytes` bytes in place; a trailing part unit is dropped.
-std::size_t RemoveNullUnits(std::string& body, std::size_t unitBytes) {
+// Removes the all-zero units of `unitBytes` bytes after `begin` in place, and with them
+// whatever precedes `begin` (a byte-order mark), so the text then starts at offset 0; a
+// trailing part unit is dropped. Byte text without NULs stays where it is. Returns the count.
+std::size_t RemoveNullUnits(DocumentBytes& bytes, std::size_t& begin, std::size_t unitBytes) {
+    std::size_t removed;
     switch (unitBytes) {
     case 2:
-        return RemoveZeroUnits<std::uint16_t>(body);
+        removed = RemoveZeroUnits<std::uint16_t>(bytes, begin);
+        break;
     case 4:
-        return RemoveZeroUnits<std::uint32_t>(body);
+        removed = RemoveZeroUnits<std::uint32_t>(bytes, begin);
+        break;
     default:
-        if (!std::memchr(body.data(), '\0', body.size())) return 0;
-        return RemoveZeroUnits<std::uint8_t>(body);
+        if (!std::memchr(bytes.data() + begin, '\0', bytes.size() - begin)) return 0;
+        removed = RemoveZeroUnits<std::uint8_t>(bytes, begin);
     }
-}
-
-// Whether `bytes` are well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
-bool IsValidUtf8(std::string_view bytes) {
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // Eight ASCII bytes at a time, the common case.
-        if (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, s + i, sizeof word);
-            if ((word & 0x8080808080808080ull) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length;
-        unsigned char low = 0x80, high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF)
-            length = 2;
-        else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
-        } else
-            return false;
-        if (n - i < length || s[i + 1] < low || s[i + 1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k)
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-        i += length;
-    }
-    return true;
+    begin = 0;
+    return removed;
 }
 
 void AppendCodePoint(std::u16string& out, std::uint32_t c) {
@@ -154,9 +123,9 @@ std::u16string FromUtf32(std::string_view body, bool bigEndian) {
     return text;
 }
 
-std::u16string FromUtf16(std::string_view body, bool bigEndian) {
-    std::u16string text(body.size() / 2, u'\0');
-    std::memcpy(text.data(), body.data(), text.size() * 2);
+// The bytes are UTF-16 units already: they become the text where they are.
+std::u16string FromUtf16(DocumentBytes& bytes, bool bigEndian) {
+    std::u16string text = bytes.TakeUnits(bytes.size() / 2);
     if (bigEndian)
         for (char16_t& unit : text)
             unit = static_cast<char16_t>(unit << 8 | unit >> 8);
@@ -164,17 +133,20 @@ std::u16string FromUtf16(std::string_view body, bool bigEndian) {
 }
 
 // Through the system's conversion; one pass when the text has no more units than bytes, as
-// in every multi-byte code page in practice, and a size query first otherwise.
-std::u16string FromCodePage(std::string_view body, std::uint32_t codePage) {
-    if (body.empty()) return {};
+// in every multi-byte code page in practice, and a size query first otherwise. Nullopt when
+// `flags` ask for strictness and the bytes are not valid in the code page.
+std::optional<std::u16string> FromCodePage(std::string_view body, std::uint32_t codePage,
+                                           DWORD flags = 0) {
+    if (body.empty()) return std::u16string();
     const int srcLen = static_cast<int>(body.size());
-    std::u16string text(body.size(), u'\0');
-    int units = MultiByteToWideChar(codePage, 0, body.data(), srcLen, text.data(), srcLen);
+    std::u16string text;
+    ResizeLarge(text, body.size());
+    int units = MultiByteToWideChar(codePage, flags, body.data(), srcLen, text.data(), srcLen);
     if (units == 0) {
-        units = MultiByteToWideChar(codePage, 0, body.data(), srcLen, nullptr, 0);
+        units = MultiByteToWideChar(codePage, flags, body.data(), srcLen, nullptr, 0);
+        if (units == 0) return std::nullopt;
         text.assign(static_cast<std::size_t>(units), u'\0');
-        if (units > 0)
-            units = MultiByteToWideChar(codePage, 0, body.data(), srcLen, text.data(), units);
+        units = MultiByteToWideChar(codePage, flags, body.data(), srcLen, text.data(), units);
     }
     text.resize(static_cast<std::size_t>(units));
     return text;
@@ -260,43 +232,45 @@ bool FindDeclaredEncoding(std::string_view head, std::u16string& name) {
     return false;
 }
 
-std::u16string DecodeMarkupBytes(std::string_view bytes, ResultLog& log) {
+std::u16string DecodeMarkupBytes(DocumentBytes bytes, ResultLog& log) {
     if (bytes.size() > kMaxDocumentBytes) {
         log.Add(u"file_error", {{u"msg", u"too large"}, {u"length", LogNumber(bytes.size())}});
         return {};
     }
     std::optional<Encoding> encoding;
-    if (StartsWith(bytes, "\xEF\xBB\xBF")) {
+    std::size_t begin = 0;
+    if (StartsWith(bytes.view(), "\xEF\xBB\xBF")) {
         encoding = EncodingOfCodePage(CP_UTF8, u"UTF-8");
-        bytes.remove_prefix(3);
-    } else if (StartsWith(bytes, "\xFF\xFE")) {
+        begin = 3;
+    } else if (StartsWith(bytes.view(), "\xFF\xFE")) {
         encoding = EncodingOfCodePage(kUtf16LE, u"UTF-16LE");
-        bytes.remove_prefix(2);
-    } else if (StartsWith(bytes, "\xFE\xFF")) {
+        begin = 2;
+    } else if (StartsWith(bytes.view(), "\xFE\xFF")) {
         encoding = EncodingOfCodePage(kUtf16BE, u"UTF-16BE");
-        bytes.remove_prefix(2);
-    } else if (std::u16string name; FindDeclaredEncoding(bytes, name)) {
+        begin = 2;
+    } else if (std::u16string name; FindDeclaredEncoding(bytes.view(), name)) {
         Encoding declared = EncodingOfCodePage(CodePageOfEncoding(name), name);
-        if (LayoutMatches(bytes, declared)) encoding = std::move(declared);
+        if (LayoutMatches(bytes.view(), declared)) encoding = std::move(declared);
     }
     log.Add(u"read",
             {{u"encoding", encoding ? encoding->name : u""}, {u"length", LogNumber(bytes.size())}});
 
-    std::string body(bytes);
-    const std::size_t unitBytes = encoding ? encoding->unitBytes : 1;
-    const std::size_t nulls = RemoveNullUnits(body, unitBytes);
+    const std::size_t nulls = RemoveNullUnits(bytes, begin, encoding ? encoding->unitBytes : 1);
     if (nulls) log.Add(u"nulls_removed", {{u"count", LogNumber(nulls)}});
     if (encoding && encoding->bigEndian) log.Add(u"endian_swap");
+    const std::string_view body = bytes.view().substr(begin);
 
+    std::optional<std::u16string> text;
     if (!encoding) {
-        const bool utf8 = IsValidUtf8(body);
-        encoding = EncodingOfCodePage(utf8 ? CP_UTF8 : kAnsiCodePage, utf8 ? u"UTF-8" : u"ANSI");
+        // Valid UTF-8 (plain ASCII is) decodes strictly in one pass; anything else is ANSI.
+        text = FromCodePage(body, CP_UTF8, MB_ERR_INVALID_CHARS);
+        encoding = EncodingOfCodePage(text ? CP_UTF8 : kAnsiCodePage, text ? u"UTF-8" : u"ANSI");
         log.Add(u"utf8_detection", {{u"encoding", encoding->name}});
     }
-
-    std::u16string text;
-    if (encoding->unitBytes == 2) {
-        text = FromUtf16(body, encoding->bigEndian);
+    if (text) {
+        // decoded already
+    } else if (encoding->unitBytes == 2) {
+        text = FromUtf16(bytes, encoding->bigEndian);
     } else if (encoding->unitBytes == 4) {
         text = FromUtf32(body, encoding->bigEndian);
     } else {
@@ -311,8 +285,9 @@ std::u16string DecodeMarkupBytes(std::string_view bytes, ResultLog& log) {
         }
         text = FromCodePage(body, codePage);
     }
-    log.Add(u"converted_to", {{u"encoding", u"UTF-16"}, {u"length", LogNumber(text.size())}});
-    return text;
+    if (!text) text.emplace(); // a conversion that failed outright leaves no text
+    log.Add(u"converted_to", {{u"encoding", u"UTF-16"}, {u"length", LogNumber(text->size())}});
+    return std::move(*text);
 }
 
 } // namespace markup

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "markup/document_bytes.h"
 #include "markup/result_log.h"
 
 namespace markup {
@@ -18,8 +19,9 @@ namespace markup {
 // count in int.
 inline constexpr std::size_t kMaxDocumentBytes = 0x7FFFFFFF;
 
-// The bytes' text; empty when they are longer than kMaxDocumentBytes (logged as file_error).
-std::u16string DecodeMarkupBytes(std::string_view bytes, ResultLog& log);
+// The bytes' text (the bytes are consumed: NULs are removed in place); empty when they are longer
+// than kMaxDocumentBytes (logged as file_error).
+std::u16string DecodeMarkupBytes(DocumentBytes bytes, ResultLog& log);
 
 // The declared encoding name in the first bytes of a document without a mark, if any (step 2).
 // NUL bytes are skipped, so a declaration in 16- or 32-bit units is found too.

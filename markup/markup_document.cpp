@@ -1,5 +1,7 @@
 #include "markup/markup_document.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -16,15 +18,22 @@ struct FileCloser {
 };
 
 // The whole file, or false when it cannot be opened or read, or is too large to load.
-bool ReadWholeFile(std::u16string_view path, std::string& bytes) {
+bool ReadWholeFile(std::u16string_view path, markup::DocumentBytes& bytes) {
     const std::u16string terminated(path);
     std::unique_ptr<FILE, FileCloser> file(_wfopen(terminated.c_str(), u"rb"));
     if (!file) return false;
-    char chunk[1 << 16];
+    // A regular file is read in one go into a buffer of its size; anything else in chunks.
+    struct stat info {};
+    if (::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (static_cast<std::uint64_t>(info.st_size) > markup::kMaxDocumentBytes) return false;
+        bytes.Allocate(static_cast<std::size_t>(info.st_size));
+        bytes.Shrink(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    }
+    char chunk[1 << 14];
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
         if (got > markup::kMaxDocumentBytes - bytes.size()) return false;
-        bytes.append(chunk, got);
+        bytes.Append(chunk, got);
     }
     return !std::ferror(file.get());
 }
@@ -33,18 +42,18 @@ bool ReadWholeFile(std::u16string_view path, std::string& bytes) {
 
 bool CMarkupDocument::LoadFile(std::u16string_view path) {
     Clear();
-    std::string bytes;
+    markup::DocumentBytes bytes;
     if (!ReadWholeFile(path, bytes)) {
         log_.Add(u"file_error", {{u"msg", u"cannot read"}});
         return false;
     }
-    text_ = markup::DecodeMarkupBytes(bytes, log_);
+    text_ = markup::DecodeMarkupBytes(std::move(bytes), log_);
     return Parse();
 }
 
 bool CMarkupDocument::LoadBytes(std::string_view bytes) {
     Clear();
-    text_ = markup::DecodeMarkupBytes(bytes, log_);
+    text_ = markup::DecodeMarkupBytes(markup::DocumentBytes(bytes), log_);
     return Parse();
 }
 

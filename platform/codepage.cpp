@@ -221,35 +221,47 @@ int Utf8Sequence(const unsigned char* s, std::size_t n, char32_t& c) {
     return length;
 }
 
-bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, Sink<char16_t>& out) {
-    char16_t chunk[kChunkUnits];
-    std::size_t used = 0, i = 0;
+// Decodes straight into `dst` (or only counts, when it is null), eight ASCII bytes at a time
+// where it can. False on an invalid sequence when `strict`, or when `dst` is too small.
+bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, char16_t* dst,
+                std::size_t capacity, std::size_t& count) {
+    std::size_t i = 0, out = 0;
+    const bool write = dst != nullptr;
     while (i < n) {
-        if (used + 2 > kChunkUnits) {
-            out.Put(chunk, used);
-            used = 0;
+        if (i + 8 <= n && (!write || capacity - out >= 8)) {
+            std::uint64_t word;
+            std::memcpy(&word, s + i, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                if (write)
+                    for (int k = 0; k < 8; ++k)
+                        dst[out + k] = s[i + k];
+                i += 8, out += 8;
+                continue;
+            }
         }
-        // A run of ASCII, the common case, without the sequence decoder.
-        while (i < n && s[i] < 0x80 && used < kChunkUnits)
-            chunk[used++] = s[i++];
-        if (i >= n || used + 2 > kChunkUnits) continue;
         char32_t c;
         const int length = Utf8Sequence(s + i, n - i, c);
         if (length < 0) {
             if (strict) return false;
-            chunk[used++] = kReplacement;
+            c = kReplacement;
             i += static_cast<std::size_t>(-length);
-        } else if (c >= 0x10000) {
-            c -= 0x10000;
-            chunk[used++] = static_cast<char16_t>(0xD800 + (c >> 10));
-            chunk[used++] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-            i += static_cast<std::size_t>(length);
         } else {
-            chunk[used++] = static_cast<char16_t>(c);
             i += static_cast<std::size_t>(length);
         }
+        const std::size_t units = c >= 0x10000 ? 2 : 1;
+        if (write) {
+            if (capacity - out < units) return false;
+            if (units == 2) {
+                c -= 0x10000;
+                dst[out] = static_cast<char16_t>(0xD800 + (c >> 10));
+                dst[out + 1] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            } else {
+                dst[out] = static_cast<char16_t>(c);
+            }
+        }
+        out += units;
     }
-    out.Put(chunk, used);
+    count = out;
     return true;
 }
 
@@ -374,7 +386,11 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWS
     Sink<char16_t> out(dstLen ? dst : nullptr, static_cast<std::size_t>(dstLen));
     bool converted;
     if (codePage == CP_UTF8) {
-        converted = DecodeUtf8(reinterpret_cast<const unsigned char*>(src), n, strict, out);
+        std::size_t count = 0;
+        const bool decoded =
+            DecodeUtf8(reinterpret_cast<const unsigned char*>(src), n, strict,
+                       dstLen ? dst : nullptr, static_cast<std::size_t>(dstLen), count);
+        return Finish(decoded, count, false);
     } else {
         converted =
             ConvertWithIconv("UTF-16LE", IconvName(codePage), src, n, out,
