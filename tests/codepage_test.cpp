@@ -1,0 +1,164 @@
+// Code pages: Win32 conversion contracts over iconv.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/codepage.h"
+
+namespace {
+
+// Sets ASKGAME_ACP for one test and puts the old value back.
+class ScopedAcp {
+public:
+    explicit ScopedAcp(const char* value) {
+        if (const char* old = std::getenv("ASKGAME_ACP")) old_ = old;
+        if (value)
+            setenv("ASKGAME_ACP", value, 1);
+        else
+            unsetenv("ASKGAME_ACP");
+    }
+    ~ScopedAcp() {
+        if (old_)
+            setenv("ASKGAME_ACP", old_->c_str(), 1);
+        else
+            unsetenv("ASKGAME_ACP");
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+std::u16string ToWide(UINT codePage, const std::string& bytes, DWORD flags = 0) {
+    const int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()),
+                                      nullptr, 0);
+    std::u16string out(static_cast<std::size_t>(n), u'\0');
+    if (n > 0) {
+        EXPECT_EQ(MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()),
+                                      out.data(), n),
+                  n);
+    }
+    return out;
+}
+
+std::string ToBytes(UINT codePage, const std::u16string& text, BOOL* usedDefault = nullptr,
+                    const char* defaultChar = nullptr) {
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, defaultChar, usedDefault);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    if (n > 0)
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                            defaultChar, usedDefault);
+    return out;
+}
+
+TEST(CodePage, EachTestedCodePageRoundTripsItsOwnScript) {
+    struct Case {
+        UINT codePage;
+        std::string bytes;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {65001, "\xE4\xB8\xAD \xF0\x9F\x98\x80", u"中 \U0001F600"},
+        {936, "\xD6\xD0\xCE\xC4", u"中文"},
+        {950, "\xA4\xA4\xA4\xE5", u"中文"},
+        {932, "\x93\xFA\x96\x7B", u"日本"},
+        {949, "\xC7\xD1\xB1\xB9", u"한국"},
+        {1252, "caf\xE9 \x80", u"café €"},
+        {20127, "plain", u"plain"},
+        {28591, "caf\xE9", u"café"},
+        {54936, "\xD6\xD0\x94\x39\xFC\x36", u"中\U0001F600"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        EXPECT_TRUE(IsValidCodePage(c.codePage));
+        EXPECT_EQ(ToWide(c.codePage, c.bytes), c.text);
+        EXPECT_EQ(ToBytes(c.codePage, c.text), c.bytes);
+    }
+    EXPECT_FALSE(IsValidCodePage(57002)); // ISCII: nothing converts it here
+    EXPECT_FALSE(IsValidCodePage(12345));
+}
+
+TEST(CodePage, FollowsTheWin32LengthContract) {
+    char16_t buffer[8] = {};
+    // -1: up to and including the terminator; the size query counts it too.
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, nullptr, 0), 4);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, buffer, 8), 4);
+    EXPECT_EQ(std::u16string(buffer, 4), std::u16string(u"abc\0", 4));
+    // Too small a buffer, an empty source and bad arguments all fail with 0.
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abcdef", 6, buffer, 3), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 0, buffer, 8), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, nullptr, 3, buffer, 8), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, nullptr, 8), 0);
+    EXPECT_EQ(MultiByteToWideChar(57002, 0, "abc", 3, buffer, 8), 0);
+
+    char bytes[8] = {};
+    EXPECT_EQ(WideCharToMultiByte(936, 0, u"中", -1, nullptr, 0, nullptr, nullptr), 3);
+    EXPECT_EQ(WideCharToMultiByte(936, 0, u"中", -1, bytes, 8, nullptr, nullptr), 3);
+    EXPECT_STREQ(bytes, "\xD6\xD0");
+    EXPECT_EQ(WideCharToMultiByte(936, 0, u"中文", 2, bytes, 3, nullptr, nullptr), 0);
+}
+
+TEST(CodePage, InvalidInputBecomesReplacementOrFailsWhenAskedTo) {
+    EXPECT_EQ(ToWide(CP_UTF8, "a\xFF"
+                              "b\xE4\xB8"),
+              u"a\uFFFD"
+              "b\uFFFD");
+    EXPECT_EQ(ToWide(936, "a\xD6"), u"a\uFFFD"); // lead byte cut short by the end
+    EXPECT_EQ(ToWide(932, "\x85\x40x"), u"\uFFFD@x");
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xFF", 2, nullptr, 0), 0);
+    EXPECT_EQ(MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, "a\xD6", 2, nullptr, 0), 0);
+
+    // An unpaired surrogate goes to UTF-8 as U+FFFD, or fails with WC_ERR_INVALID_CHARS.
+    const char16_t lone[] = {u'a', 0xD800, u'b'};
+    char bytes[16];
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, lone, 3, bytes, 16, nullptr, nullptr), 5);
+    EXPECT_EQ(std::string(bytes, 5), "a\xEF\xBF\xBD"
+                                     "b");
+    EXPECT_EQ(
+        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 3, bytes, 16, nullptr, nullptr),
+        0);
+}
+
+TEST(CodePage, CharactersACodePageLacksBecomeTheDefaultCharacter) {
+    BOOL usedDefault = FALSE;
+    EXPECT_EQ(ToBytes(1252, u"a中\U0001F600b", &usedDefault), "a??b"); // a pair is one character
+    EXPECT_TRUE(usedDefault);
+    EXPECT_EQ(ToBytes(20127, u"é", &usedDefault, "#"), "#");
+    EXPECT_EQ(ToBytes(1252, u"é", &usedDefault), "\xE9");
+    EXPECT_FALSE(usedDefault);
+    // UTF-8 takes no default character, as on Windows.
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, "?", nullptr), 0);
+}
+
+TEST(CodePage, AnsiCodePageComesFromTheEnvironment) {
+    {
+        ScopedAcp acp("936");
+        EXPECT_EQ(GetACP(), 936u);
+        EXPECT_EQ(ToWide(CP_ACP, "\xD6\xD0"), u"中");
+    }
+    {
+        ScopedAcp acp("1252");
+        EXPECT_EQ(GetACP(), 1252u); // read again on every call
+        EXPECT_EQ(ToWide(CP_ACP, "\xE9"), u"é");
+    }
+    ScopedAcp unset(nullptr);
+    const char* lcAll = std::getenv("LC_ALL");
+    const std::optional<std::string> saved =
+        lcAll ? std::optional<std::string>(lcAll) : std::nullopt;
+    setenv("LC_ALL", "C.UTF-8", 1);
+    EXPECT_EQ(GetACP(), CP_UTF8);
+    setenv("LC_ALL", "C", 1); // the plain C locale names no code page
+    EXPECT_EQ(GetACP(), CP_UTF8);
+    {
+        ScopedAcp bogus("not-a-code-page");
+        EXPECT_EQ(GetACP(), CP_UTF8);
+    }
+    if (saved)
+        setenv("LC_ALL", saved->c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+// Loading markup files whatever their encoding.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "markup/encoding_names.h"
+#include "markup/markup_document.h"
+#include "platform/file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class MarkupFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("askgame-markup-" + std::to_string(::getpid()) + "-" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Writes `bytes` to a file in the test's folder; returns its Windows-shaped path.
+    std::u16string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+        return FromNativePath((dir_ / name).string());
+    }
+
+    fs::path dir_;
+};
+
+// Sets ASKGAME_ACP (read by GetACP on every call) for one test and puts the old value back.
+class ScopedAcp {
+public:
+    explicit ScopedAcp(const char* value) {
+        if (const char* old = std::getenv("ASKGAME_ACP")) old_ = old;
+        setenv("ASKGAME_ACP", value, 1);
+    }
+    ~ScopedAcp() {
+        if (old_)
+            setenv("ASKGAME_ACP", old_->c_str(), 1);
+        else
+            unsetenv("ASKGAME_ACP");
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+std::string Utf32LE(const std::u32string& text) {
+    std::string bytes;
+    for (char32_t c : text)
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes += static_cast<char>((c >> shift) & 0xFF);
+    return bytes;
+}
+
+bool Logged(const CMarkupDocument& doc, std::u16string_view what) {
+    return doc.GetResult().find(what) != std::u16string::npos;
+}
+
+TEST_F(MarkupFiles, TheThreeByteOrderMarksGiveTheSameText) {
+    const std::u16string text = u"<r a=\"é\">中文 \U0001F600</r>";
+    CMarkupDocument utf8, le, be;
+    EXPECT_TRUE(
+        utf8.LoadFile(Write("8.xml", "\xEF\xBB\xBF<r a=\"\xC3\xA9\">\xE4\xB8\xAD\xE6\x96\x87 "
+                                     "\xF0\x9F\x98\x80</r>")));
+    EXPECT_TRUE(le.LoadFile(Write("le.xml", "\xFF\xFE" + Utf16(text, false))));
+    EXPECT_TRUE(be.LoadFile(Write("be.xml", "\xFE\xFF" + Utf16(text, true))));
+    EXPECT_EQ(utf8.GetDoc(), text);
+    EXPECT_EQ(le.GetDoc(), text);
+    EXPECT_EQ(be.GetDoc(), text);
+    EXPECT_TRUE(Logged(be, u"<endian_swap/>"));
+    ASSERT_TRUE(be.FindElement(u"r"));
+    EXPECT_EQ(be.GetAttribute(u"a"), u"é");
+}
+
+TEST_F(MarkupFiles, UnmarkedTextIsUtf8WhenValidAndAnsiOtherwise) {
+    ScopedAcp acp("1252");
+    CMarkupDocument ascii, utf8, ansi;
+    EXPECT_TRUE(ascii.LoadFile(Write("a.xml", "<r>plain</r>")));
+    EXPECT_EQ(ascii.GetDoc(), u"<r>plain</r>");
+    EXPECT_TRUE(utf8.LoadFile(Write("u.xml", "<r>caf\xC3\xA9</r>")));
+    EXPECT_EQ(utf8.GetDoc(), u"<r>café</r>");
+    EXPECT_TRUE(Logged(utf8, u"<utf8_detection encoding=\"UTF-8\"/>"));
+    EXPECT_TRUE(ansi.LoadFile(Write("w.xml", "<r>caf\xE9 \x80</r>")));
+    EXPECT_EQ(ansi.GetDoc(), u"<r>café €</r>");
+    EXPECT_TRUE(Logged(ansi, u"<utf8_detection encoding=\"ANSI\"/>"));
+}
+
+TEST_F(MarkupFiles, DeclaredEncodingIsMatchedInAnyCase) {
+    ScopedAcp acp("1252"); // so that a wrong fallback would show
+    CMarkupDocument doc;
+    EXPECT_TRUE(doc.LoadFile(
+        Write("gb.xml", "<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xD6\xD0\xCE\xC4</r>")));
+    ASSERT_TRUE(doc.FindElement(u"r"));
+    EXPECT_EQ(doc.GetContent(), u"中文");
+
+    EXPECT_EQ(markup::CodePageOfEncoding(u"Shift_JIS"), 932u);
+    EXPECT_EQ(markup::CodePageOfEncoding(u"UTF-32"), markup::kReaderUtf32);
+    EXPECT_EQ(markup::CodePageOfEncoding(u"cp1256 "), 1256u); // stored with its trailing space
+    EXPECT_EQ(markup::CodePageOfEncoding(u""), markup::kAnsiCodePage);
+    EXPECT_EQ(markup::CodePageOfEncoding(u"no-such-encoding"), markup::kAnsiCodePage);
+    EXPECT_EQ(markup::CodePageOfEncoding(std::u16string(100, u'a')), markup::kAnsiCodePage);
+
+    std::set<std::uint32_t> codePages;
+    for (const auto& entry : markup::EncodingNames())
+        codePages.insert(entry.codePage);
+    EXPECT_EQ(markup::EncodingNames().size(), 365u);
+    EXPECT_EQ(codePages.size(), 110u);
+}
+
+TEST_F(MarkupFiles, Utf32IsConvertedWithSurrogatePairsAndNullUnitsDropped) {
+    CMarkupDocument doc;
+    const std::string bytes =
+        Utf32LE(U"<?xml version=\"1.0\" encoding=\"utf-32\"?><r>a\U0001F600b</r>");
+    EXPECT_TRUE(doc.LoadFile(Write("32.xml", bytes)));
+    ASSERT_TRUE(doc.FindElement(u"r"));
+    EXPECT_EQ(doc.GetContent(), u"a\U0001F600b");
+
+    CMarkupDocument nulls;
+    EXPECT_TRUE(nulls.LoadFile(Write("n.xml", std::string("<r>a\0b\0</r>", 11))));
+    EXPECT_EQ(nulls.GetDoc(), u"<r>ab</r>");
+    EXPECT_TRUE(Logged(nulls, u"<nulls_removed count=\"2\"/>"));
+}
+
+TEST_F(MarkupFiles, HtmlMetaElementNamesTheCharset) {
+    CMarkupDocument doc;
+    doc.LoadFile(Write("h.html", "<HTML><head><title>x</title>"
+                                 "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                                 "charset=big5\"></head><body>\xA4\xA4</body></HTML>"));
+    EXPECT_NE(doc.GetDoc().find(u"<body>中</body>"), std::u16string::npos);
+}
+
+TEST_F(MarkupFiles, AWideDeclarationInAByteFileIsNotBelieved) {
+    CMarkupDocument doc;
+    EXPECT_TRUE(
+        doc.LoadFile(Write("w.xml", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>ok</r>")));
+    ASSERT_TRUE(doc.FindElement(u"r"));
+    EXPECT_EQ(doc.GetContent(), u"ok");
+}
+
+TEST_F(MarkupFiles, UnconvertibleCodePageFallsBackToAnsiAndSaysSo) {
+    ScopedAcp acp("1252");
+    CMarkupDocument doc;
+    EXPECT_TRUE(doc.LoadFile(
+        Write("m.xml", "<?xml version=\"1.0\" encoding=\"x-mac-thai\"?><r>caf\xE9</r>")));
+    EXPECT_NE(doc.GetDoc().find(u"café"), std::u16string::npos);
+    EXPECT_TRUE(Logged(doc, u"cp10021 not supported, using ANSI cp1252"));
+}
+
+TEST_F(MarkupFiles, AMissingFileEmptiesTheDocument) {
+    CMarkupDocument doc;
+    ASSERT_TRUE(doc.LoadFile(Write("ok.xml", "<r><c/></r>")));
+    ASSERT_TRUE(doc.FindElement(u"r"));
+    EXPECT_FALSE(doc.LoadFile(FromNativePath((dir_ / "missing.xml").string())));
+    EXPECT_EQ(doc.GetDoc(), u"");
+    EXPECT_TRUE(Logged(doc, u"<file_error"));
+    EXPECT_FALSE(doc.FindElement());
+    EXPECT_EQ(doc.GetTagName(), u"");
+    EXPECT_FALSE(doc.LoadFile(FromNativePath(dir_.string()))); // a folder cannot be read either
+}
+
+} // namespace
