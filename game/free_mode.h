@@ -87,7 +87,7 @@ private:
     void RefreshScoreLines();
     void Draw(BYTE* pixels);
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
 
     CSpriteTextShow promptSprite;
     CSpriteTextShow questionSprite;
