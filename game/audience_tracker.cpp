@@ -31,6 +31,16 @@ std::uint16_t GiftPoints(const AudienceMessage& gift) {
     return static_cast<std::uint16_t>(gift.giftCount * gift.giftValue);
 }
 
+// How many messages ahead of the one being read the scans fetch records.
+constexpr int kPrefetchDistance = 8;
+
+// Brings in the parts of a record the scans read: the head (kind, sender) and the gift fields.
+void Prefetch(const AudienceMessage* message) {
+    if (!message) return;
+    __builtin_prefetch(message);
+    __builtin_prefetch(&message->giftCount);
+}
+
 std::unique_ptr<CAudienceTracker>& LibraryTrackerSlot() {
     static std::unique_ptr<CAudienceTracker> tracker;
     return tracker;
@@ -98,7 +108,12 @@ void CAudienceTracker::Poll(Standings* out) {
     if (!questionOpen_ && source_) {
         const std::shared_ptr<AudienceMessageList> list = source_->GetPendingMessages();
         if (list) {
+            // Records are large and the host's may be anywhere: ask for a few ahead.
+            auto ahead = list->cbegin();
+            for (int i = 0; i < kPrefetchDistance && ahead != list->cend(); ++i)
+                Prefetch(*ahead++);
             for (AudienceMessage* message : *list) {
+                if (ahead != list->cend()) Prefetch(*ahead++);
                 if (!message) continue;
                 if (message->type == AudienceKind::Gift) AddGift(*message);
                 source_->ReleaseMessage(message);
