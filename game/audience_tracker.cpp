@@ -28,7 +28,8 @@ bool EqualsUpperCased(std::u16string_view text, std::u16string_view upper) {
 
 // A gift is worth its count times its value, in 16 bits.
 std::uint16_t GiftPoints(const AudienceMessage& gift) {
-    return static_cast<std::uint16_t>(gift.giftCount * gift.giftValue);
+    // Unsigned 32-bit product: two 16-bit values promoted to int could overflow it.
+    return static_cast<std::uint16_t>(std::uint32_t{gift.giftCount} * gift.giftValue);
 }
 
 // How many messages ahead of the one being read the scans fetch records.

@@ -66,12 +66,14 @@ TEST_F(Room, GiftsFromOneSenderAddUpAndTheRankingFollowsEveryGift) {
 }
 
 TEST_F(Room, AGiftIsWorthCountTimesValueInSixteenBits) {
-    room.Gift(1, u"ann", 256, 256); // 65,536: nothing
-    room.Gift(2, u"bob", 300, 300); // 90,000 − 65,536
+    room.Gift(1, u"ann", 256, 256);     // 65,536: nothing
+    room.Gift(2, u"bob", 300, 300);     // 90,000 − 65,536
+    room.Gift(3, u"cid", 65535, 65535); // (−1) × (−1) modulo 65,536
     const CAudienceTracker::Standings s = Poll();
-    ASSERT_EQ(s.topCount, 2u);
+    ASSERT_EQ(s.topCount, 3u);
     EXPECT_EQ(s.top[0]->points, 24464);
-    EXPECT_EQ(s.top[1]->points, 0);
+    EXPECT_EQ(s.top[1]->points, 1);
+    EXPECT_EQ(s.top[2]->points, 0);
 }
 
 TEST_F(Room, WhileGatheringChatAndNullEntriesAreHandedBackUnread) {
