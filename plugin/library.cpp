@@ -9,9 +9,18 @@
 
 namespace {
 
-std::mutex stateLock;
-HMODULE libraryModule = nullptr;
-std::u16string skinFolder;
+// Built on first use: the load hook may run before this file's namespace-scope objects would be
+// constructed.
+struct LibraryState {
+    std::mutex lock;
+    HMODULE module = nullptr;
+    std::u16string skinFolder;
+};
+
+LibraryState& State() {
+    static LibraryState state;
+    return state;
+}
 
 } // namespace
 
@@ -19,9 +28,10 @@ BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
     const std::u16string folder = GetSkinFolder(GetProfileLCID());
     {
-        const std::lock_guard lock(stateLock);
-        libraryModule = module;
-        skinFolder = folder;
+        LibraryState& state = State();
+        const std::lock_guard lock(state.lock);
+        state.module = module;
+        state.skinFolder = folder;
     }
     DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
     const DuiLib::CDuiString resources =
@@ -32,8 +42,9 @@ BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
 
 HMODULE GetLibraryModule() {
     {
-        const std::lock_guard lock(stateLock);
-        if (libraryModule) return libraryModule;
+        LibraryState& state = State();
+        const std::lock_guard lock(state.lock);
+        if (state.module) return state.module;
     }
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
@@ -42,6 +53,7 @@ HMODULE GetLibraryModule() {
 }
 
 std::u16string GetLibrarySkinFolder() {
-    const std::lock_guard lock(stateLock);
-    return skinFolder;
+    LibraryState& state = State();
+    const std::lock_guard lock(state.lock);
+    return state.skinFolder;
 }

@@ -38,8 +38,17 @@ long ParseLeadingNumber(const std::u16string& text) {
     return value < INT_MIN ? INT_MIN : value > INT_MAX ? INT_MAX : value;
 }
 
-std::mutex profilePathLock;
-std::u16string profilePathCache;
+// The last profile path formed, kept while the file exists. Built on first use: the library's
+// load hook asks for it before namespace-scope objects are sure to be constructed.
+struct ProfilePathCache {
+    std::mutex lock;
+    std::u16string path;
+};
+
+ProfilePathCache& Cache() {
+    static ProfilePathCache cache;
+    return cache;
+}
 
 } // namespace
 
@@ -54,14 +63,14 @@ std::u16string GetProfileFolder() {
 }
 
 std::u16string GetProfilePath() {
-    const std::lock_guard lock(profilePathLock);
-    if (!profilePathCache.empty() && PathFileExistsW(profilePathCache.c_str()))
-        return profilePathCache;
+    ProfilePathCache& cache = Cache();
+    const std::lock_guard lock(cache.lock);
+    if (!cache.path.empty() && PathFileExistsW(cache.path.c_str())) return cache.path;
     const std::u16string folder = GetProfileFolder();
     if (folder.empty() || folder.size() + kProfileFile.size() >= static_cast<std::size_t>(MAX_PATH))
         return {};
-    profilePathCache = folder + std::u16string(kProfileFile);
-    return profilePathCache;
+    cache.path = folder + std::u16string(kProfileFile);
+    return cache.path;
 }
 
 LCID GetProfileLCID() {
