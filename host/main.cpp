@@ -1,25 +1,40 @@
-// askgame-host: loads the askgame plug-in the way a broadcasting host does.
+// askgame-host: loads the askgame plug-in the way a broadcasting host does and drives it.
 #include <dlfcn.h>
 
+#include <clocale>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
-#include "askgame/exports.h"
+#include <CLI/CLI.hpp>
+
+#include "host/bank_check.h"
+#include "host/demo.h"
+#include "host/frame_io.h"
+#include "host/player.h"
+#include "host/plugin_loader.h"
 
 namespace {
 
-constexpr const char* kUsage = R"(usage: askgame-host check [--plugin PATH]
+using namespace host;
 
-Loads the askgame plug-in (libaskgame.so beside this program unless --plugin names another)
-and reports whether it exports the three entry points a host needs.
-)";
+struct Common {
+    std::string plugin = DefaultPluginPath();
+    std::optional<std::uint32_t> lcid;
+};
 
-std::string DefaultPluginPath(const char* argv0) {
-    std::string self = argv0;
-    const auto slash = self.find_last_of('/');
-    return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) +
-           "/libaskgame.so";
+void AddCommon(CLI::App& command, Common& common) {
+    command.add_option("--plugin", common.plugin, "The plug-in to load")->capture_default_str();
+    command.add_option("--lcid", common.lcid,
+                       "Language of the panels and games (1033 English, 2052 Simplified "
+                       "Chinese, 1028 Traditional Chinese); default: the system's");
+}
+
+LCID ChosenLcid(const Common& common, std::optional<std::uint32_t> fromScenario = {}) {
+    if (common.lcid) return *common.lcid;
+    if (fromScenario) return *fromScenario;
+    return GetSystemDefaultLCID();
 }
 
 int Check(const std::string& path) {
@@ -28,37 +43,193 @@ int Check(const std::string& path) {
         std::fprintf(stderr, "askgame-host: cannot load the plug-in: %s\n", dlerror());
         return 1;
     }
-    int missing = 0;
+    const auto missing = PluginLibrary::MissingExports(library);
     for (const char* name :
          {kQvCreateVideoEffectName, kQvCreateEffectUIName, kQvDestroyEffectName}) {
-        const bool found = dlsym(library, name) != nullptr;
+        const bool found = std::find(missing.begin(), missing.end(), name) == missing.end();
         std::printf("%-20s %s\n", name, found ? "found" : "missing");
-        missing += found ? 0 : 1;
     }
     dlclose(library);
-    return missing == 0 ? 0 : 1;
+    return missing.empty() ? 0 : 1;
+}
+
+// A folder when it ends in '/', is an existing folder, or its last part has no extension.
+bool IsFolderOutput(const std::string& path) {
+    namespace fs = std::filesystem;
+    if (!path.empty() && path.back() == '/') return true;
+    std::error_code code;
+    if (fs::is_directory(path, code)) return true;
+    return !fs::path(path).has_extension();
+}
+
+struct RunArgs {
+    std::string scenario;
+    std::string input;
+    std::string output;
+    std::string size;
+    double fps = 0;
+};
+
+int Run(const Common& common, const RunArgs& args) {
+    auto parsed = LoadScenarioFile(args.scenario);
+    if (!parsed.scenario) {
+        std::fprintf(stderr, "askgame-host: %s\n", parsed.error.c_str());
+        return 1;
+    }
+    Scenario scenario = std::move(*parsed.scenario);
+    if (!args.size.empty() && !ParseFrameSize(args.size, scenario.width, scenario.height)) {
+        std::fprintf(stderr,
+                     "askgame-host: --size %s: expected WIDTHxHEIGHT, both even, 16 to "
+                     "7680\n",
+                     args.size.c_str());
+        return 2;
+    }
+    if (args.fps != 0) {
+        if (!ValidFps(args.fps)) {
+            std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
+            return 2;
+        }
+        scenario.SetFps(args.fps);
+    }
+
+    std::string output = args.output;
+    if (output.empty()) output = std::filesystem::path(args.scenario).stem().string() + ".mp4";
+    std::string error;
+    std::unique_ptr<FrameSink> sink;
+    std::string folder; // where stills and the transcript go
+    const bool toFolder = IsFolderOutput(output);
+    if (!toFolder && FfmpegAvailable()) {
+        folder = std::filesystem::path(output).parent_path().string();
+        if (folder.empty()) folder = ".";
+        auto writer = std::make_unique<FfmpegWriter>();
+        if (!MakeFolders(folder, error) ||
+            !writer->Open(output, scenario.width, scenario.height, scenario.fps, error)) {
+            std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+            return 1;
+        }
+        sink = std::move(writer);
+    } else {
+        if (!toFolder) {
+            folder = (std::filesystem::path(output).parent_path() /
+                      (std::filesystem::path(output).stem().string() + "-frames"))
+                         .string();
+            std::fprintf(stderr,
+                         "askgame-host: ffmpeg is not installed: writing PNG frames to %s "
+                         "instead of %s\n",
+                         folder.c_str(), output.c_str());
+        } else {
+            folder = output;
+        }
+        if (!MakeFolders(folder, error)) {
+            std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+            return 1;
+        }
+        sink = std::make_unique<PngSequenceSink>(folder);
+    }
+
+    std::unique_ptr<FrameSource> source;
+    if (!args.input.empty()) {
+        auto reader = std::make_unique<FfmpegReader>();
+        if (!reader->Open(args.input, scenario.width, scenario.height, scenario.fps, error)) {
+            std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+            return 1;
+        }
+        source = std::move(reader);
+    } else {
+        source = std::make_unique<TestCardSource>(scenario.width, scenario.height);
+    }
+
+    auto plugin = PluginLibrary::Open(common.plugin, error);
+    if (!plugin) {
+        std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+        return 1;
+    }
+    Transcript transcript;
+    auto game = HostedGame::Create(*plugin, scenario.mode, scenario.width, scenario.height,
+                                   ChosenLcid(common, scenario.lcid), transcript, error);
+    if (!game) {
+        std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+        return 1;
+    }
+    PlayOptions play;
+    play.stillsFolder = folder;
+    play.stage = sink->Where();
+    const PlayResult result = PlayScenario(*game, scenario, *source, sink.get(), transcript, play);
+    game->Finish();
+    WriteScoreSummary(*game, transcript);
+    const std::string transcriptPath =
+        folder + "/" + std::filesystem::path(args.scenario).stem().string() + ".transcript.txt";
+    transcript.WriteTo(transcriptPath);
+    if (!result.ok) {
+        std::fprintf(stderr, "askgame-host: %s\n", result.error.c_str());
+        return 1;
+    }
+    std::printf("Wrote %s (%ld frames), %zu still(s) and %s\n", sink->Where().c_str(),
+                result.frames, result.stills.size(), transcriptPath.c_str());
+    if (transcript.HostErrorCount() > 0) {
+        std::fprintf(stderr,
+                     "askgame-host: the plug-in broke the host's rules %d time(s); see %s\n",
+                     transcript.HostErrorCount(), transcriptPath.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string plugin = DefaultPluginPath(argv[0]);
-    const char* command = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (!std::strcmp(argv[i], "--plugin") && i + 1 < argc) {
-            plugin = argv[++i];
-        } else if (!command) {
-            command = argv[i];
-        } else {
-            std::fprintf(stderr, "askgame-host: unexpected argument '%s'\n%s", argv[i], kUsage);
-            return 2;
-        }
+    std::setlocale(LC_ALL, "");
+    CLI::App app{"askgame-host: runs the askgame plug-in the way a broadcasting host does"};
+    app.require_subcommand(1);
+
+    Common common;
+    auto* check = app.add_subcommand(
+        "check", "Load the plug-in and report whether it exports the three entry points");
+    check->add_option("--plugin", common.plugin, "The plug-in to load")->capture_default_str();
+
+    DemoOptions demo;
+    auto* demoCommand = app.add_subcommand(
+        "demo", "Play both games over a moving test card: videos, stills and a transcript");
+    AddCommon(*demoCommand, common);
+    demoCommand->add_option("--output", demo.outputFolder, "Folder to write into")
+        ->capture_default_str();
+
+    RunArgs run;
+    auto* runCommand = app.add_subcommand("run", "Play a scenario file (see docs/scenario.md)");
+    AddCommon(*runCommand, common);
+    runCommand->add_option("--scenario", run.scenario, "The scenario (JSON)")->required();
+    runCommand->add_option("--input", run.input, "A video to play over (default: the test card)");
+    runCommand->add_option("--output", run.output,
+                           "A video file, or a folder for PNG frames (default: SCENARIO.mp4)");
+    runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
+    runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
+
+    BankCheckOptions bank;
+    std::string bankMode = "challenge";
+    auto* bankCommand =
+        app.add_subcommand("bank", "Show a question bank as the panels read it, with warnings");
+    AddCommon(*bankCommand, common);
+    bankCommand->add_option("file", bank.file, "The question bank (.txt)")->required();
+    bankCommand->add_option("--mode", bankMode, "Which panel reads it: free or challenge")
+        ->check(CLI::IsMember({"free", "challenge"}))
+        ->capture_default_str();
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (check->parsed()) return Check(common.plugin);
+    if (demoCommand->parsed()) {
+        // The demo's bank is UTF-8: read it so unless the user chose a code page.
+        setenv("ASKGAME_ACP", "65001", 0);
+        demo.pluginPath = common.plugin;
+        demo.lcid = ChosenLcid(common);
+        return RunDemo(demo);
     }
-    if (command && !std::strcmp(command, "check")) return Check(plugin);
-    std::fputs(kUsage, command ? stderr : stdout);
-    return command ? 2 : 0;
+    if (runCommand->parsed()) return Run(common, run);
+    if (bankCommand->parsed()) {
+        bank.pluginPath = common.plugin;
+        bank.lcid = ChosenLcid(common);
+        bank.mode = bankMode == "free" ? GameMode::Free : GameMode::Challenge;
+        return RunBankCheck(bank);
+    }
+    return 2;
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "platform/utf.h"
+
 namespace markup {
 namespace {
 
@@ -124,16 +126,6 @@ char32_t NumericCodePoint(std::u16string_view name) {
     return *value;
 }
 
-void AppendCodePoint(std::u16string& out, char32_t c) {
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (c >> 10));
-        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    }
-}
-
 // The reference starting at the "&" at value[at]: its code point and the units it spans.
 struct Reference {
     char32_t codePoint = 0;
@@ -184,7 +176,7 @@ void AppendDecodedValue(std::u16string& out, std::u16string_view value) {
             out += u'&';
             i = amp + 1;
         } else {
-            AppendCodePoint(out, ref.codePoint);
+            AppendUtf16(out, ref.codePoint);
             i = amp + ref.length;
         }
     }

@@ -9,6 +9,7 @@
 #include "markup/large_buffer.h"
 #include "markup/markup_syntax.h"
 #include "platform/codepage.h"
+#include "platform/utf.h"
 
 namespace markup {
 namespace {
@@ -98,18 +99,6 @@ std::size_t RemoveNullUnits(DocumentBytes& bytes, std::size_t& begin, std::size_
     return removed;
 }
 
-void AppendCodePoint(std::u16string& out, std::uint32_t c) {
-    if (c >= 0x110000 || (c >= 0xD800 && c < 0xE000)) {
-        out += kReplacement;
-    } else if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (c >> 10));
-        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    }
-}
-
 std::u16string FromUtf32(std::string_view body, bool bigEndian) {
     std::u16string text;
     text.reserve(body.size() / 4);
@@ -118,7 +107,7 @@ std::u16string FromUtf32(std::string_view body, bool bigEndian) {
         const std::uint32_t c = bigEndian
                                     ? std::uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3]
                                     : std::uint32_t{b[3]} << 24 | b[2] << 16 | b[1] << 8 | b[0];
-        AppendCodePoint(text, c);
+        AppendUtf16(text, c);
     }
     return text;
 }

@@ -24,16 +24,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (c >> 10));
-        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    }
-}
-
 bool IsHigh(char16_t u) {
     return u >= 0xD800 && u < 0xDC00;
 }
@@ -59,6 +49,18 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         }
     }
     return out;
+}
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+        out += static_cast<char16_t>(kReplacement);
+    } else if (c < 0x10000) {
+        out += static_cast<char16_t>(c);
+    } else {
+        c -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (c >> 10));
+        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    }
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {

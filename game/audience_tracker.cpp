@@ -1,0 +1,199 @@
+#include "game/audience_tracker.h"
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
+namespace {
+
+constexpr std::size_t kDisplayNameUnits = 6; // longer names are cut to this many units
+constexpr std::u16string_view kEllipsis = u"...";
+constexpr std::u16string_view kAnswerTokens = u"abcdefABCDEF1234";
+
+bool IsChat(std::uint32_t type) {
+    return type == AudienceKind::Text || type == AudienceKind::ChallengeText;
+}
+
+char16_t AsciiUpper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+// Whether `text` upper-cased (ASCII letters only) equals `upper`.
+bool EqualsUpperCased(std::u16string_view text, std::u16string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (AsciiUpper(text[i]) != upper[i]) return false;
+    return true;
+}
+
+// A gift is worth its count times its value, in 16 bits.
+std::uint16_t GiftPoints(const AudienceMessage& gift) {
+    // Unsigned 32-bit product: two 16-bit values promoted to int could overflow it.
+    return static_cast<std::uint16_t>(std::uint32_t{gift.giftCount} * gift.giftValue);
+}
+
+// How many messages ahead of the one being read the scans fetch records.
+constexpr int kPrefetchDistance = 8;
+
+// Brings in the parts of a record the scans read: the head (kind, sender) and the gift fields.
+void Prefetch(const AudienceMessage* message) {
+    if (!message) return;
+    __builtin_prefetch(message);
+    __builtin_prefetch(&message->giftCount);
+}
+
+std::unique_ptr<CAudienceTracker>& LibraryTrackerSlot() {
+    static std::unique_ptr<CAudienceTracker> tracker;
+    return tracker;
+}
+
+} // namespace
+
+std::u16string DisplayName(std::u16string_view name) {
+    if (name.size() <= kDisplayNameUnits) return std::u16string(name);
+    std::u16string shown(name.substr(0, kDisplayNameUnits));
+    shown += kEllipsis;
+    return shown;
+}
+
+bool ShowsDisplayName(std::u16string_view shown, std::u16string_view name) {
+    if (name.size() <= kDisplayNameUnits) return shown == name;
+    return shown.size() == kDisplayNameUnits + kEllipsis.size() &&
+           shown.substr(0, kDisplayNameUnits) == name.substr(0, kDisplayNameUnits) &&
+           shown.substr(kDisplayNameUnits) == kEllipsis;
+}
+
+std::u16string_view SenderNameOf(const AudienceMessage& message) {
+    const char16_t* begin = message.senderName;
+    const char16_t* end = begin + AudienceMessage::kSenderNameUnits;
+    return std::u16string_view(begin,
+                               static_cast<std::size_t>(std::find(begin, end, u'\0') - begin));
+}
+
+std::u16string_view TextOf(const AudienceMessage& message) {
+    return message.text ? std::u16string_view(message.text) : std::u16string_view();
+}
+
+bool IsAnswerToken(std::u16string_view answer) {
+    return kAnswerTokens.find(answer) != std::u16string_view::npos;
+}
+
+// ---- CAudienceTracker ----
+
+CAudienceTracker::CAudienceTracker(IAudienceSource* source) : source_(source) {
+    if (source_) source_->Start();
+}
+
+void CAudienceTracker::ResetRound() {
+    counts_ = {};
+    players_.Clear();
+}
+
+void CAudienceTracker::SetQuestionOpen(bool open) {
+    questionOpen_ = open;
+    if (!fresh_ && !open) ResetRound();
+    if (source_) source_->NotifyStateChanged();
+}
+
+void CAudienceTracker::RefreshState() {
+    if (!fresh_ && !questionOpen_) ResetRound();
+    if (source_) source_->NotifyStateChanged();
+}
+
+void CAudienceTracker::AddGift(const AudienceMessage& gift) {
+    players_.AddPoints(gift.senderId, SenderNameOf(gift), GiftPoints(gift));
+}
+
+void CAudienceTracker::Poll(Standings* out) {
+    fresh_ = false;
+    if (!questionOpen_ && source_) {
+        const std::shared_ptr<AudienceMessageList> list = source_->GetPendingMessages();
+        if (list) {
+            // Records are large and the host's may be anywhere: ask for a few ahead.
+            auto ahead = list->cbegin();
+            for (int i = 0; i < kPrefetchDistance && ahead != list->cend(); ++i)
+                Prefetch(*ahead++);
+            for (AudienceMessage* message : *list) {
+                if (ahead != list->cend()) Prefetch(*ahead++);
+                if (!message) continue;
+                if (message->type == AudienceKind::Gift) AddGift(*message);
+                source_->ReleaseMessage(message);
+            }
+        }
+    }
+    if (!out) return;
+    out->topCount = players_.Top(out->top.data(), kRankedPlayers);
+    out->counts = counts_;
+    out->playerCount = players_.size();
+}
+
+void CAudienceTracker::ReleaseRest(AudienceMessageList::const_iterator from,
+                                   AudienceMessageList::const_iterator end) {
+    for (; from != end; ++from)
+        if (*from) source_->ReleaseMessage(*from);
+}
+
+AudienceMessage* CAudienceTracker::FindRightAnswer(const char16_t* answer) {
+    if (!answer || !source_) return nullptr;
+    const std::shared_ptr<AudienceMessageList> list = source_->GetPendingMessages();
+    if (!list) return nullptr;
+
+    const std::u16string_view given(answer);
+    const bool token = IsAnswerToken(given);
+    std::u16string upperAnswer(given);
+    if (token)
+        std::transform(upperAnswer.begin(), upperAnswer.end(), upperAnswer.begin(), AsciiUpper);
+    // The players who can score; the ranking does not change while chat is scanned.
+    std::array<const PlayerEntry*, kRankedPlayers> ranked{};
+    const std::size_t rankedCount = players_.Top(ranked.data(), kRankedPlayers);
+
+    for (auto it = list->cbegin(); it != list->cend(); ++it) {
+        AudienceMessage* message = *it;
+        if (!message) continue;
+        if (!IsChat(message->type)) {
+            source_->ReleaseMessage(message);
+            continue;
+        }
+        const std::u16string_view text = TextOf(*message);
+        bool right;
+        if (token) {
+            // One attempt per sender; empty messages do not count as one.
+            if (text.empty() || !answered_.insert(message->senderId).second) {
+                source_->ReleaseMessage(message);
+                continue;
+            }
+            right = EqualsUpperCased(text, upperAnswer);
+        } else {
+            right = text == given;
+        }
+        if (questionOpen_ && right) {
+            for (std::size_t i = 0; i < rankedCount; ++i) {
+                if (ranked[i]->senderId != message->senderId) continue;
+                ++counts_[i];
+                questionOpen_ = false;
+                answered_.clear();
+                ReleaseRest(std::next(it), list->cend());
+                return message;
+            }
+        }
+        source_->ReleaseMessage(message);
+    }
+    return nullptr;
+}
+
+// ---- The library's tracker ----
+
+CAudienceTracker* LibraryAudienceTracker() {
+    return LibraryTrackerSlot().get();
+}
+
+CAudienceTracker* ReplaceLibraryAudienceTracker(IAudienceSource* source) {
+    auto& slot = LibraryTrackerSlot();
+    slot.reset(); // the old tracker goes before the new one starts the source
+    slot = std::make_unique<CAudienceTracker>(source);
+    return slot.get();
+}
+
+void DropLibraryAudienceTracker() {
+    LibraryTrackerSlot().reset();
+}

@@ -1,0 +1,94 @@
+// The challenge game: viewers become players by sending gifts, the three best-ranked are drawn as
+// columns near the picture's lower edge with a name and a score bar each, and the first of them
+// to give the correct answer to the question shown at the top scores a point. A round holds at
+// most 20 questions.
+//
+// The host calls the IVideoEffect slots (frames may come on their own thread); the panel calls
+// the operations below directly. One mutex serialises both, and the library's audience tracker
+// is reached only under it.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "game/audience_tracker.h"
+#include "game/challenge_sprites.h"
+#include "plugin/base_video_effect.h"
+#include "ui/language_table.h"
+
+class CChallengeGameImpl : public CBaseVideoEffect {
+public:
+    static constexpr int kQuestionsPerRound = 20;
+    static constexpr int kQuestionFontHeight = 28;
+    static constexpr int kLabelFontHeight = 21;
+    static constexpr int kMarkFontHeight = 16;
+    static constexpr std::int16_t kDefaultTextColour = -1; // widens to 0xFFFFFFFF, white
+    static constexpr int kQuestionPercent = 0;             // top of the picture
+    static constexpr int kLabelPercent = 94;
+    static constexpr int kMarkPixelsPerAnswer = 4; // a full 80-pixel bar at 20 answers
+
+    CChallengeGameImpl();
+    ~CChallengeGameImpl() override;
+
+    // ---- IVideoEffect
+    const GUID* GetEffectId() override;
+    // Lays the game out for frames of width × height (1 to 65535 each) and opens a new round.
+    // 0 with nothing changed for any other size.
+    BOOL Init(int frameWidth, int frameHeight, int reserved) override;
+    // Takes the room's messages, updates the game and draws it with the size given to Init. 0 and
+    // nothing touched when bytesPerPixel is not 4.
+    BOOL ProcessFrame(BYTE* pixels, int reserved1, int bytesPerPixel, int reserved2, int frameWidth,
+                      int frameHeight, int reserved3) override;
+    // Replaces the library's audience tracker with a new one around `source` (null allowed).
+    void SetAudienceSource(IAudienceSource* source) override;
+
+    // ---- The panel's operations; null text reads as empty.
+    void SetLanguageFile(LPCWSTR path);
+    // Shows the question and opens answering, unless the round already holds 20 questions: then
+    // the "RoundExceed" box comes up and the question is neither shown nor opened.
+    void SubmitQuestion(LPCWSTR text);
+    void SetCorrectAnswer(LPCWSTR answer);
+    // Opens answering on the question shown; does nothing after a refused SubmitQuestion.
+    void StartAnswerScan();
+    int GetPlayerCount(); // 0 without a tracker
+    // Back to gathering: no question, column titles, zero marks, no players once the room has
+    // been polled; 20 more questions.
+    void NewRound();
+    // "name(id)" of the last right answer, the name cut like the labels; empty until then.
+    std::u16string GetRightAnswererText();
+    void SetQuestionColour(std::uint32_t colour);
+    // Forgets who has answered the current question.
+    void ClearAnswered();
+
+private:
+    // Internal steps; the lock is held by the caller.
+    void ShowQuestion(bool show);
+    void LayoutPlayers();
+    int PlayerColumnX(int column) const;
+    void UpdatePlayerLabel(CSpriteChallengeTextShow& label, std::u16string text, int x);
+    void UpdateScoreMark(CSpriteAccMark& mark, std::uint32_t count, int x);
+    void RefreshPlayerLabels(const CAudienceTracker::Standings& players);
+    void OnRightAnswer(const AudienceMessage& message, const CAudienceTracker::Standings& players);
+    void SignalHost();
+    void DrawOnFrame(BYTE* frame);
+
+    std::mutex mutex_;
+    CSpriteChallengeTextShow question_;
+    CSpriteAccMark marks_[kRankedPlayers];
+    CSpriteChallengeTextShow labels_[kRankedPlayers];
+    CSpriteBottomBK band_;
+    std::u16string storedQuestion_;
+    std::u16string correctAnswer_;
+    std::int16_t questionFontSize_ = kQuestionFontHeight;
+    std::int16_t labelFontSize_ = kLabelFontHeight;
+    std::int16_t textColour_ = kDefaultTextColour;
+    std::int16_t markFontSize_ = kMarkFontHeight;
+    std::u16string rightAnswerer_;
+    CLanguageTable language_;
+    std::uint32_t frameWidth_ = 0;
+    std::uint32_t frameHeight_ = 0;
+    bool answerScan_ = false;
+    bool questionRefused_ = false; // the last SubmitQuestion hit the round limit
+    int questionCount_ = 0;
+};

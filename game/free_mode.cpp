@@ -1,0 +1,325 @@
+#include "game/free_mode.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "askgame/effect_ids.h"
+#include "platform/codepage.h"
+
+namespace {
+
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+
+// One of the four wrapped lines: its font cell height, background band and vertical place.
+struct LineStyle {
+    int fontHeight;
+    std::uint32_t backgroundColor;
+    int verticalPercent;
+};
+constexpr LineStyle kPromptStyle{20, 0x60000000, 0};     // top edge
+constexpr LineStyle kQuestionStyle{24, 0x60000000, 8};   // under the prompt
+constexpr LineStyle kAnswerStyle{18, 0xA0000000, 93};    // above the congratulation
+constexpr LineStyle kCongratsStyle{18, 0xA0000000, 100}; // bottom edge
+
+// The score list at the top left: heading, then ranks 1 to 3, in the fixed face.
+struct Place {
+    int x, y;
+};
+constexpr int kScoreFontHeight = 18;
+constexpr char16_t kScoreFontFace[] = u"宋体";
+constexpr std::uint32_t kScoreTitleBackground = 0x60010101;
+constexpr Place kScoreTitlePlace{5, 5};
+constexpr std::array<Place, 3> kScoreLinePlaces{{{0, 35}, {0, 65}, {0, 95}}};
+constexpr int kScorePointsWidth = 3; // points right-aligned in at least three places
+
+// Language string ids.
+constexpr std::u16string_view kPromptId = u"InputAnswerTip";
+constexpr std::u16string_view kScoreTitleId = u"ScoreList";
+constexpr std::u16string_view kAnswerBannerId = u"correctAnswer";
+constexpr std::u16string_view kCongratsId = u"congratitute";
+constexpr std::u16string_view kScoreTotalId = u"ScoreAll";
+constexpr std::array<std::u16string_view, 3> kRankLabelIds{u"FirstScore", u"SecondeScore",
+                                                           u"ThirdScore"};
+
+constexpr std::uint16_t kPointsPerRightAnswer = 1;
+
+bool IsAcceptedAnswerKind(std::uint32_t type) {
+    return type == AudienceKind::Text || type == AudienceKind::FreeText;
+}
+
+// Sprite frame sizes are 16-bit; a size outside 1..65535 cannot be laid out.
+bool IsUsableFrameSize(int width, int height) {
+    return width > 0 && height > 0 && width <= UINT16_MAX && height <= UINT16_MAX;
+}
+
+std::u16string_view OrEmpty(LPCWSTR text) {
+    return text ? std::u16string_view(text) : std::u16string_view();
+}
+
+// The sender's name up to its terminator, or the whole 1,024-byte field when a host left none.
+std::u16string_view SenderName(const AudienceMessage& message) {
+    const char16_t* name = message.senderName;
+    const char16_t* end = std::find(name, name + AudienceMessage::kSenderNameUnits, u'\0');
+    return {name, static_cast<std::size_t>(end - name)};
+}
+
+char16_t ToLowerAscii(char16_t unit) {
+    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+}
+
+void LowerAsciiCapitals(std::u16string& text) {
+    std::transform(text.begin(), text.end(), text.begin(), ToLowerAscii);
+}
+
+// Appends `value` in decimal, right-aligned with spaces in at least `minWidth` places.
+void AppendDecimal(std::u16string& out, long long value, int minWidth = 0) {
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    for (auto pad = minWidth - (end - digits); pad > 0; --pad)
+        out += u' ';
+    for (const char* d = digits; d != end; ++d)
+        out += static_cast<char16_t>(*d);
+}
+
+void StyleLine(CSpriteTextShow& sprite, const LineStyle& style, std::uint16_t frameWidth,
+               std::uint16_t frameHeight) {
+    sprite.SetFrameSize(frameWidth, frameHeight);
+    sprite.SetFontHeight(style.fontHeight);
+    sprite.SetTextColor(kWhite);
+    sprite.SetBackgroundColor(style.backgroundColor);
+    sprite.SetVerticalPercent(style.verticalPercent);
+}
+
+void StyleScoreSprite(CSpriteTextShowBase& sprite, Place place, std::uint16_t frameWidth,
+                      std::uint16_t frameHeight) {
+    sprite.SetFrameSize(frameWidth, frameHeight);
+    sprite.SetPosition(place.x, place.y);
+    sprite.SetFontFace(kScoreFontFace);
+    sprite.SetFontHeight(kScoreFontHeight);
+    sprite.SetTextColor(kWhite);
+    sprite.SetVisible(false);
+}
+
+} // namespace
+
+CFreeModeImpl::CFreeModeImpl() = default;
+
+// Sprites, strings and lists are members and go with the game; the audience source is the host's.
+CFreeModeImpl::~CFreeModeImpl() = default;
+
+const GUID* CFreeModeImpl::GetEffectId() {
+    return &CLSID_FreeModeGame;
+}
+
+BOOL CFreeModeImpl::Init(int frameWidth, int frameHeight, int /*reserved*/) {
+    if (!IsUsableFrameSize(frameWidth, frameHeight)) return FALSE;
+    const auto w = static_cast<std::uint16_t>(frameWidth);
+    const auto h = static_cast<std::uint16_t>(frameHeight);
+    std::lock_guard lock(mutex_);
+
+    StyleLine(promptSprite, kPromptStyle, w, h);
+    promptSprite.SetText(languageTable.GetString(kPromptId));
+    RenderSprite(promptSprite);
+    promptSprite.SetVisible(true);
+
+    StyleLine(questionSprite, kQuestionStyle, w, h);
+    StyleLine(answerSprite, kAnswerStyle, w, h);
+    StyleLine(congratsSprite, kCongratsStyle, w, h);
+    for (CSpriteTextShow* sprite : {&questionSprite, &answerSprite, &congratsSprite})
+        sprite->SetVisible(false);
+
+    StyleScoreSprite(scoreTitle, kScoreTitlePlace, w, h);
+    for (std::size_t r = 0; r < scoreLines.size(); ++r)
+        StyleScoreSprite(scoreLines[r], kScoreLinePlaces[r], w, h);
+    scoreTitle.SetBackgroundColor(kScoreTitleBackground);
+    scoreTitle.SetText(languageTable.GetString(kScoreTitleId));
+    RenderSprite(scoreTitle);
+    scoreLineStale_.fill(true);
+
+    answeredSenders.clear();
+    if (audienceSource) audienceSource->Start();
+    scoreBoard.Clear();
+    return TRUE;
+}
+
+void CFreeModeImpl::SetAudienceSource(IAudienceSource* source) {
+    std::lock_guard lock(mutex_);
+    audienceSource = source;
+}
+
+BOOL CFreeModeImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytesPerPixel,
+                                 int /*reserved2*/, int frameWidth, int frameHeight,
+                                 int /*reserved3*/) {
+    if (bytesPerPixel != 4) return FALSE;
+    std::lock_guard lock(mutex_);
+    // No open question: the messages stay with the host and nothing is drawn.
+    if (!questionSprite.IsVisible()) return TRUE;
+    if (audienceSource) TakeMessages(frameWidth, frameHeight);
+    Draw(pixels);
+    return TRUE;
+}
+
+// ---- Panel ----
+
+void CFreeModeImpl::SetLanguageFile(LPCWSTR path) {
+    std::lock_guard lock(mutex_);
+    languageTable.Load(OrEmpty(path));
+}
+
+void CFreeModeImpl::SetShowQuestionText(bool show) {
+    std::lock_guard lock(mutex_);
+    showQuestionText = show;
+}
+
+void CFreeModeImpl::PresentQuestion(LPCWSTR text) {
+    std::lock_guard lock(mutex_);
+    questionSprite.SetText(std::u16string(OrEmpty(text)));
+    RenderSprite(questionSprite);
+    questionSprite.SetVisible(true);
+    answeredSenders.clear();
+    if (audienceSource) audienceSource->Start();
+}
+
+void CFreeModeImpl::SetRightAnswer(LPCWSTR answer) {
+    std::lock_guard lock(mutex_);
+    rightAnswer = OrEmpty(answer);
+    // The banner shows the answer as the presenter typed it.
+    answerSprite.SetText(languageTable.GetString(kAnswerBannerId) + rightAnswer);
+    RenderSprite(answerSprite);
+    answerSprite.SetVisible(false);
+    choiceAnswer = IsChoiceAnswer(rightAnswer);
+    if (choiceAnswer) LowerAsciiCapitals(rightAnswer);
+}
+
+void CFreeModeImpl::SetQuestionVisible(bool visible) {
+    std::lock_guard lock(mutex_);
+    answerSprite.SetVisible(visible);
+    questionSprite.SetVisible(visible);
+    scoreTitle.SetVisible(false);
+    if (audienceSource) audienceSource->Stop();
+}
+
+void CFreeModeImpl::SetOverlayTextColor(std::uint32_t color) {
+    std::lock_guard lock(mutex_);
+    for (CSpriteTextShow* sprite :
+         {&questionSprite, &answerSprite, &congratsSprite, &promptSprite}) {
+        sprite->SetTextColor(color);
+        RenderSprite(*sprite);
+    }
+}
+
+bool CFreeModeImpl::IsChoiceAnswer(std::u16string_view text) {
+    if (text.size() != 1) return false;
+    char bytes[8] = {};
+    const int written =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), 1, bytes, sizeof bytes, nullptr, nullptr);
+    if (written <= 0) return false;
+    const auto b = static_cast<unsigned char>(bytes[0]);
+    return (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F') || (b >= '1' && b <= '6');
+}
+
+FreeModeView CFreeModeImpl::View() const {
+    return {promptSprite, questionSprite, answerSprite, congratsSprite, scoreTitle,
+            scoreLines,   scoreBoard,     rightAnswer,  choiceAnswer,   textRenders_};
+}
+
+// ---- Frame work ----
+
+bool CFreeModeImpl::RenderSprite(CSpriteTextShowBase& sprite) {
+    ++textRenders_;
+    return sprite.Render() != FALSE; // a failed render leaves the sprite as it was
+}
+
+void CFreeModeImpl::TakeMessages(int frameWidth, int frameHeight) {
+    rightAnswerTaken_ = false;
+    while (AudienceMessage* message = audienceSource->PopMessage()) {
+        if (IsAcceptedAnswerKind(message->type)) CheckAnswer(*message);
+        audienceSource->ReleaseMessage(message);
+    }
+    // The lines a right answer changes are rendered once, for the intake's final state.
+    if (rightAnswerTaken_) ShowRightAnswers(frameWidth, frameHeight);
+}
+
+void CFreeModeImpl::CheckAnswer(const AudienceMessage& message) {
+    std::u16string_view answer = OrEmpty(message.text);
+    char16_t choice = 0;
+    if (choiceAnswer) {
+        // One attempt per viewer at a choice question; anything that is not a choice character
+        // does not use it up.
+        if (answeredSenders.contains(message.senderId)) return;
+        if (IsChoiceAnswer(answer)) {
+            choice = ToLowerAscii(answer.front());
+            answer = {&choice, 1};
+            answeredSenders.insert(message.senderId);
+        }
+    }
+    if (answer != rightAnswer) return;
+
+    const std::u16string_view name = SenderName(message);
+    lastScorerTotal_ = AddScore(message.senderId, name, kPointsPerRightAnswer);
+    lastScorerId_ = message.senderId;
+    lastScorerName_.assign(name);
+    rightAnswerTaken_ = true;
+}
+
+std::uint16_t CFreeModeImpl::AddScore(std::uint32_t senderId, std::u16string_view senderName,
+                                      std::uint16_t points) {
+    return scoreBoard.AddPoints(senderId, senderName, points);
+}
+
+void CFreeModeImpl::ShowRightAnswers(int frameWidth, int frameHeight) {
+    // "<congratulation>  <name>(<id>) <total label><total> "
+    std::u16string line = languageTable.GetString(kCongratsId);
+    line += u"  ";
+    line += lastScorerName_;
+    line += u'(';
+    AppendDecimal(line, static_cast<std::int32_t>(lastScorerId_));
+    line += u") ";
+    line += languageTable.GetString(kScoreTotalId);
+    AppendDecimal(line, lastScorerTotal_);
+    line += u' ';
+    congratsSprite.SetText(std::move(line));
+    // The congratulation is laid out for the frame being drawn (while its size is usable).
+    if (IsUsableFrameSize(frameWidth, frameHeight))
+        congratsSprite.SetFrameSize(static_cast<std::uint16_t>(frameWidth),
+                                    static_cast<std::uint16_t>(frameHeight));
+    RenderSprite(congratsSprite);
+
+    RefreshScoreLines();
+    answerSprite.SetVisible(true);
+    congratsSprite.SetVisible(true);
+    scoreTitle.SetVisible(true);
+}
+
+void CFreeModeImpl::RefreshScoreLines() {
+    const PlayerEntry* top[std::size(kRankLabelIds)];
+    const std::size_t shown = scoreBoard.Top(top, std::size(top));
+    for (std::size_t r = 0; r < shown; ++r) {
+        // "<rank label><points, at least 3 places> <name>"
+        lineText_ = languageTable.GetString(kRankLabelIds[r]);
+        AppendDecimal(lineText_, top[r]->points, kScorePointsWidth);
+        lineText_ += u' ';
+        lineText_ += top[r]->senderName;
+        CSpriteTextShowBase& sprite = scoreLines[r];
+        if (scoreLineStale_[r] || sprite.text != lineText_) {
+            sprite.SetText(lineText_);
+            scoreLineStale_[r] = !RenderSprite(sprite);
+        }
+        sprite.SetVisible(true);
+    }
+}
+
+void CFreeModeImpl::Draw(BYTE* pixels) {
+    if (scoreTitle.IsVisible()) {
+        scoreTitle.DrawOnFrame(pixels);
+        for (CSpriteTextShowBase& line : scoreLines)
+            line.DrawOnFrame(pixels);
+    } else {
+        promptSprite.DrawOnFrame(pixels);
+        if (showQuestionText) questionSprite.DrawOnFrame(pixels);
+    }
+    if (answerSprite.IsVisible()) {
+        answerSprite.DrawOnFrame(pixels);
+        congratsSprite.DrawOnFrame(pixels);
+    }
+}

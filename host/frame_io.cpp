@@ -1,0 +1,126 @@
+#include "host/frame_io.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "host/png_still.h"
+
+namespace host {
+
+namespace {
+
+std::string Size(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+std::string Rate(double fps) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", fps);
+    return text;
+}
+
+} // namespace
+
+bool TestCardSource::Next(Frame& frame) {
+    card_.Draw(index_++, frame);
+    return true;
+}
+
+bool FfmpegReader::Open(const std::string& path, int width, int height, double fps,
+                        std::string& error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = path + ": no such video file";
+        return false;
+    }
+    if (!FfmpegAvailable()) {
+        error = "ffmpeg is not installed, so " + path + " cannot be read";
+        return false;
+    }
+    const std::vector<std::string> argv = {
+        "ffmpeg",       "-nostdin",
+        "-hide_banner", "-loglevel",
+        "error",        "-i",
+        path,           "-an",
+        "-vf",          "scale=" + std::to_string(width) + ":" + std::to_string(height),
+        "-r",           Rate(fps),
+        "-f",           "rawvideo",
+        "-pix_fmt",     "bgra",
+        "pipe:1"};
+    if (!ffmpeg_.Start(argv, Subprocess::Pipe::FromChild, error)) return false;
+    auto frame = MakeFrame(width, height);
+    if (!frame || !ffmpeg_.ReadExactly(frame->pixels.data(), frame->pixels.size())) {
+        ffmpeg_.Finish();
+        const std::string said = ffmpeg_.ErrorText();
+        error = path + ": not a readable video" + (said.empty() ? "" : " (ffmpeg: " + said + ")");
+        return false;
+    }
+    first_ = std::move(*frame);
+    haveFirst_ = true;
+    return true;
+}
+
+bool FfmpegReader::Next(Frame& frame) {
+    if (haveFirst_) {
+        haveFirst_ = false;
+        if (frame.pixels.size() != first_.pixels.size()) return false;
+        frame.pixels = first_.pixels;
+        return true;
+    }
+    return ffmpeg_.ReadExactly(frame.pixels.data(), frame.pixels.size());
+}
+
+bool FfmpegWriter::Open(const std::string& path, int width, int height, double fps,
+                        std::string& error) {
+    path_ = path;
+    const std::vector<std::string> argv = {
+        "ffmpeg",  "-nostdin",  "-hide_banner", "-loglevel", "error", "-y",
+        "-f",      "rawvideo",  "-pix_fmt",     "bgra",      "-s",    Size(width, height),
+        "-r",      Rate(fps),   "-i",           "pipe:0",    "-an",   "-c:v",
+        "libx264", "-preset",   "veryfast",     "-crf",      "21",    "-pix_fmt",
+        "yuv420p", "-movflags", "+faststart",   path};
+    return ffmpeg_.Start(argv, Subprocess::Pipe::ToChild, error);
+}
+
+bool FfmpegWriter::Put(const Frame& frame) {
+    if (failed_) return false;
+    failed_ = !ffmpeg_.Write(frame.pixels.data(), frame.pixels.size());
+    return !failed_;
+}
+
+bool FfmpegWriter::Close(std::string& error) {
+    const int status = ffmpeg_.Finish();
+    if (status == 0 && !failed_) return true;
+    const std::string said = ffmpeg_.ErrorText();
+    error = "ffmpeg could not write " + path_ + (said.empty() ? "" : ": " + said);
+    return false;
+}
+
+bool PngSequenceSink::Put(const Frame& frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%06ld.png", ++count_);
+    if (error_.empty() && !WritePng(frame, folder_ + name, &error_)) return false;
+    return error_.empty();
+}
+
+bool PngSequenceSink::Close(std::string& error) {
+    error = error_;
+    return error_.empty();
+}
+
+bool FfmpegAvailable() {
+    return ProgramAvailable("ffmpeg");
+}
+
+bool MakeFolders(const std::string& path, std::string& error) {
+    std::error_code code;
+    std::filesystem::create_directories(path, code);
+    if (code || !std::filesystem::is_directory(path, code)) {
+        error = path + ": cannot create the folder" + (code ? ": " + code.message() : "");
+        return false;
+    }
+    return true;
+}
+
+} // namespace host

@@ -1,0 +1,297 @@
+#include "host/hosted_game.h"
+
+#include <iconv.h>
+
+#include "askgame/effect_ids.h"
+#include "platform/file.h"
+#include "platform/utf.h"
+
+namespace host {
+
+namespace {
+
+// The window the panel lives in. The host has no window system; any distinct handle serves as
+// the owner its message boxes and dialogs are checked against.
+int paintWindowToken;
+HWND PaintWindow() {
+    return reinterpret_cast<HWND>(&paintWindowToken);
+}
+
+struct PanelNames {
+    const char16_t* question;
+    const char16_t* answer;
+    const char16_t* push;
+};
+
+PanelNames NamesFor(GameMode mode) {
+    if (mode == GameMode::Free) return {u"Question", u"RightAnswer", u"ButtonShowQue"};
+    return {u"ChallengeQue", u"ChallengeAnswer", u"ButtonShowChallengQue"};
+}
+
+constexpr const char16_t* kRightAnswerer = u"RightAnswerer";
+constexpr const char16_t* kGameNotify = u"GameNotify";
+constexpr const char16_t* kBankButton = u"BtnQuestions";
+
+// Code-page 936 bytes (the plug-in's ANSI traces) as UTF-8; bytes iconv cannot take are shown
+// as '?'.
+std::string Gbk(std::string_view bytes) {
+    iconv_t cd = iconv_open("UTF-8", "GBK");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(bytes);
+    std::string out(bytes.size() * 2 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
+            if (outLeft == 0) break;
+            *o++ = '?';
+            --outLeft;
+            ++in;
+            --inLeft;
+        }
+    }
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string FirstLine(const std::u16string& text) {
+    const std::string line = Utf16ToUtf8(text.substr(0, text.find_first_of(u"\r\n")));
+    return text.find_first_of(u"\r\n") == std::u16string::npos ? line : line + " ...";
+}
+
+} // namespace
+
+class HostedGame::TraceSink final : public IDebugOutputSink {
+public:
+    explicit TraceSink(Transcript& transcript) : transcript_(transcript) {}
+    void WriteAnsi(std::string_view bytes) override { transcript_.Add("trace", Gbk(bytes)); }
+    void WriteWide(std::u16string_view text) override {
+        transcript_.Add("trace", Utf16ToUtf8(text));
+    }
+
+private:
+    Transcript& transcript_;
+};
+
+HostedGame::HostedGame(PluginLibrary& plugin, GameMode mode, Transcript& transcript)
+    : plugin_(plugin), mode_(mode), transcript_(transcript), audience_(transcript) {}
+
+std::unique_ptr<HostedGame> HostedGame::Create(PluginLibrary& plugin, GameMode mode, int width,
+                                               int height, LCID lcid, Transcript& transcript,
+                                               std::string& error) {
+    std::unique_ptr<HostedGame> game(new HostedGame(plugin, mode, transcript));
+    HostedGame& g = *game;
+
+    // The host's presenters: boxes are answered OK and written down; the file dialog answers
+    // the file a scenario chose; traces go to the transcript.
+    g.traceSink_ = std::make_unique<TraceSink>(transcript);
+    g.previousSink_ = SetDebugOutputSink(g.traceSink_.get());
+    g.previousBoxes_ = SetMessageBoxPresenter([&g](const MessageBoxRequest& box) {
+        ++g.messageBoxes_;
+        const char* owner = box.owner == PaintWindow() ? "panel" : box.owner ? "other" : "none";
+        g.transcript_.Add("box", "[" + Utf16ToUtf8(box.caption) + "] " + Utf16ToUtf8(box.text) +
+                                     " (owner: " + owner + ")");
+        return IDOK;
+    });
+    g.previousFiles_ =
+        SetOpenFilePresenter([&g](const OpenFileRequest&) -> std::optional<std::u16string> {
+            if (g.nextFile_.empty()) return std::nullopt;
+            std::u16string chosen = FromNativePath(g.nextFile_);
+            g.nextFile_.clear();
+            return chosen;
+        });
+    g.audience_.SetHandOutObserver(
+        [&g](const AudienceMessage& message) { g.OnMessageHandedOut(message); });
+
+    const GUID& id = mode == GameMode::Free ? CLSID_FreeModeGame : CLSID_ChallengeGame;
+    g.effect_ = plugin.CreateVideoEffect(&id);
+    if (!g.effect_) {
+        error = std::string("the plug-in made no ") + GameModeName(mode) + "-mode effect";
+        return nullptr;
+    }
+    g.panel_ = plugin.CreateEffectUI(mode == GameMode::Free ? kFreeModePanel : kChallengePanel);
+    if (!g.panel_) {
+        error = std::string("the plug-in made no ") + GameModeName(mode) + "-mode panel";
+        return nullptr;
+    }
+    transcript.Add("host", std::string("created the ") + GameModeName(mode) +
+                               "-mode effect and panel; LCID " + std::to_string(lcid));
+    g.manager_.Init(PaintWindow());
+    g.manager_.AttachDialog(g.panel_);
+    g.panel_->InitPanel(0, 0, g.effect_, u"", u"", lcid);
+    g.panel_->BindControls();
+    g.width_ = width;
+    g.height_ = height;
+    if (!g.effect_->Init(width, height, 0)) {
+        error = "the effect refused the frame size " + std::to_string(width) + "x" +
+                std::to_string(height);
+        return nullptr;
+    }
+    g.effect_->SetAudienceSource(&g.audience_);
+    g.DeliverSignals();
+    g.LogPanelState("ready");
+    return game;
+}
+
+HostedGame::~HostedGame() {
+    Finish();
+}
+
+void HostedGame::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    manager_.AttachDialog(nullptr);
+    delete panel_;
+    panel_ = nullptr;
+    if (effect_) plugin_.DestroyEffect(effect_);
+    effect_ = nullptr;
+    audience_.Finish();
+    SetOpenFilePresenter(std::move(previousFiles_));
+    SetMessageBoxPresenter(std::move(previousBoxes_));
+    SetDebugOutputSink(previousSink_);
+}
+
+std::optional<std::u16string> HostedGame::ControlText(const char16_t* name) const {
+    const DuiLib::CControlUI* control = manager_.FindControl(name);
+    if (!control) return std::nullopt;
+    return control->GetText().Str();
+}
+
+void HostedGame::ChooseNextFile(const std::string& path) {
+    nextFile_ = path;
+}
+
+DuiLib::CControlUI* HostedGame::FindControl(const std::string& name, std::string& error) const {
+    DuiLib::CControlUI* control = manager_.FindControl(Utf8ToUtf16(name).c_str());
+    if (!control)
+        error = "the " + std::string(GameModeName(mode_)) + "-mode panel has no control named \"" +
+                name + "\"";
+    return control;
+}
+
+bool HostedGame::Click(const std::string& name, std::string& error) {
+    DuiLib::CControlUI* control = FindControl(name, error);
+    if (!control) return false;
+    // Pushing a question: the free game judges against the answer the panel holds at the press.
+    const PanelNames names = NamesFor(mode_);
+    if (mode_ == GameMode::Free && Utf8ToUtf16(name) == names.push)
+        judge_.QuestionSent(ControlText(names.answer).value_or(u""));
+    if (!control->Activate()) {
+        error = "\"" + name + "\" is hidden or disabled and cannot be clicked";
+        return false;
+    }
+    return true;
+}
+
+bool HostedGame::Apply(const ScenarioEvent& event, std::string& error) {
+    switch (event.kind) {
+    case ActionKind::Gift:
+        audience_.QueueGift(event.viewer.id, event.viewer.name, event.giftCount, event.giftValue);
+        return true;
+    case ActionKind::Chat:
+        audience_.QueueChat(event.viewer.id, event.viewer.name, event.text, event.chatKind);
+        return true;
+    case ActionKind::Click:
+        transcript_.Add("panel", "click " + event.control);
+        if (!Click(event.control, error)) return false;
+        break;
+    case ActionKind::Type: {
+        transcript_.Add("panel", "type \"" + Utf16ToUtf8(event.text) + "\" into " + event.control);
+        DuiLib::CControlUI* control = FindControl(event.control, error);
+        if (!control) return false;
+        auto* edit = static_cast<DuiLib::CEditUI*>(control->GetInterface(u"Edit"));
+        if (!edit) {
+            error = "\"" + event.control + "\" is not an edit";
+            return false;
+        }
+        if (!edit->InputText(event.text.c_str())) {
+            error =
+                "\"" + event.control + "\" does not take typing (read-only, hidden or disabled)";
+            return false;
+        }
+        break;
+    }
+    case ActionKind::Option: {
+        transcript_.Add("panel",
+                        std::string(event.selected ? "select " : "clear ") + event.control);
+        DuiLib::CControlUI* control = FindControl(event.control, error);
+        if (!control) return false;
+        auto* option = static_cast<DuiLib::COptionUI*>(control->GetInterface(u"Option"));
+        if (!option) {
+            error = "\"" + event.control + "\" is not an option";
+            return false;
+        }
+        option->Selected(event.selected);
+        break;
+    }
+    case ActionKind::Bank: {
+        transcript_.Add("panel", "choose the question bank " + event.path);
+        if (GetFileAttributesW(FromNativePath(event.path).c_str()) != FILE_ATTRIBUTE_NORMAL) {
+            error = event.path + ": no such question bank file";
+            return false;
+        }
+        ChooseNextFile(event.path);
+        const bool clicked = Click(Utf16ToUtf8(kBankButton), error);
+        nextFile_.clear();
+        if (!clicked) return false;
+        break;
+    }
+    case ActionKind::Still:
+    case ActionKind::Note:
+        return true;
+    }
+    DeliverSignals();
+    LogPanelState(event.control);
+    return true;
+}
+
+bool HostedGame::ProcessFrame(Frame& frame) {
+    if (!effect_) return false;
+    FlipRows(frame); // the plug-in's frames are bottom-up
+    const BOOL drawn = effect_->ProcessFrame(frame.pixels.data(), 0, kBytesPerPixel, 0, frame.width,
+                                             frame.height, 0);
+    FlipRows(frame);
+    DeliverSignals();
+    return drawn != 0;
+}
+
+// Answers every signal as the host's window would: a "GameNotify" to the panel, after which the
+// challenge panel shows the right answerer.
+void HostedGame::DeliverSignals() {
+    for (int n = audience_.TakePendingSignals(); n > 0; --n) {
+        if (!panel_) continue;
+        manager_.SendNotify(panel_, kGameNotify);
+        const auto answerer = ControlText(kRightAnswerer);
+        if (mode_ == GameMode::Challenge && answerer && !answerer->empty()) {
+            const std::string who = Utf16ToUtf8(*answerer);
+            scores_.AddPoint(who);
+            transcript_.Add("right", who + " answered right; " +
+                                         std::to_string(scores_.PointsOf(who)) + " so far");
+        }
+    }
+}
+
+void HostedGame::OnMessageHandedOut(const AudienceMessage& message) {
+    if (mode_ != GameMode::Free || !judge_.Judge(message)) return;
+    const std::string who = SenderLabel(message);
+    scores_.AddPoint(who);
+    transcript_.Add("right",
+                    who + " answered right; " + std::to_string(scores_.PointsOf(who)) + " so far");
+}
+
+void HostedGame::LogPanelState(const std::string& action) {
+    const PanelNames names = NamesFor(mode_);
+    const auto question = ControlText(names.question);
+    const auto answer = ControlText(names.answer);
+    const auto number = ControlText(u"EditNum");
+    const auto count = ControlText(u"LabMaxNum");
+    if (!question || !answer) return;
+    std::string state = "after " + action + ": question " + Utf16ToUtf8(number.value_or(u"?")) +
+                        "/" + Utf16ToUtf8(count.value_or(u"?")) + " \"" + FirstLine(*question) +
+                        "\", answer \"" + Utf16ToUtf8(*answer) + "\"";
+    transcript_.Add("panel", state);
+}
+
+} // namespace host

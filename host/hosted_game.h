@@ -1,0 +1,85 @@
+// One game as a host runs it: the effect and its panel made by the plug-in, the panel attached
+// to a paint manager with a window handle, the host's audience source bound to the effect, and
+// the host's presenters for message boxes, the file dialog and debugger output installed.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "askgame/effect_panel.h"
+#include "host/audience_source.h"
+#include "host/frame.h"
+#include "host/plugin_loader.h"
+#include "host/scenario.h"
+#include "host/scores.h"
+#include "host/transcript.h"
+#include "platform/debug.h"
+#include "platform/shell.h"
+#include "toolkit/UIlib.h"
+
+namespace host {
+
+class HostedGame {
+public:
+    // Creates effect and panel, initialises the panel with `lcid`, attaches and binds it, and
+    // readies the effect for width × height frames. Null, with the reason in `error`, when the
+    // plug-in cannot make the effect or the panel.
+    static std::unique_ptr<HostedGame> Create(PluginLibrary& plugin, GameMode mode, int width,
+                                              int height, LCID lcid, Transcript& transcript,
+                                              std::string& error);
+    HostedGame(const HostedGame&) = delete;
+    HostedGame& operator=(const HostedGame&) = delete;
+    // Deletes the panel, destroys the effect and checks that every message came back.
+    ~HostedGame();
+
+    // Plays one viewer or presenter event (stills and notes are the player's). False, with
+    // the reason in `error`, when the panel has no such control or refuses the action.
+    bool Apply(const ScenarioEvent& event, std::string& error);
+    // Hands one top-down frame to the effect (flipped to bottom-up and back).
+    bool ProcessFrame(Frame& frame);
+
+    // The text of a panel control, or nothing when there is no such control.
+    std::optional<std::u16string> ControlText(const char16_t* name) const;
+    // Answers the next file dialog with `path` (a Linux path).
+    void ChooseNextFile(const std::string& path);
+
+    // Ends the game: panel and effect go, the audience checks what is still out. Idempotent.
+    void Finish();
+
+    GameMode Mode() const { return mode_; }
+    HostAudienceSource& Audience() { return audience_; }
+    const ScoreTable& Scores() const { return scores_; }
+    int MessageBoxes() const { return messageBoxes_; }
+
+private:
+    class TraceSink;
+    HostedGame(PluginLibrary& plugin, GameMode mode, Transcript& transcript);
+
+    DuiLib::CControlUI* FindControl(const std::string& name, std::string& error) const;
+    bool Click(const std::string& name, std::string& error);
+    void DeliverSignals();
+    void LogPanelState(const std::string& action);
+    void OnMessageHandedOut(const AudienceMessage& message);
+
+    PluginLibrary& plugin_;
+    GameMode mode_;
+    Transcript& transcript_;
+    HostAudienceSource audience_;
+    DuiLib::CPaintManagerUI manager_;
+    IVideoEffect* effect_ = nullptr;
+    IEffPlugInUI* panel_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    ScoreTable scores_;
+    FreeAnswerJudge judge_;
+    int messageBoxes_ = 0;
+    std::string nextFile_;
+    std::unique_ptr<TraceSink> traceSink_;
+    IDebugOutputSink* previousSink_ = nullptr;
+    MessageBoxPresenter previousBoxes_;
+    OpenFilePresenter previousFiles_;
+    bool finished_ = false;
+};
+
+} // namespace host

@@ -1,0 +1,70 @@
+#include "host/scores.h"
+
+#include <algorithm>
+
+#include "host/audience_source.h"
+
+namespace host {
+
+namespace {
+
+bool IsChoiceCharacter(char16_t c) {
+    return (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F') || (c >= u'1' && c <= u'6');
+}
+
+bool IsChoice(const std::u16string& text) {
+    return text.size() == 1 && IsChoiceCharacter(text[0]);
+}
+
+std::u16string Lower(std::u16string text) {
+    for (auto& c : text)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return text;
+}
+
+} // namespace
+
+void ScoreTable::AddPoint(const std::string& who) {
+    if (points_[who]++ == 0) order_.push_back(who);
+}
+
+int ScoreTable::PointsOf(const std::string& who) const {
+    const auto found = points_.find(who);
+    return found == points_.end() ? 0 : found->second;
+}
+
+std::vector<std::pair<std::string, int>> ScoreTable::Ranking() const {
+    std::vector<std::pair<std::string, int>> ranking;
+    for (const auto& who : order_)
+        ranking.emplace_back(who, points_.at(who));
+    std::stable_sort(ranking.begin(), ranking.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    return ranking;
+}
+
+void FreeAnswerJudge::QuestionSent(const std::u16string& answer) {
+    choice_ = IsChoice(answer);
+    answer_ = choice_ ? Lower(answer) : answer;
+    haveQuestion_ = true;
+    attempted_.clear();
+}
+
+bool FreeAnswerJudge::Judge(const AudienceMessage& message) {
+    if (!haveQuestion_) return false;
+    if (message.type != AudienceKind::Text && message.type != AudienceKind::FreeText) return false;
+    std::u16string text = message.text ? message.text : u"";
+    if (choice_) {
+        if (attempted_.contains(message.senderId)) return false;
+        if (IsChoice(text)) {
+            text = Lower(text);
+            attempted_.insert(message.senderId);
+        }
+    }
+    return text == answer_;
+}
+
+std::string SenderLabel(const AudienceMessage& message) {
+    return SenderNameUtf8(message) + "(" + std::to_string(message.senderId) + ")";
+}
+
+} // namespace host
