@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "game/challenge_game.h"
+#include "game/free_mode.h"
 #include "platform/debug.h"
+#include "support/fake_audience.h"
 #include "support/panel_harness.h"
 #include "toolkit/UIlib.h"
 #include "ui/challenge_mode_ui.h"
@@ -133,6 +136,68 @@ TEST_F(ChallengePanelTest, WithoutAGameTheRightAnswererStaysAsItIs) {
     EXPECT_EQ(Text(u"RightAnswerer"), u"kept");
     Click(u"BtnNewRound");
     EXPECT_EQ(Text(u"RightAnswerer"), u"");
+}
+
+} // namespace
+
+namespace {
+
+constexpr int kFrameWidth = 320;
+constexpr int kFrameHeight = 240;
+
+// The same panel with the challenge game and a live room behind it.
+class ChallengePanelWithGameTest : public ChallengePanelTest {
+protected:
+    ChallengePanelWithGameTest() : frame_(std::size_t{kFrameWidth} * kFrameHeight * 4) {
+        game_.SetAudienceSource(&room_);
+        game_.Init(kFrameWidth, kFrameHeight, 0);
+        StartAsHost(&game_);
+    }
+    ~ChallengePanelWithGameTest() override { game_.SetAudienceSource(nullptr); }
+
+    void NextFrame() { game_.ProcessFrame(frame_.data(), 0, 4, 0, kFrameWidth, kFrameHeight, 0); }
+
+    FakeAudience room_;
+    CChallengeGameImpl game_;
+    std::vector<BYTE> frame_;
+};
+
+TEST_F(ChallengePanelWithGameTest, APushedQuestionIsAnsweredAndTheRightAnswererShown) {
+    Load(kThreeQuestions);
+    room_.Gift(7, u"Alice", 1, 10);
+    NextFrame();
+    ASSERT_GT(game_.GetPlayerCount(), 0);
+
+    const TraceRecorder traces;
+    Click(u"ButtonShowChallengQue");
+    EXPECT_TRUE(boxes_.boxes.empty());
+    // The panel's traces come first; the game adds its own after them.
+    ASSERT_GE(traces.ansi.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(traces.ansi.begin(), traces.ansi.begin() + 3),
+              (std::vector<std::string>{"\xBF\xAA\xCA\xBC", "Click", "Gift"}));
+    ASSERT_GE(traces.wide.size(), 2u);
+    EXPECT_EQ(traces.wide[0], u"Q1");
+    EXPECT_EQ(traces.wide[1], u"A1");
+
+    room_.Chat(7, u"Alice", u"A1");
+    NextFrame();
+    panel_->SendNotify(kGameNotify); // the host passes on the game's signal
+    EXPECT_EQ(Text(u"RightAnswerer"), game_.GetRightAnswererText());
+    EXPECT_NE(Text(u"RightAnswerer"), u"");
+
+    // A new round forgets the right answerer in the panel and in the game.
+    Click(u"BtnNewRound");
+    EXPECT_EQ(Text(u"RightAnswerer"), u"");
+}
+
+TEST_F(ChallengePanelWithGameTest, AFreeModeEffectIsTreatedAsNoGame) {
+    CFreeModeImpl freeGame;
+    EXPECT_EQ(panel_->InitPanel(0, 0, &freeGame, u"", u"", LCID_ENGLISH_US), 1);
+    room_.Gift(7, u"Alice", 1, 10);
+    NextFrame();
+    Click(u"ButtonShowChallengQue");
+    ASSERT_EQ(boxes_.boxes.size(), 1u); // nobody to ask without this game
+    EXPECT_TRUE(boxes_.boxes[0].text.starts_with(u"No players yet."));
 }
 
 } // namespace

@@ -2,8 +2,12 @@
 // as it works before a game is bound.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "game/challenge_game.h"
+#include "game/free_mode.h"
 #include "support/panel_harness.h"
 #include "toolkit/UIlib.h"
 #include "ui/free_mode_ui.h"
@@ -200,6 +204,72 @@ TEST_F(FreePanelTest, ASkinWithoutAButtonStillWiresTheRest) {
     EXPECT_EQ(Text(u"EditNum"), u" 1");
     Click(u"BtnGo");
     EXPECT_EQ(Text(u"Question"), u"\nQ1\n");
+}
+
+} // namespace
+
+namespace {
+
+// The same panel with the free-mode game behind it.
+class FreePanelWithGameTest : public FreePanelTest {
+protected:
+    void StartWithGame() {
+        EXPECT_EQ(panel_->InitPanel(0, 0, &game_, u"", u"", LCID_ENGLISH_US), 1);
+        EXPECT_EQ(panel_->BindControls(), 1);
+    }
+    FreeModeView Game() const { return game_.View(); }
+
+    CFreeModeImpl game_;
+};
+
+TEST_F(FreePanelWithGameTest, SendsTheQuestionAndAnswerAsTheyStandInThePanel) {
+    StartWithGame();
+    LoadFiveQuestions();
+    Type(u"RightAnswer", u"A1 as typed");
+    Click(u"ButtonShowQue");
+    EXPECT_EQ(Game().questionSprite.text, u"\nQ1\n");
+    EXPECT_TRUE(Game().questionSprite.visible);
+    EXPECT_EQ(Game().rightAnswer, u"A1 as typed");
+
+    // Stepping to the next question hides the old one until the presenter sends the new one.
+    Click(u"BtnNextQue");
+    EXPECT_FALSE(Game().questionSprite.visible);
+    Click(u"ButtonShowQue");
+    EXPECT_EQ(Game().questionSprite.text, u"\nQ2\n");
+    EXPECT_TRUE(Game().questionSprite.visible);
+    EXPECT_EQ(Game().rightAnswer, u"A2");
+
+    // Choosing another bank hides it too.
+    const OpenFileAnswer choose(files_.Write("other.txt", kThreeQuestions));
+    Click(u"BtnQuestions");
+    EXPECT_FALSE(Game().questionSprite.visible);
+    EXPECT_EQ(Text(u"LabMaxNum"), u"03");
+}
+
+TEST_F(FreePanelWithGameTest, TheColourButtonStepsThroughFourColoursFromTheFirst) {
+    // Presses before a game is bound change nothing: the cycle still starts at its first colour.
+    EXPECT_EQ(panel_->BindControls(), 1);
+    Click(u"BtnTextColor");
+    EXPECT_EQ(panel_->InitPanel(0, 0, &game_, u"", u"", LCID_ENGLISH_US), 1);
+
+    std::vector<std::uint32_t> sent;
+    for (int press = 0; press < 5; ++press) {
+        Click(u"BtnTextColor");
+        sent.push_back(Game().promptSprite.textColor);
+    }
+    EXPECT_EQ(sent, (std::vector<std::uint32_t>{0x9FFFCB71, 0x9F1995E4, 0x9FEF2978, 0xFFFFFFFF,
+                                                0x9FFFCB71}));
+}
+
+TEST_F(FreePanelWithGameTest, AnotherGamesEffectIsTreatedAsNoGame) {
+    CChallengeGameImpl challenge;
+    EXPECT_EQ(panel_->InitPanel(0, 0, &challenge, u"", u"", LCID_ENGLISH_US), 1);
+    EXPECT_EQ(panel_->BindControls(), 1);
+    Click(u"ButtonShowQue");
+    Click(u"BtnTextColor");
+    Click(u"BtnNextQue");
+    EXPECT_EQ(Text(u"EditNum"), u" 2"); // the panel's own work goes on
+    EXPECT_EQ(challenge.GetPlayerCount(), 0);
 }
 
 } // namespace

@@ -2,39 +2,10 @@
 
 #include <array>
 
-#if __has_include("game/challenge_game.h")
 #include "game/challenge_game.h"
-#define ASKGAME_CHALLENGE_GAME 1
-#endif
 #include "platform/debug.h"
 
 namespace {
-
-// The game's operations the panel calls. Until the challenge game is part of the build no effect
-// is ever bound, and these are never reached.
-#ifdef ASKGAME_CHALLENGE_GAME
-CChallengeGameImpl* AsChallengeGame(IVideoEffect* effect) {
-    return AsChallengeGame(effect);
-}
-int PlayerCount(CChallengeGameImpl* game) {
-    return game ? game->GetPlayerCount() : 0;
-}
-std::u16string RightAnswererText(CChallengeGameImpl* game) {
-    return game ? game->GetRightAnswererText() : std::u16string();
-}
-#define CHALLENGE_GAME_CALL(game, call) (game)->call
-#else
-CChallengeGameImpl* AsChallengeGame(IVideoEffect* /*effect*/) {
-    return nullptr;
-}
-int PlayerCount(CChallengeGameImpl* /*game*/) {
-    return 0;
-}
-std::u16string RightAnswererText(CChallengeGameImpl* /*game*/) {
-    return {};
-}
-#define CHALLENGE_GAME_CALL(game, call) static_cast<void>(game)
-#endif
 
 constexpr BankLayout kChallengeBankLayout{challenge_control::kChallengeQue,
                                           challenge_control::kChallengeAnswer,
@@ -55,8 +26,8 @@ CChallengeModeUI::CChallengeModeUI(std::u16string_view skinFile)
 int CChallengeModeUI::InitPanel(int /*reserved1*/, int /*reserved2*/, IVideoEffect* effect,
                                 LPCWSTR /*text1*/, LPCWSTR /*text2*/, DWORD lcid) {
     const std::u16string languageFile = LoadLanguage(lcid);
-    effect_ = AsChallengeGame(effect);
-    if (effect_) CHALLENGE_GAME_CALL(effect_, SetLanguageFile(languageFile.c_str()));
+    effect_ = dynamic_cast<CChallengeGameImpl*>(effect);
+    if (effect_) effect_->SetLanguageFile(languageFile.c_str());
     LoadSampleQuestionBank();
     SetControlText(challenge_control::kRightAnswerer, u"");
     return 1;
@@ -83,7 +54,7 @@ bool CChallengeModeUI::OnPushQuestionClick(void* notification) {
     if (!IsNotification(notification, DuiLib::DUI_MSGTYPE_CLICK)) return false;
     OutputDebugStringA(kTracePushClicked);
     // Without a game there is nobody to ask.
-    if (!effect_ || PlayerCount(effect_) == 0) {
+    if (!effect_ || effect_->GetPlayerCount() == 0) {
         ShowMessage(u"NeedPlayer");
         return true;
     }
@@ -92,23 +63,23 @@ bool CChallengeModeUI::OnPushQuestionClick(void* notification) {
     const std::u16string answer = ControlText(challenge_control::kChallengeAnswer);
     OutputDebugStringW(question.c_str());
     OutputDebugStringW(answer.c_str());
-    CHALLENGE_GAME_CALL(effect_, SubmitQuestion(question.c_str()));
-    CHALLENGE_GAME_CALL(effect_, SetCorrectAnswer(answer.c_str()));
-    CHALLENGE_GAME_CALL(effect_, StartAnswerScan());
+    effect_->SubmitQuestion(question.c_str());
+    effect_->SetCorrectAnswer(answer.c_str());
+    effect_->StartAnswerScan();
     return true;
 }
 
 bool CChallengeModeUI::OnTextColorClick(void* notification) {
     if (!IsNotification(notification, DuiLib::DUI_MSGTYPE_CLICK)) return false;
     if (!effect_) return false;
-    CHALLENGE_GAME_CALL(effect_, SetQuestionColour(kTextColorCycle[colorIndex_]));
+    effect_->SetQuestionColour(kTextColorCycle[colorIndex_]);
     colorIndex_ = (colorIndex_ + 1) % kTextColorCount;
     return true;
 }
 
 bool CChallengeModeUI::OnNewRoundClick(void* notification) {
     if (!IsNotification(notification, DuiLib::DUI_MSGTYPE_CLICK)) return false;
-    if (effect_) CHALLENGE_GAME_CALL(effect_, NewRound());
+    if (effect_) effect_->NewRound();
     ForgetRightAnswerer();
     return true;
 }
@@ -116,7 +87,7 @@ bool CChallengeModeUI::OnNewRoundClick(void* notification) {
 bool CChallengeModeUI::OnGameNotify(void* notification) {
     if (!IsNotification(notification, kGameNotify)) return true;
     DuiLib::CControlUI* answerer = FindControlByName(challenge_control::kRightAnswerer);
-    if (answerer && effect_) answerer->SetText(RightAnswererText(effect_).c_str());
+    if (answerer && effect_) answerer->SetText(effect_->GetRightAnswererText().c_str());
     return true;
 }
 
@@ -130,5 +101,5 @@ void CChallengeModeUI::OnEntryStepped() {
 
 void CChallengeModeUI::ForgetRightAnswerer() {
     SetControlText(challenge_control::kRightAnswerer, u"");
-    if (effect_) CHALLENGE_GAME_CALL(effect_, ClearAnswered());
+    if (effect_) effect_->ClearAnswered();
 }
