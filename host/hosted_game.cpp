@@ -1,5 +1,6 @@
 #include "host/hosted_game.h"
 
+#include <algorithm>
 #include <iconv.h>
 
 #include "askgame/effect_ids.h"
@@ -56,9 +57,12 @@ std::string Gbk(std::string_view bytes) {
     return out;
 }
 
+// The first line with text in it, and " ..." when more follows.
 std::string FirstLine(const std::u16string& text) {
-    const std::string line = Utf16ToUtf8(text.substr(0, text.find_first_of(u"\r\n")));
-    return text.find_first_of(u"\r\n") == std::u16string::npos ? line : line + " ...";
+    const std::size_t start = std::min(text.find_first_not_of(u" \r\n"), text.size());
+    const std::size_t end = std::min(text.find_first_of(u"\r\n", start), text.size());
+    const std::string line = Utf16ToUtf8(text.substr(start, end - start));
+    return text.find_first_not_of(u" \r\n", end) == std::u16string::npos ? line : line + " ...";
 }
 
 } // namespace
