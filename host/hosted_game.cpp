@@ -1,9 +1,10 @@
 #include "host/hosted_game.h"
 
 #include <algorithm>
-#include <iconv.h>
+#include <climits>
 
 #include "askgame/effect_ids.h"
+#include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/utf.h"
 
@@ -33,28 +34,16 @@ constexpr const char16_t* kRightAnswerer = u"RightAnswerer";
 constexpr const char16_t* kGameNotify = u"GameNotify";
 constexpr const char16_t* kBankButton = u"BtnQuestions";
 
-// Code-page 936 bytes (the plug-in's ANSI traces) as UTF-8; bytes iconv cannot take are shown
-// as '?'.
-std::string Gbk(std::string_view bytes) {
-    iconv_t cd = iconv_open("UTF-8", "GBK");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(bytes);
-    std::string out(bytes.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
-            if (outLeft == 0) break;
-            *o++ = '?';
-            --outLeft;
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
+// The plug-in writes its ANSI traces in code page 936; the transcript is UTF-8.
+constexpr UINT kTraceCodePage = 936;
+
+std::string TraceText(std::string_view bytes) {
+    const int length = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
+    const int units = MultiByteToWideChar(kTraceCodePage, 0, bytes.data(), length, nullptr, 0);
+    if (units <= 0) return std::string(bytes);
+    std::u16string wide(static_cast<std::size_t>(units), u'\0');
+    MultiByteToWideChar(kTraceCodePage, 0, bytes.data(), length, wide.data(), units);
+    return Utf16ToUtf8(wide);
 }
 
 // The first line with text in it, and " ..." when more follows.
@@ -70,7 +59,7 @@ std::string FirstLine(const std::u16string& text) {
 class HostedGame::TraceSink final : public IDebugOutputSink {
 public:
     explicit TraceSink(Transcript& transcript) : transcript_(transcript) {}
-    void WriteAnsi(std::string_view bytes) override { transcript_.Add("trace", Gbk(bytes)); }
+    void WriteAnsi(std::string_view bytes) override { transcript_.Add("trace", TraceText(bytes)); }
     void WriteWide(std::u16string_view text) override {
         transcript_.Add("trace", Utf16ToUtf8(text));
     }
