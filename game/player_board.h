@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,7 +41,10 @@ public:
     void Clear();
 
 private:
-    using Bucket = std::list<PlayerEntry>;
-    std::map<std::uint16_t, Bucket, std::greater<>> buckets_; // by score, highest first
-    std::unordered_map<std::uint32_t, Bucket::iterator> index_;
+    // Entries, buckets and index nodes come from one pool, which keeps the memory of a cleared
+    // board for the next round: a room that fills the board again every round allocates nothing.
+    std::pmr::unsynchronized_pool_resource pool_;
+    using Bucket = std::pmr::list<PlayerEntry>;
+    std::pmr::map<std::uint16_t, Bucket, std::greater<>> buckets_{&pool_}; // highest score first
+    std::pmr::unordered_map<std::uint32_t, Bucket::iterator> index_{&pool_};
 };
