@@ -15,12 +15,12 @@
 #include "platform/shell.h"
 #include "platform/utf.h"
 
-// Sets an environment variable for one scope and puts the old value back.
+// Sets (or, with null, unsets) an environment variable for one scope and puts the old value back.
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value, 1);
+        value ? setenv(name, value, 1) : unsetenv(name);
     }
     ~ScopedEnv() {
         if (old_)
