@@ -172,16 +172,9 @@ TEST_F(ChallengeGame, TheTwentyFirstQuestionIsRefusedUntilANewRound) {
 }
 
 TEST_F(ChallengeGame, AQuestionIsTracedWhenItIsSubmitted) {
-    struct Sink : IDebugOutputSink {
-        void WriteAnsi(std::string_view bytes) override { ansi.emplace_back(bytes); }
-        void WriteWide(std::u16string_view text) override { wide.emplace_back(text); }
-        std::vector<std::string> ansi;
-        std::vector<std::u16string> wide;
-    } sink;
-    IDebugOutputSink* previous = SetDebugOutputSink(&sink);
+    TraceRecorder sink;
     game.SubmitQuestion(u"1+1?");
     game.NewRound();
-    SetDebugOutputSink(previous);
     EXPECT_EQ(sink.wide, (std::vector<std::u16string>{u"题目：1+1?", u"保存的题目：1+1?",
                                                       u"保存的题目：1+1?", u"隐藏题目"}));
     ASSERT_EQ(sink.ansi.size(), 4u);

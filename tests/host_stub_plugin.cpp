@@ -28,8 +28,8 @@ public:
     BOOL Reserved6(int) override { return 1; }
     BOOL ProcessFrame(BYTE* pixels, int, int bytesPerPixel, int, int, int, int) override {
         if (bytesPerPixel != 4) return 0;
-        if (source)
-            for (AudienceMessage* m : *source->GetPendingMessages())
+        if (const auto list = source ? source->GetPendingMessages() : nullptr)
+            for (AudienceMessage* m : *list)
                 if (!m->text || std::u16string(m->text) != u"keep") source->ReleaseMessage(m);
         // Bottom-up rows: the top of the picture is the end of the buffer.
         std::memset(pixels + std::size_t(height - 10) * width * 4, 0xFF,

@@ -257,20 +257,11 @@ TEST(DefaultLanguage, LangTerritoryPicksTheChineseVariant) {
 
 // ---- Debugger output
 
-struct RecordingSink : IDebugOutputSink {
-    void WriteAnsi(std::string_view bytes) override { ansi.emplace_back(bytes); }
-    void WriteWide(std::u16string_view text) override { wide.emplace_back(text); }
-    std::vector<std::string> ansi;
-    std::vector<std::u16string> wide;
-};
-
 TEST(DebugOutput, TracesReachTheInstalledSinkUntouched) {
-    RecordingSink sink;
-    IDebugOutputSink* previous = SetDebugOutputSink(&sink);
+    TraceRecorder sink;
     OutputDebugStringA("\xBF\xAA\xCA\xBC"); // "开始" in code page 936
     OutputDebugStringW(u"题目：一加一");
     OutputDebugStringA(nullptr);
-    EXPECT_EQ(SetDebugOutputSink(previous), &sink);
 
     EXPECT_EQ(sink.ansi, std::vector<std::string>{"\xBF\xAA\xCA\xBC"});
     EXPECT_EQ(sink.wide, std::vector<std::u16string>{u"题目：一加一"});
