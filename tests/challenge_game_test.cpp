@@ -15,6 +15,7 @@
 #include "platform/font_testing.h"
 #include "platform/shell.h"
 #include "support/fake_audience.h"
+#include "support/panel_harness.h"
 
 namespace {
 
@@ -27,10 +28,6 @@ class ChallengeGame : public ::testing::Test {
 protected:
     void SetUp() override {
         DropLibraryAudienceTracker(); // no tracker of an earlier test's room
-        previousPresenter = SetMessageBoxPresenter([this](const MessageBoxRequest& box) {
-            boxes.push_back({box.owner, std::u16string(box.text), std::u16string(box.caption)});
-            return IDOK;
-        });
         game.SetLanguageFile(
             FromNativePath(ASKGAME_SOURCE_DIR "/data/VideoGames/AskGame/English.xml").c_str());
         game.SetAudienceSource(&room);
@@ -38,7 +35,6 @@ protected:
     }
     void TearDown() override {
         DropLibraryAudienceTracker();
-        SetMessageBoxPresenter(previousPresenter);
         EXPECT_TRUE(room.Balanced());
     }
 
@@ -73,16 +69,12 @@ protected:
         game.StartAnswerScan();
     }
 
-    struct Box {
-        HWND owner;
-        std::u16string text, caption;
-    };
     ScopedTestFontFace standIn{u"宋体"};
     FakeAudience room;
     CChallengeGameImpl game;
     std::vector<BYTE> frame = std::vector<BYTE>(static_cast<std::size_t>(kW) * kH * 4);
-    std::vector<Box> boxes;
-    MessageBoxPresenter previousPresenter;
+    MessageBoxRecorder recorder;
+    std::vector<MessageBoxRecorder::Box>& boxes = recorder.boxes;
 };
 
 TEST_F(ChallengeGame, TheHostIsSignalledAfterInitAndAfterARightAnswer) {
@@ -180,16 +172,9 @@ TEST_F(ChallengeGame, TheTwentyFirstQuestionIsRefusedUntilANewRound) {
 }
 
 TEST_F(ChallengeGame, AQuestionIsTracedWhenItIsSubmitted) {
-    struct Sink : IDebugOutputSink {
-        void WriteAnsi(std::string_view bytes) override { ansi.emplace_back(bytes); }
-        void WriteWide(std::u16string_view text) override { wide.emplace_back(text); }
-        std::vector<std::string> ansi;
-        std::vector<std::u16string> wide;
-    } sink;
-    IDebugOutputSink* previous = SetDebugOutputSink(&sink);
+    TraceRecorder sink;
     game.SubmitQuestion(u"1+1?");
     game.NewRound();
-    SetDebugOutputSink(previous);
     EXPECT_EQ(sink.wide, (std::vector<std::u16string>{u"题目：1+1?", u"保存的题目：1+1?",
                                                       u"保存的题目：1+1?", u"隐藏题目"}));
     ASSERT_EQ(sink.ansi.size(), 4u);

@@ -21,53 +21,9 @@ const HWND kHostWindow = reinterpret_cast<HWND>(0x7070);
 constexpr char kThreeQuestions[] = "[问题]\nQ1\n\n[答案]\nA1\n[问题]\nQ2\n[答案]\nA2\n"
                                    "[问题]\nQ3\n[答案]\nA3\n";
 
-// Keeps every diagnostic trace.
-class TraceRecorder : public IDebugOutputSink {
-public:
-    TraceRecorder() { previous_ = SetDebugOutputSink(this); }
-    ~TraceRecorder() override { SetDebugOutputSink(previous_); }
-    void WriteAnsi(std::string_view bytes) override { ansi.emplace_back(bytes); }
-    void WriteWide(std::u16string_view text) override { wide.emplace_back(text); }
-
-    std::vector<std::string> ansi;
-    std::vector<std::u16string> wide;
-
-private:
-    IDebugOutputSink* previous_ = nullptr;
-};
-
-class ChallengePanelTest : public ::testing::Test {
+class ChallengePanelTest : public PanelTest<CChallengeModeUI> {
 protected:
-    ChallengePanelTest() {
-        manager_.Init(kHostWindow);
-        manager_.AttachDialog(panel_.get());
-    }
-
-    void StartAsHost(IVideoEffect* effect) {
-        EXPECT_EQ(panel_->InitPanel(0, 0, effect, u"", u"", LCID_ENGLISH_US), 1);
-        EXPECT_EQ(panel_->BindControls(), 1);
-    }
-    void Load(const std::string& bytes) {
-        panel_->LoadQuestionBank(files_.Write("bank.txt", bytes).c_str());
-    }
-
-    DuiLib::CControlUI& Control(DuiLib::LPCTSTR name) {
-        DuiLib::CControlUI* control = panel_->FindControlByName(name);
-        EXPECT_NE(control, nullptr) << "no control named " << Utf16ToUtf8(name);
-        return control ? *control : missing_;
-    }
-    std::u16string Text(DuiLib::LPCTSTR name) { return Control(name).GetText().Str(); }
-    void Type(DuiLib::LPCTSTR name, std::u16string_view text) {
-        Control(name).SetText(DuiLib::CDuiString(text));
-    }
-    void Click(DuiLib::LPCTSTR name) { EXPECT_TRUE(Control(name).Activate()); }
-
-    const ScopedEnv acp_{"ASKGAME_ACP", "65001"};
-    const BankFiles files_;
-    MessageBoxRecorder boxes_;
-    DuiLib::CPaintManagerUI manager_;
-    std::unique_ptr<CChallengeModeUI> panel_ = std::make_unique<CChallengeModeUI>();
-    DuiLib::CControlUI missing_;
+    ChallengePanelTest() : PanelTest(kHostWindow) {}
 };
 
 TEST_F(ChallengePanelTest, InitialisationLoadsTheSampleBankBeforeAnyWiring) {
@@ -82,7 +38,7 @@ TEST_F(ChallengePanelTest, InitialisationLoadsTheSampleBankBeforeAnyWiring) {
 }
 
 TEST_F(ChallengePanelTest, SteppingForgetsTheRightAnswererAndStaysInTheBank) {
-    StartAsHost(nullptr);
+    StartAsHost();
     Load(kThreeQuestions);
     EXPECT_EQ(Text(u"ChallengeQue"), u"Q1"); // the blank line before the answer marker is gone
 
@@ -109,7 +65,7 @@ TEST_F(ChallengePanelTest, SteppingForgetsTheRightAnswererAndStaysInTheBank) {
 }
 
 TEST_F(ChallengePanelTest, ABankOfOneCannotBeSteppedThrough) {
-    StartAsHost(nullptr);
+    StartAsHost();
     Load("[问题]only[答案]one");
     Click(u"BtnNextQue");
     Click(u"BtnBackQue");
@@ -119,7 +75,7 @@ TEST_F(ChallengePanelTest, ABankOfOneCannotBeSteppedThrough) {
 }
 
 TEST_F(ChallengePanelTest, PushingWithoutPlayersAsksForThem) {
-    StartAsHost(nullptr);
+    StartAsHost();
     const TraceRecorder traces;
     Click(u"ButtonShowChallengQue");
     ASSERT_EQ(boxes_.boxes.size(), 1u);
@@ -130,7 +86,7 @@ TEST_F(ChallengePanelTest, PushingWithoutPlayersAsksForThem) {
 }
 
 TEST_F(ChallengePanelTest, WithoutAGameTheRightAnswererStaysAsItIs) {
-    StartAsHost(nullptr);
+    StartAsHost();
     Control(u"RightAnswerer").SetText(u"kept");
     panel_->SendNotify(kGameNotify);
     EXPECT_EQ(Text(u"RightAnswerer"), u"kept");

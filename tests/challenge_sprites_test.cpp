@@ -122,22 +122,6 @@ TEST_F(ScoreMark, EmptyTextKeepsTheBarHeightAndDrawsNoNumber) {
     EXPECT_EQ(frame.Rgb(179, 20), 0u);
 }
 
-TEST(BottomBand, CoversTheLowestSixtyRowsAtAlpha96) {
-    CSpriteBottomBK band;
-    band.SetFrameSize(320, kH);
-    ASSERT_TRUE(band.Render());
-    band.SetFrameSize(kW, kH); // a wider frame: the band is rebuilt to its width
-    ASSERT_TRUE(band.Render());
-    Frame frame(200);
-    band.DrawOnFrame(frame.bytes.data());
-    // ((256 − 96) × 200 + 96 × 1) >> 8 = 125; the fourth byte is the frame's own.
-    const std::uint32_t dimmed = Rgb(125, 125, 125);
-    EXPECT_EQ(frame.Rgb(0, 0), dimmed);
-    EXPECT_EQ(frame.Rgb(639, 59), dimmed);
-    EXPECT_EQ(frame.Rgb(0, 60), Rgb(200, 200, 200));
-    EXPECT_EQ(frame.bytes[3], 200);
-}
-
 TEST(BottomBand, AFrameLowerThanTheBandIsCoveredWhole) {
     CSpriteBottomBK band;
     band.SetFrameSize(64, 40);

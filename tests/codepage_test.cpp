@@ -1,34 +1,12 @@
 // Code pages: Win32 conversion contracts over iconv.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "platform/codepage.h"
+#include "support/scoped_env.h"
 
 namespace {
-
-// Sets ASKGAME_ACP for one test and puts the old value back.
-class ScopedAcp {
-public:
-    explicit ScopedAcp(const char* value) {
-        if (const char* old = std::getenv("ASKGAME_ACP")) old_ = old;
-        if (value)
-            setenv("ASKGAME_ACP", value, 1);
-        else
-            unsetenv("ASKGAME_ACP");
-    }
-    ~ScopedAcp() {
-        if (old_)
-            setenv("ASKGAME_ACP", old_->c_str(), 1);
-        else
-            unsetenv("ASKGAME_ACP");
-    }
-
-private:
-    std::optional<std::string> old_;
-};
 
 std::u16string ToWide(UINT codePage, const std::string& bytes, DWORD flags = 0) {
     const int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()),
@@ -134,31 +112,24 @@ TEST(CodePage, CharactersACodePageLacksBecomeTheDefaultCharacter) {
 
 TEST(CodePage, AnsiCodePageComesFromTheEnvironment) {
     {
-        ScopedAcp acp("936");
+        ScopedEnv acp("ASKGAME_ACP", "936");
         EXPECT_EQ(GetACP(), 936u);
         EXPECT_EQ(ToWide(CP_ACP, "\xD6\xD0"), u"中");
     }
     {
-        ScopedAcp acp("1252");
+        ScopedEnv acp("ASKGAME_ACP", "1252");
         EXPECT_EQ(GetACP(), 1252u); // read again on every call
         EXPECT_EQ(ToWide(CP_ACP, "\xE9"), u"é");
     }
-    ScopedAcp unset(nullptr);
-    const char* lcAll = std::getenv("LC_ALL");
-    const std::optional<std::string> saved =
-        lcAll ? std::optional<std::string>(lcAll) : std::nullopt;
-    setenv("LC_ALL", "C.UTF-8", 1);
-    EXPECT_EQ(GetACP(), CP_UTF8);
-    setenv("LC_ALL", "C", 1); // the plain C locale names no code page
-    EXPECT_EQ(GetACP(), CP_UTF8);
+    ScopedEnv unset("ASKGAME_ACP", nullptr);
     {
-        ScopedAcp bogus("not-a-code-page");
+        ScopedEnv utf8("LC_ALL", "C.UTF-8");
         EXPECT_EQ(GetACP(), CP_UTF8);
     }
-    if (saved)
-        setenv("LC_ALL", saved->c_str(), 1);
-    else
-        unsetenv("LC_ALL");
+    ScopedEnv plain("LC_ALL", "C"); // the plain C locale names no code page
+    EXPECT_EQ(GetACP(), CP_UTF8);
+    ScopedEnv bogus("ASKGAME_ACP", "not-a-code-page");
+    EXPECT_EQ(GetACP(), CP_UTF8);
 }
 
 } // namespace

@@ -254,40 +254,6 @@ TEST_F(FreeMode, MessageRecordsAreReadDefensivelyAndLongLinesAreKeptWhole) {
     EXPECT_TRUE(audience.Balanced());
 }
 
-// Hands out one record again and again: enough right answers to wrap a score.
-class RepeatingAudience : public IAudienceSource {
-public:
-    RepeatingAudience(std::uint32_t senderId, const char16_t* text, int times) : left_(times) {
-        message_.type = AudienceKind::Text;
-        message_.senderId = senderId;
-        std::copy_n(u"Neo", 4, message_.senderName);
-        message_.text = text;
-    }
-    AudienceMessage* PopMessage() override { return left_ > 0 ? (--left_, &message_) : nullptr; }
-    void ReleaseMessage(AudienceMessage* message) override { released += message == &message_; }
-    std::shared_ptr<AudienceMessageList> GetPendingMessages() override { return nullptr; }
-    void NotifyStateChanged() override {}
-    void Start() override {}
-    void Stop() override {}
-    void Signal(int, int) override {}
-    int released = 0;
-
-private:
-    AudienceMessage message_{};
-    int left_;
-};
-
-TEST_F(FreeMode, TheSixtyFiveThousandFiveHundredAndThirtySixthPointWrapsToZero) {
-    RepeatingAudience fans(7, u"Paris", 65536);
-    game.SetAudienceSource(&fans);
-    Ask(u"Paris");
-    Frame();
-    EXPECT_EQ(fans.released, 65536);
-    EXPECT_EQ(Points(7), 0);
-    EXPECT_EQ(Congrats(), u"Well done!  Neo(7) Total: 0 ");
-    EXPECT_EQ(ScoreLine(0).text, u"1st   0 Neo");
-}
-
 TEST_F(FreeMode, HostCallsOutsideTheContractChangeNothing) {
     EXPECT_EQ(*game.GetEffectId(), CLSID_FreeModeGame);
     Ask(u"Paris");

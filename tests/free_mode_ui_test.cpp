@@ -22,40 +22,10 @@ constexpr char kFiveQuestions[] = "[问题]\nQ1\n[答案]\nA1\n[问题]\nQ2\n[�
 constexpr char kThreeQuestions[] = "[问题]\nQ1\n[答案]\nA1\n[问题]\nQ2\n[答案]\nA2\n"
                                    "[问题]\nQ3\n[答案]\nA3\n";
 
-// A panel in the host's window, a recorder for message boxes and files for banks.
-class FreePanelTest : public ::testing::Test {
+class FreePanelTest : public PanelTest<CFreeModeUI> {
 protected:
-    FreePanelTest() {
-        manager_.Init(kHostWindow);
-        manager_.AttachDialog(panel_.get());
-    }
-
-    void StartAsHost() {
-        EXPECT_EQ(panel_->InitPanel(0, 0, nullptr, u"", u"", LCID_ENGLISH_US), 1);
-        EXPECT_EQ(panel_->BindControls(), 1);
-    }
+    FreePanelTest() : PanelTest(kHostWindow) {}
     void LoadFiveQuestions() { Load(kFiveQuestions); }
-    void Load(const std::string& bytes) {
-        panel_->LoadQuestionBank(files_.Write("bank.txt", bytes).c_str());
-    }
-
-    DuiLib::CControlUI& Control(DuiLib::LPCTSTR name) {
-        DuiLib::CControlUI* control = panel_->FindControlByName(name);
-        EXPECT_NE(control, nullptr) << "no control named " << Utf16ToUtf8(name);
-        return control ? *control : missing_;
-    }
-    std::u16string Text(DuiLib::LPCTSTR name) { return Control(name).GetText().Str(); }
-    void Type(DuiLib::LPCTSTR name, std::u16string_view text) {
-        Control(name).SetText(DuiLib::CDuiString(text));
-    }
-    void Click(DuiLib::LPCTSTR name) { EXPECT_TRUE(Control(name).Activate()); }
-
-    const ScopedEnv acp_{"ASKGAME_ACP", "65001"};
-    const BankFiles files_;
-    MessageBoxRecorder boxes_;
-    DuiLib::CPaintManagerUI manager_;
-    std::unique_ptr<CFreeModeUI> panel_ = std::make_unique<CFreeModeUI>();
-    DuiLib::CControlUI missing_;
 };
 
 TEST_F(FreePanelTest, StartsWithTheSampleBankShowingItsFirstQuestion) {
@@ -213,17 +183,13 @@ namespace {
 // The same panel with the free-mode game behind it.
 class FreePanelWithGameTest : public FreePanelTest {
 protected:
-    void StartWithGame() {
-        EXPECT_EQ(panel_->InitPanel(0, 0, &game_, u"", u"", LCID_ENGLISH_US), 1);
-        EXPECT_EQ(panel_->BindControls(), 1);
-    }
     FreeModeView Game() const { return game_.View(); }
 
     CFreeModeImpl game_;
 };
 
 TEST_F(FreePanelWithGameTest, SendsTheQuestionAndAnswerAsTheyStandInThePanel) {
-    StartWithGame();
+    StartAsHost(&game_);
     LoadFiveQuestions();
     Type(u"RightAnswer", u"A1 as typed");
     Click(u"ButtonShowQue");

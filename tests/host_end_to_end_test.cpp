@@ -12,23 +12,13 @@
 #include "host/frame_io.h"
 #include "host/hosted_game.h"
 #include "host/player.h"
+#include "support/capturing_sink.h"
 
 namespace {
 
 using namespace host;
 
 const std::string kRuntime = ASKGAME_RUNTIME_DIR;
-
-class CapturingSink final : public FrameSink {
-public:
-    bool Put(const Frame& frame) override {
-        frames.push_back(frame);
-        return true;
-    }
-    bool Close(std::string&) override { return true; }
-    std::string Where() const override { return "memory"; }
-    std::vector<Frame> frames;
-};
 
 std::string TempDir() {
     auto dir = std::filesystem::temp_directory_path() / ("askgame-e2e-" + std::to_string(getpid()));

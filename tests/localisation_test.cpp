@@ -164,8 +164,15 @@ TEST(LanguageFiles, EveryStringIdIsTranslatedInEveryLanguage) {
     for (LCID lcid : {LCID{1033}, LCID{2052}, LCID{1028}}) {
         CLanguageTable table;
         ASSERT_TRUE(table.Load(folder + GetLanguageFileName(lcid))) << lcid;
-        for (const char16_t* id : ids)
-            EXPECT_FALSE(table.GetString(id).empty()) << lcid << " lacks a string";
+        for (const char16_t* id : ids) {
+            const std::u16string text = table.GetString(id);
+            EXPECT_FALSE(text.empty()) << lcid << " lacks a string";
+            // Texts are shown verbatim: an entity reference would reach the screen undecoded.
+            EXPECT_EQ(text.find(u'&'), std::u16string::npos) << lcid;
+        }
+        // "%s%3d %s": a three-digit score would otherwise run into its label.
+        for (const char16_t* id : {u"FirstScore", u"SecondeScore", u"ThirdScore"})
+            EXPECT_TRUE(table.GetString(id).ends_with(u' ')) << lcid;
     }
 }
 

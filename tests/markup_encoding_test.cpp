@@ -11,6 +11,7 @@
 #include "markup/encoding_names.h"
 #include "markup/markup_document.h"
 #include "platform/file.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -33,24 +34,6 @@ protected:
     }
 
     fs::path dir_;
-};
-
-// Sets ASKGAME_ACP (read by GetACP on every call) for one test and puts the old value back.
-class ScopedAcp {
-public:
-    explicit ScopedAcp(const char* value) {
-        if (const char* old = std::getenv("ASKGAME_ACP")) old_ = old;
-        setenv("ASKGAME_ACP", value, 1);
-    }
-    ~ScopedAcp() {
-        if (old_)
-            setenv("ASKGAME_ACP", old_->c_str(), 1);
-        else
-            unsetenv("ASKGAME_ACP");
-    }
-
-private:
-    std::optional<std::string> old_;
 };
 
 std::string Utf16(const std::u16string& text, bool bigEndian) {
@@ -92,7 +75,7 @@ TEST_F(MarkupFiles, TheThreeByteOrderMarksGiveTheSameText) {
 }
 
 TEST_F(MarkupFiles, UnmarkedTextIsUtf8WhenValidAndAnsiOtherwise) {
-    ScopedAcp acp("1252");
+    ScopedEnv acp("ASKGAME_ACP", "1252");
     CMarkupDocument ascii, utf8, ansi;
     EXPECT_TRUE(ascii.LoadFile(Write("a.xml", "<r>plain</r>")));
     EXPECT_EQ(ascii.GetDoc(), u"<r>plain</r>");
@@ -105,7 +88,7 @@ TEST_F(MarkupFiles, UnmarkedTextIsUtf8WhenValidAndAnsiOtherwise) {
 }
 
 TEST_F(MarkupFiles, DeclaredEncodingIsMatchedInAnyCase) {
-    ScopedAcp acp("1252"); // so that a wrong fallback would show
+    ScopedEnv acp("ASKGAME_ACP", "1252"); // so that a wrong fallback would show
     CMarkupDocument doc;
     EXPECT_TRUE(doc.LoadFile(
         Write("gb.xml", "<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xD6\xD0\xCE\xC4</r>")));
@@ -157,7 +140,7 @@ TEST_F(MarkupFiles, AWideDeclarationInAByteFileIsNotBelieved) {
 }
 
 TEST_F(MarkupFiles, UnconvertibleCodePageFallsBackToAnsiAndSaysSo) {
-    ScopedAcp acp("1252");
+    ScopedEnv acp("ASKGAME_ACP", "1252");
     CMarkupDocument doc;
     EXPECT_TRUE(doc.LoadFile(
         Write("m.xml", "<?xml version=\"1.0\" encoding=\"x-mac-thai\"?><r>caf\xE9</r>")));

@@ -14,23 +14,10 @@
 #include "platform/file.h"
 #include "platform/shell.h"
 #include "platform/utf.h"
+#include "support/panel_harness.h"
 #include "toolkit/ui_manager.h"
 
 namespace {
-
-// Sets (or, with null, unsets) an environment variable for one test and restores it after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 HWND FakeWindow(std::uintptr_t value) {
     return reinterpret_cast<HWND>(value);
@@ -51,7 +38,7 @@ std::filesystem::path FreshTempDir(const char* name) {
 
 // ---- Message boxes
 
-TEST(MessageBox, HostPresenterSeesCaptionTextOwnerAndButtons) {
+TEST(MessageBox, HostPresenterSeesCaptionTextOwnerAndButtonsAndNoneAnswersOk) {
     std::vector<std::u16string> seen;
     HWND owner = nullptr;
     UINT type = 99;
@@ -72,11 +59,8 @@ TEST(MessageBox, HostPresenterSeesCaptionTextOwnerAndButtons) {
     EXPECT_EQ(owner, nullptr);
     EXPECT_EQ(seen, (std::vector<std::u16string>{u"Error", u""}));
 
-    SetMessageBoxPresenter(previous);
-}
-
-TEST(MessageBox, WithoutAPresenterTheBoxIsAnsweredOk) {
-    const auto previous = SetMessageBoxPresenter(nullptr);
+    // Without a presenter the box is answered OK.
+    SetMessageBoxPresenter(nullptr);
     EXPECT_EQ(MessageBoxW(nullptr, u"printed to stderr", u"caption", MB_OK), IDOK);
     SetMessageBoxPresenter(previous);
 }
@@ -273,20 +257,11 @@ TEST(DefaultLanguage, LangTerritoryPicksTheChineseVariant) {
 
 // ---- Debugger output
 
-struct RecordingSink : IDebugOutputSink {
-    void WriteAnsi(std::string_view bytes) override { ansi.emplace_back(bytes); }
-    void WriteWide(std::u16string_view text) override { wide.emplace_back(text); }
-    std::vector<std::string> ansi;
-    std::vector<std::u16string> wide;
-};
-
 TEST(DebugOutput, TracesReachTheInstalledSinkUntouched) {
-    RecordingSink sink;
-    IDebugOutputSink* previous = SetDebugOutputSink(&sink);
+    TraceRecorder sink;
     OutputDebugStringA("\xBF\xAA\xCA\xBC"); // "开始" in code page 936
     OutputDebugStringW(u"题目：一加一");
     OutputDebugStringA(nullptr);
-    EXPECT_EQ(SetDebugOutputSink(previous), &sink);
 
     EXPECT_EQ(sink.ansi, std::vector<std::string>{"\xBF\xAA\xCA\xBC"});
     EXPECT_EQ(sink.wide, std::vector<std::u16string>{u"题目：一加一"});

@@ -59,9 +59,4 @@ TEST(VideoEffectInterface, MediaSubtypeIsRgb32ByteForByte) {
     EXPECT_EQ(std::memcmp(&subtype, expected, 16), 0);
 }
 
-TEST(VideoEffectInterface, EffectIdsHaveTheirStoredBytes) {
-    const BYTE challenge[8] = {0x63, 0xE7, 0xA5, 0xBC, 0xF1, 0xAE, 0x65, 0x48};
-    EXPECT_EQ(std::memcmp(&CLSID_ChallengeGame, challenge, 8), 0);
-}
-
 } // namespace

@@ -1,40 +1,27 @@
 // What panel and bank tests share: bank files written for one test, environment variables set for
-// one test, and the host's message-box and file-dialog presenters replaced by recorders.
+// one test, the host's message-box and file-dialog presenters and the trace sink replaced by
+// recorders, and a panel driven by control name.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "askgame/video_effect.h"
+#include "platform/debug.h"
 #include "platform/file.h"
 #include "platform/shell.h"
 #include "platform/utf.h"
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_.c_str(), old_->c_str(), 1);
-        else
-            unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
+#include "support/scoped_env.h"
+#include "toolkit/UIlib.h"
 
 // A folder of bank files for one test, removed afterwards.
 class BankFiles {
@@ -107,4 +94,53 @@ public:
 
 private:
     OpenFilePresenter previous_;
+};
+
+// Keeps every diagnostic trace for as long as it lives.
+class TraceRecorder : public IDebugOutputSink {
+public:
+    TraceRecorder() { previous_ = SetDebugOutputSink(this); }
+    ~TraceRecorder() override { SetDebugOutputSink(previous_); }
+    void WriteAnsi(std::string_view bytes) override { ansi.emplace_back(bytes); }
+    void WriteWide(std::u16string_view text) override { wide.emplace_back(text); }
+    std::vector<std::string> ansi;
+    std::vector<std::u16string> wide;
+
+private:
+    IDebugOutputSink* previous_ = nullptr;
+};
+
+// A panel in the host's window, driven by control name, with a recorder for message boxes,
+// files for banks and UTF-8 as the system code page.
+template <class Panel>
+class PanelTest : public ::testing::Test {
+protected:
+    explicit PanelTest(HWND window) {
+        manager_.Init(window);
+        manager_.AttachDialog(panel_.get());
+    }
+    void StartAsHost(IVideoEffect* effect = nullptr) {
+        EXPECT_EQ(panel_->InitPanel(0, 0, effect, u"", u"", LCID_ENGLISH_US), 1);
+        EXPECT_EQ(panel_->BindControls(), 1);
+    }
+    void Load(const std::string& bytes) {
+        panel_->LoadQuestionBank(files_.Write("bank.txt", bytes).c_str());
+    }
+    DuiLib::CControlUI& Control(DuiLib::LPCTSTR name) {
+        DuiLib::CControlUI* control = panel_->FindControlByName(name);
+        EXPECT_NE(control, nullptr) << "no control named " << Utf16ToUtf8(name);
+        return control ? *control : missing_;
+    }
+    std::u16string Text(DuiLib::LPCTSTR name) { return Control(name).GetText().Str(); }
+    void Type(DuiLib::LPCTSTR name, std::u16string_view text) {
+        Control(name).SetText(DuiLib::CDuiString(text));
+    }
+    void Click(DuiLib::LPCTSTR name) { EXPECT_TRUE(Control(name).Activate()); }
+
+    const ScopedEnv acp_{"ASKGAME_ACP", "65001"};
+    const BankFiles files_;
+    MessageBoxRecorder boxes_;
+    DuiLib::CPaintManagerUI manager_;
+    std::unique_ptr<Panel> panel_ = std::make_unique<Panel>();
+    DuiLib::CControlUI missing_;
 };
