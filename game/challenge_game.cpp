@@ -158,7 +158,7 @@ BOOL CChallengeGameImpl::Init(int frameWidth, int frameHeight, int /*reserved*/)
 }
 
 BOOL CChallengeGameImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytesPerPixel,
-                                      int /*reserved2*/, int /*frameWidth*/, int /*frameHeight*/,
+                                      int /*reserved2*/, int frameWidth, int frameHeight,
                                       int /*reserved3*/) {
     if (bytesPerPixel != 4) return FALSE;
     std::lock_guard lock(mutex_);
@@ -179,7 +179,7 @@ BOOL CChallengeGameImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytes
     } else {
         RefreshPlayerLabels(players);
     }
-    DrawOnFrame(pixels);
+    DrawOnFrame(HostFrameView(pixels, frameWidth, frameHeight));
     return TRUE;
 }
 
@@ -209,7 +209,7 @@ void CChallengeGameImpl::OnRightAnswer(const AudienceMessage& message,
     }
 }
 
-void CChallengeGameImpl::DrawOnFrame(BYTE* frame) {
+void CChallengeGameImpl::DrawOnFrame(const FrameView& frame) {
     if (!frame || frameWidth_ == 0) return;
     band_.DrawOnFrame(frame);
     question_.DrawOnFrame(frame);

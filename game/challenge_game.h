@@ -36,8 +36,9 @@ public:
     // Lays the game out for frames of width × height (1 to 65535 each) and opens a new round.
     // 0 with nothing changed for any other size.
     BOOL Init(int frameWidth, int frameHeight, int reserved) override;
-    // Takes the room's messages, updates the game and draws it with the size given to Init. 0 and
-    // nothing touched when bytesPerPixel is not 4.
+    // Takes the room's messages, updates the game and draws it, laid out for Init's size, clipped
+    // to the frame handed over: width × |height| pixels, rows bottom-up for a positive height and
+    // top-down for a negative one. 0 and nothing touched when bytesPerPixel is not 4.
     BOOL ProcessFrame(BYTE* pixels, int reserved1, int bytesPerPixel, int reserved2, int frameWidth,
                       int frameHeight, int reserved3) override;
     // Replaces the library's audience tracker with a new one around `source` (null allowed).
@@ -71,7 +72,7 @@ private:
     void RefreshPlayerLabels(const CAudienceTracker::Standings& players);
     void OnRightAnswer(const AudienceMessage& message, const CAudienceTracker::Standings& players);
     void SignalHost();
-    void DrawOnFrame(BYTE* frame);
+    void DrawOnFrame(const FrameView& frame);
 
     std::mutex mutex_;
     CSpriteChallengeTextShow question_;

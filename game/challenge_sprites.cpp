@@ -1,6 +1,8 @@
 #include "game/challenge_sprites.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -37,15 +39,16 @@ bool Reserve(std::unique_ptr<BYTE[]>& buffer, std::size_t& capacity, std::size_t
     return true;
 }
 
-// Blends a w × h image with its own stride onto memory rows `row` up at column `left`.
-void BlendAt(BYTE* frame, unsigned frameWidth, unsigned frameHeight, const BYTE* image, int w,
-             int h, int left, int row) {
-    if (w <= 0 || h <= 0) return;
-    RECT dst{left, row, left + w, row + h};
+// Blends a w × h image with its own stride onto picture rows `row` up (counted from the bottom)
+// at column `left`, clipped to the frame.
+void BlendAt(const FrameView& frame, const BYTE* image, int w, int h, int left, int row) {
+    if (!frame || w <= 0 || h <= 0) return;
+    RECT dst{left, row, static_cast<LONG>(std::min<long long>(std::int64_t{left} + w, INT_MAX)),
+             row + h};
     RECT src{0, 0, w, h};
-    AlphaBlendRGBA(frame, frameWidth, frameHeight, static_cast<int>(frameWidth * kBytesPerPixel),
-                   image, static_cast<unsigned>(w), static_cast<unsigned>(h), w * kBytesPerPixel,
-                   &dst, &src);
+    AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, image,
+                   static_cast<unsigned>(w), static_cast<unsigned>(h), w * kBytesPerPixel, &dst,
+                   &src);
 }
 
 } // namespace
@@ -100,17 +103,14 @@ BOOL CSpriteAccMark::Render() {
     return TRUE;
 }
 
-BOOL CSpriteAccMark::DrawOnFrame(BYTE* frame) {
+BOOL CSpriteAccMark::DrawOnFrame(const FrameView& frame) {
     if (barBackground && barFill) {
-        BlendAt(frame, frameWidth, frameHeight, barBackground.get(), imageLength_, imageRows_, x,
-                kBottomRow);
-        BlendAt(frame, frameWidth, frameHeight, barFill.get(), imageFilled_, imageRows_, x,
-                kBottomRow);
+        BlendAt(frame, barBackground.get(), imageLength_, imageRows_, x, kBottomRow);
+        BlendAt(frame, barFill.get(), imageFilled_, imageRows_, x, kBottomRow);
     }
-    // The number sits right-aligned on the bar's right end; one wider than the frame is left out.
+    // The number sits right-aligned on the bar's right end; one wider than the layout is left out.
     if (pixels && width <= frameWidth)
-        BlendAt(frame, frameWidth, frameHeight, pixels.get(), width, height,
-                x + imageLength_ - width, kBottomRow);
+        BlendAt(frame, pixels.get(), width, height, x + imageLength_ - width, kBottomRow);
     return TRUE;
 }
 
@@ -129,15 +129,15 @@ BOOL CSpriteBottomBK::Render() {
     return TRUE;
 }
 
-BOOL CSpriteBottomBK::DrawOnFrame(BYTE* frame) {
-    if (!band) return TRUE;
+BOOL CSpriteBottomBK::DrawOnFrame(const FrameView& frame) {
+    if (!band || !frame) return TRUE;
     // A frame narrower or lower than the band takes the part of it that fits.
-    const int w = std::min<int>(bandWidth_, frameWidth);
-    const int h = std::min<int>(bandRows_, frameHeight);
+    const int w = static_cast<int>(std::min<unsigned>(unsigned(bandWidth_), frame.width));
+    const int h = static_cast<int>(std::min<unsigned>(unsigned(bandRows_), frame.height));
     if (w <= 0 || h <= 0) return TRUE;
     RECT dst{0, 0, w, h};
     RECT src{0, 0, w, h};
-    AlphaBlendRGBA(frame, frameWidth, frameHeight, frameWidth * kBytesPerPixel, band.get(),
+    AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, band.get(),
                    static_cast<unsigned>(bandWidth_), static_cast<unsigned>(bandRows_),
                    bandWidth_ * kBytesPerPixel, &dst, &src);
     return TRUE;

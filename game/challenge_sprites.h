@@ -41,9 +41,10 @@ public:
     // barLength) columns. Returns 0 with the sprite unchanged while the frame size is unset, when
     // the font cannot be created or when an image would be too large.
     BOOL Render() override;
-    // Blends the bar, its fill and, when it is no wider than the frame, the number at column `x`.
-    // Draws whether or not the sprite is visible; returns 1.
-    BOOL DrawOnFrame(BYTE* frame) override;
+    // Blends the bar, its fill and, when it is no wider than the layout, the number at column
+    // `x`, clipped to `frame`. Draws whether or not the sprite is visible; returns 1.
+    BOOL DrawOnFrame(const FrameView& frame) override;
+    using CSpriteTextShowBase::DrawOnFrame;
 
     std::unique_ptr<BYTE[]> barBackground; // barLength × barHeight pixels as last rendered
     std::unique_ptr<BYTE[]> barFill;       // a fill-wide image of barHeight rows
@@ -72,8 +73,10 @@ public:
     // Builds the band: frameWidth × bandHeight pixels of bandColor. Returns 0 with the sprite
     // unchanged while the frame width is unset or when the band would be too large.
     BOOL Render() override;
-    // Blends the band over memory rows 0 to bandHeight − 1 (all rows of a lower frame). Returns 1.
-    BOOL DrawOnFrame(BYTE* frame) override;
+    // Blends the band over the picture's lowest bandHeight rows (all rows of a lower frame), as
+    // wide as the band and the frame both are. Returns 1.
+    BOOL DrawOnFrame(const FrameView& frame) override;
+    using CSpriteTextShowBase::DrawOnFrame;
 
     std::unique_ptr<BYTE[]> band;
     std::uint32_t bandColor = kDefaultBandColor;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <cstdlib>
 
 #include "askgame/effect_ids.h"
 #include "platform/codepage.h"
@@ -155,7 +157,7 @@ BOOL CFreeModeImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytesPerPi
     // No open question: the messages stay with the host and nothing is drawn.
     if (!questionSprite.IsVisible()) return TRUE;
     if (audienceSource) TakeMessages(frameWidth, frameHeight);
-    Draw(pixels);
+    Draw(HostFrameView(pixels, frameWidth, frameHeight));
     return TRUE;
 }
 
@@ -279,10 +281,12 @@ void CFreeModeImpl::ShowRightAnswers(int frameWidth, int frameHeight) {
     AppendDecimal(line, lastScorerTotal_);
     line += u' ';
     congratsSprite.SetText(std::move(line));
-    // The congratulation is laid out for the frame being drawn (while its size is usable).
-    if (IsUsableFrameSize(frameWidth, frameHeight))
+    // The congratulation is laid out for the frame being drawn (while its size is usable); a
+    // top-down frame's negative height is only its row order.
+    const int rows = frameHeight == INT_MIN ? 0 : std::abs(frameHeight);
+    if (IsUsableFrameSize(frameWidth, rows))
         congratsSprite.SetFrameSize(static_cast<std::uint16_t>(frameWidth),
-                                    static_cast<std::uint16_t>(frameHeight));
+                                    static_cast<std::uint16_t>(rows));
     RenderSprite(congratsSprite);
 
     RefreshScoreLines();
@@ -309,7 +313,7 @@ void CFreeModeImpl::RefreshScoreLines() {
     }
 }
 
-void CFreeModeImpl::Draw(BYTE* pixels) {
+void CFreeModeImpl::Draw(const FrameView& pixels) {
     if (scoreTitle.IsVisible()) {
         scoreTitle.DrawOnFrame(pixels);
         for (CSpriteTextShowBase& line : scoreLines)

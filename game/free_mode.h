@@ -51,7 +51,9 @@ public:
     void SetAudienceSource(IAudienceSource* source) override;
     // While the question is open: takes every waiting message (answers of the two accepted
     // kinds are checked, every message is released), re-renders the lines a right answer
-    // changed, then draws by state. 0 touching nothing when bytesPerPixel is not 4.
+    // changed, then draws by state, laid out for Init's size and clipped to the frame handed
+    // over (width × |height|; a negative height means top-down rows). 0 touching nothing when
+    // bytesPerPixel is not 4.
     BOOL ProcessFrame(BYTE* pixels, int reserved1, int bytesPerPixel, int reserved2, int frameWidth,
                       int frameHeight, int reserved3) override;
 
@@ -85,7 +87,7 @@ private:
     // Re-renders congratulation and score lines after an intake with right answers.
     void ShowRightAnswers(int frameWidth, int frameHeight);
     void RefreshScoreLines();
-    void Draw(BYTE* pixels);
+    void Draw(const FrameView& pixels);
 
     std::mutex mutex_;
 

@@ -228,22 +228,23 @@ BOOL CSpriteTextShowBase::FillBackground() {
 
 // ---- Drawing ----
 
-BOOL CSpriteTextShowBase::DrawOnFrame(BYTE* frame) {
+BOOL CSpriteTextShowBase::DrawOnFrame(const FrameView& frame) {
     if (!visible) return FALSE;
-    if (width < 0 || height < 0 || width > INT_MAX / kBytesPerPixel) return TRUE;
-    const int stride = frameWidth * kBytesPerPixel;
-    // The band is drawn only while it still matches the sprite's height and the frame's width.
+    if (!frame || width < 0 || height < 0 || width > INT_MAX / kBytesPerPixel) return TRUE;
+    const int bandStride = frameWidth * kBytesPerPixel;
+    // The band is drawn only while it still matches the sprite's height and the layout's width.
     if (background && bandPixels_ >= std::size_t{frameWidth} * unsigned(height)) {
-        BlendRects band = PlaceSprite(x, y, width, height, frameHeight);
-        AlphaBlendRGBA(frame, frameWidth, frameHeight, stride, background.get(), frameWidth,
-                       static_cast<unsigned>(height), stride, &band.dst, &band.src);
+        BlendRects band = PlaceSprite(x, y, width, height, static_cast<int>(frame.height));
+        AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, background.get(),
+                       frameWidth, static_cast<unsigned>(height), bandStride, &band.dst, &band.src);
     }
     if (CapacityBytes() < std::size_t{unsigned(width)} * unsigned(height) * kBytesPerPixel)
         return TRUE;
-    // A text wider than the frame shows its first frameWidth columns from the left edge.
+    // A text wider than the layout shows its first frameWidth columns from the left edge.
     const bool cut = width > frameWidth;
-    BlendRects text = PlaceSprite(cut ? 0 : x, y, cut ? frameWidth : width, height, frameHeight);
-    AlphaBlendRGBA(frame, frameWidth, frameHeight, stride, pixels.get(),
+    BlendRects text = PlaceSprite(cut ? 0 : x, y, cut ? frameWidth : width, height,
+                                  static_cast<int>(frame.height));
+    AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, pixels.get(),
                    static_cast<unsigned>(width), static_cast<unsigned>(height),
                    width * kBytesPerPixel, &text.dst, &text.src);
     return TRUE;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "render/frame_view.h"
 #include "render/sprite.h"
 
 // The most memory one text sprite's pixel buffer or band may take; a text needing more is
@@ -42,10 +43,15 @@ public:
     // `height`. Returns 1; 0 with the sprite unchanged while the frame size is unset, when the
     // font cannot be created or when the text is too large to hold.
     virtual BOOL Render();
-    // Blends the band, then the text, onto a frame of frameWidth × frameHeight (bottom-up rows,
-    // stride frameWidth × 4). A text wider than the frame shows its first frameWidth columns
-    // from the frame's left edge. 0 without drawing while hidden, else 1. Allocates nothing.
-    virtual BOOL DrawOnFrame(BYTE* frame);
+    // Blends the band, then the text, onto `frame`, clipped to it: the sprite keeps the layout
+    // made for frameWidth × frameHeight and its place from the frame's top-left corner. A text
+    // wider than frameWidth shows its first frameWidth columns from the frame's left edge. 0
+    // without drawing while hidden, else 1. Allocates nothing.
+    virtual BOOL DrawOnFrame(const FrameView& frame);
+    // The same on a packed bottom-up frame of frameWidth × frameHeight.
+    BOOL DrawOnFrame(BYTE* frame) {
+        return DrawOnFrame(BottomUpFrame(frame, frameWidth, frameHeight));
+    }
 
     std::uint16_t frameWidth = 0;
     std::uint16_t frameHeight = 0;

@@ -17,7 +17,9 @@ public:
     virtual int Reserved7(int /*value*/) { return 0; }                    // slot 7
     virtual bool Reserved8() { return false; }                            // slot 8
     virtual int Reserved9() { return 5; }                                 // slot 9
-    // Draws on one frame in place: 32-bit pixels, bottom-up rows, stride frameWidth × 4.
+    // Draws on one frame in place: frameWidth × |frameHeight| 32-bit pixels, packed rows
+    // (stride frameWidth × 4), bottom-up for a positive frameHeight and top-down for a negative
+    // one. Nothing outside those bytes is read or written, whatever size Init was given.
     // Returns 0 and touches nothing when bytesPerPixel is not 4.
     virtual BOOL ProcessFrame(BYTE* pixels, int reserved1, int bytesPerPixel, int reserved2,
                               int frameWidth, int frameHeight, int reserved3) = 0; // slot 10
