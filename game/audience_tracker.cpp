@@ -1,5 +1,7 @@
 #include "game/audience_tracker.h"
 
+#include "game/library_room.h"
+
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -40,11 +42,6 @@ void Prefetch(const AudienceMessage* message) {
     if (!message) return;
     __builtin_prefetch(message);
     __builtin_prefetch(&message->giftCount);
-}
-
-std::unique_ptr<CAudienceTracker>& LibraryTrackerSlot() {
-    static std::unique_ptr<CAudienceTracker> tracker;
-    return tracker;
 }
 
 } // namespace
@@ -183,17 +180,6 @@ AudienceMessage* CAudienceTracker::FindRightAnswer(const char16_t* answer) {
 
 // ---- The library's tracker ----
 
-CAudienceTracker* LibraryAudienceTracker() {
-    return LibraryTrackerSlot().get();
-}
-
-CAudienceTracker* ReplaceLibraryAudienceTracker(IAudienceSource* source) {
-    auto& slot = LibraryTrackerSlot();
-    slot.reset(); // the old tracker goes before the new one starts the source
-    slot = std::make_unique<CAudienceTracker>(source);
-    return slot.get();
-}
-
 void DropLibraryAudienceTracker() {
-    LibraryTrackerSlot().reset();
+    LibraryRoom::Instance().Drop();
 }

@@ -1,8 +1,8 @@
 // The challenge game's view of the live room: gift senders become players ranked by gift points,
 // and chat messages are scanned for the correct answer while a question is open.
 //
-// One tracker exists per library, shared by the challenge effect and, through it, its panel. It
-// is reached only under the lock of the effect that uses it.
+// One tracker exists per library, shared by the challenge effects and, through them, their
+// panels; it lives in the library's room (game/library_room.h) and is reached only under its lock.
 #pragma once
 
 #include <array>
@@ -88,10 +88,6 @@ private:
     PlayerBoard players_;
 };
 
-// The library's one tracker, or null before any SetAudienceSource.
-CAudienceTracker* LibraryAudienceTracker();
-// Replaces the library's tracker with a new one around `source` (null allowed) and returns it; the
-// old one is freed.
-CAudienceTracker* ReplaceLibraryAudienceTracker(IAudienceSource* source);
-// Frees the library's tracker, for a host that withdraws its audience source.
+// Forgets the library's room and the source it reads (see LibraryRoom), for a host that withdraws
+// its audience source.
 void DropLibraryAudienceTracker();

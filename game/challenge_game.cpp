@@ -6,9 +6,11 @@
 #include <utility>
 
 #include "askgame/effect_ids.h"
+#include "game/library_room.h"
 #include "platform/codepage.h"
 #include "platform/debug.h"
 #include "platform/shell.h"
+#include "plugin/no_throw.h"
 
 namespace {
 
@@ -48,7 +50,14 @@ std::uint32_t WidenedColour(std::int16_t colour) {
 } // namespace
 
 CChallengeGameImpl::CChallengeGameImpl() = default;
-CChallengeGameImpl::~CChallengeGameImpl() = default;
+// The room forgets the source this effect bound: nothing is left pointing at what the host owns.
+CChallengeGameImpl::~CChallengeGameImpl() {
+    try {
+        LibraryRoom::Instance().Unbind(this);
+    } catch (...) {
+        // Nothing leaves a destructor the host called.
+    }
+}
 
 const GUID* CChallengeGameImpl::GetEffectId() {
     return &CLSID_ChallengeGame;
@@ -114,9 +123,23 @@ void CChallengeGameImpl::ShowQuestion(bool show) {
     question_.Render();
 }
 
-void CChallengeGameImpl::SignalHost() {
-    CAudienceTracker* tracker = LibraryAudienceTracker();
+void CChallengeGameImpl::SignalHost(CAudienceTracker* tracker) {
+    // Recorded by the room and made once its lock and the effect's are let go.
     if (tracker && tracker->Source()) tracker->Source()->Signal(1, 1);
+}
+
+template <typename Work>
+auto CChallengeGameImpl::WithRoom(Work work) {
+    LibraryRoom& room = LibraryRoom::Instance();
+    HostCalls calls = room.Lease(); // destroyed last: plays the calls after both locks are gone
+    const std::lock_guard lock(mutex_);
+    LibraryRoom::Access access = room.Lock();
+    struct Collect {
+        LibraryRoom::Access& access;
+        HostCalls& calls;
+        ~Collect() { access.CollectInto(calls); }
+    } collect{access, calls};
+    return work(access.tracker());
 }
 
 // ---- IVideoEffect
@@ -125,7 +148,13 @@ BOOL CChallengeGameImpl::Init(int frameWidth, int frameHeight, int /*reserved*/)
     if (frameWidth <= 0 || frameHeight <= 0 || frameWidth > kMaxFrameSide ||
         frameHeight > kMaxFrameSide)
         return FALSE;
-    std::lock_guard lock(mutex_);
+    return NoThrow(FALSE, [&] {
+        return WithRoom(
+            [&](CAudienceTracker* tracker) { return Relayout(frameWidth, frameHeight, tracker); });
+    });
+}
+
+BOOL CChallengeGameImpl::Relayout(int frameWidth, int frameHeight, CAudienceTracker* tracker) {
     frameWidth_ = static_cast<std::uint32_t>(frameWidth);
     frameHeight_ = static_cast<std::uint32_t>(frameHeight);
     LayoutPlayers();
@@ -146,14 +175,14 @@ BOOL CChallengeGameImpl::Init(int frameWidth, int frameHeight, int /*reserved*/)
 
     ShowQuestion(false);
     LayoutPlayers();
-    if (CAudienceTracker* tracker = LibraryAudienceTracker()) {
+    if (tracker) {
         tracker->SetQuestionOpen(false);
         tracker->RefreshState();
     }
     band_.Render();
     answerScan_ = false;
     rightAnswerer_.clear();
-    SignalHost();
+    SignalHost(tracker);
     return TRUE;
 }
 
@@ -161,31 +190,53 @@ BOOL CChallengeGameImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytes
                                       int /*reserved2*/, int frameWidth, int frameHeight,
                                       int /*reserved3*/) {
     if (bytesPerPixel != 4) return FALSE;
-    std::lock_guard lock(mutex_);
-    CAudienceTracker* tracker = LibraryAudienceTracker();
+    return NoThrow(FALSE, [&] {
+        LibraryRoom& room = LibraryRoom::Instance();
+        HostCalls calls = room.Lease(); // played after both locks are let go
+        // The waiting messages are fetched with no lock held, when the round will read them.
+        bool wanted = false;
+        {
+            const std::lock_guard lock(mutex_);
+            const LibraryRoom::Access access = room.Lock();
+            if (const CAudienceTracker* tracker = access.tracker())
+                wanted = !tracker->IsQuestionOpen() || answerScan_;
+        }
+        std::shared_ptr<AudienceMessageList> pending;
+        if (wanted && calls.Source()) pending = calls.Source()->GetPendingMessages();
+
+        const std::lock_guard lock(mutex_);
+        {
+            LibraryRoom::Access access = room.Lock();
+            access.OfferPending(std::move(pending));
+            TakeRoomMessages(access.tracker());
+            access.CollectInto(calls);
+        }
+        DrawOnFrame(HostFrameView(pixels, frameWidth, frameHeight));
+        return TRUE;
+    });
+}
+
+void CChallengeGameImpl::TakeRoomMessages(CAudienceTracker* tracker) {
     CAudienceTracker::Standings players;
     if (tracker) tracker->Poll(&players);
-
-    if (answerScan_) {
-        AudienceMessage* right =
-            tracker ? tracker->FindRightAnswer(correctAnswer_.c_str()) : nullptr;
-        if (right) {
-            rightAnswerer_ =
-                DisplayName(SenderNameOf(*right)) + u"(" + DecimalText(right->senderId) + u")";
-            OnRightAnswer(*right, players);
-            SignalHost();
-            tracker->Source()->ReleaseMessage(right);
-        }
-    } else {
+    if (!answerScan_) {
         RefreshPlayerLabels(players);
+        return;
     }
-    DrawOnFrame(HostFrameView(pixels, frameWidth, frameHeight));
-    return TRUE;
+    AudienceMessage* right = tracker ? tracker->FindRightAnswer(correctAnswer_.c_str()) : nullptr;
+    if (!right) return;
+    rightAnswerer_ = DisplayName(SenderNameOf(*right)) + u"(" + DecimalText(right->senderId) + u")";
+    OnRightAnswer(*right, players, *tracker);
+    SignalHost(tracker);
+    tracker->Source()->ReleaseMessage(right);
 }
 
 void CChallengeGameImpl::SetAudienceSource(IAudienceSource* source) {
-    std::lock_guard lock(mutex_);
-    ReplaceLibraryAudienceTracker(source)->SetQuestionOpen(false);
+    NoThrow(0, [&] {
+        // Binding waits for calls on the previous source to finish; no lock of the effect is held.
+        HostCalls calls = LibraryRoom::Instance().Bind(this, source);
+        return 0;
+    });
 }
 
 // ---- Per frame
@@ -199,9 +250,10 @@ void CChallengeGameImpl::RefreshPlayerLabels(const CAudienceTracker::Standings& 
 }
 
 void CChallengeGameImpl::OnRightAnswer(const AudienceMessage& message,
-                                       const CAudienceTracker::Standings& players) {
+                                       const CAudienceTracker::Standings& players,
+                                       const CAudienceTracker& tracker) {
     // The counts as they stand after the answer was scored, so the bar grows on this frame.
-    const auto& counts = LibraryAudienceTracker()->Counts();
+    const auto& counts = tracker.Counts();
     for (std::size_t i = 0; i < players.topCount; ++i) {
         if (players.top[i]->senderId != message.senderId) continue;
         UpdateScoreMark(marks_[i], counts[i], PlayerColumnX(static_cast<int>(i)));
@@ -228,23 +280,22 @@ void CChallengeGameImpl::SetLanguageFile(LPCWSTR path) {
 
 void CChallengeGameImpl::SubmitQuestion(LPCWSTR text) {
     std::u16string refusal, caption;
-    {
-        std::lock_guard lock(mutex_);
+    const bool accepted = WithRoom([&](CAudienceTracker* tracker) {
         questionCount_ = std::min(questionCount_ + 1, kQuestionsPerRound + 1);
         questionRefused_ = questionCount_ > kQuestionsPerRound;
         if (!questionRefused_) {
             storedQuestion_ = TextOrEmpty(text);
             Trace(u"题目：" + storedQuestion_);
             ShowQuestion(true);
-            if (CAudienceTracker* tracker = LibraryAudienceTracker())
-                tracker->SetQuestionOpen(true);
-            return;
+            if (tracker) tracker->SetQuestionOpen(true);
+            return true;
         }
         refusal = language_.GetString(u"RoundExceed");
         caption = language_.GetString(u"tipTitle");
-    }
+        return false;
+    });
     // Shown outside the lock: frames keep coming while the presenter reads the box.
-    MessageBoxW(nullptr, refusal.c_str(), caption.c_str(), MB_OK);
+    if (!accepted) MessageBoxW(nullptr, refusal.c_str(), caption.c_str(), MB_OK);
 }
 
 void CChallengeGameImpl::SetCorrectAnswer(LPCWSTR answer) {
@@ -253,30 +304,33 @@ void CChallengeGameImpl::SetCorrectAnswer(LPCWSTR answer) {
 }
 
 void CChallengeGameImpl::StartAnswerScan() {
-    std::lock_guard lock(mutex_);
-    // Nobody can be asked to answer a question that is not shown.
-    if (questionRefused_) return;
-    if (CAudienceTracker* tracker = LibraryAudienceTracker()) tracker->SetQuestionOpen(true);
-    answerScan_ = true;
+    WithRoom([&](CAudienceTracker* tracker) {
+        // Nobody can be asked to answer a question that is not shown.
+        if (questionRefused_) return;
+        if (tracker) tracker->SetQuestionOpen(true);
+        answerScan_ = true;
+    });
 }
 
 int CChallengeGameImpl::GetPlayerCount() {
-    std::lock_guard lock(mutex_);
-    const CAudienceTracker* tracker = LibraryAudienceTracker();
-    return tracker ? static_cast<int>(std::min<std::size_t>(tracker->PlayerCount(), INT_MAX)) : 0;
+    return WithRoom([&](const CAudienceTracker* tracker) {
+        return tracker ? static_cast<int>(std::min<std::size_t>(tracker->PlayerCount(), INT_MAX))
+                       : 0;
+    });
 }
 
 void CChallengeGameImpl::NewRound() {
-    std::lock_guard lock(mutex_);
-    questionCount_ = 0;
-    questionRefused_ = false;
-    ShowQuestion(false);
-    LayoutPlayers();
-    if (CAudienceTracker* tracker = LibraryAudienceTracker()) {
-        tracker->SetQuestionOpen(false);
-        tracker->RefreshState();
-    }
-    answerScan_ = false;
+    WithRoom([&](CAudienceTracker* tracker) {
+        questionCount_ = 0;
+        questionRefused_ = false;
+        ShowQuestion(false);
+        LayoutPlayers();
+        if (tracker) {
+            tracker->SetQuestionOpen(false);
+            tracker->RefreshState();
+        }
+        answerScan_ = false;
+    });
 }
 
 std::u16string CChallengeGameImpl::GetRightAnswererText() {
@@ -291,6 +345,7 @@ void CChallengeGameImpl::SetQuestionColour(std::uint32_t colour) {
 }
 
 void CChallengeGameImpl::ClearAnswered() {
-    std::lock_guard lock(mutex_);
-    if (CAudienceTracker* tracker = LibraryAudienceTracker()) tracker->ClearAnswered();
+    WithRoom([&](CAudienceTracker* tracker) {
+        if (tracker) tracker->ClearAnswered();
+    });
 }

@@ -4,8 +4,10 @@
 // most 20 questions.
 //
 // The host calls the IVideoEffect slots (frames may come on their own thread); the panel calls
-// the operations below directly. One mutex serialises both, and the library's audience tracker
-// is reached only under it.
+// the operations below directly. One mutex serialises both; the library's audience room (shared
+// by every challenge effect) has its own lock, taken after it. The effect calls into the host
+// only once it holds neither, so a host may call back into the effect or its panel from any
+// thread while it handles the call. No exception leaves a slot the host calls.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +43,8 @@ public:
     // top-down for a negative one. 0 and nothing touched when bytesPerPixel is not 4.
     BOOL ProcessFrame(BYTE* pixels, int reserved1, int bytesPerPixel, int reserved2, int frameWidth,
                       int frameHeight, int reserved3) override;
-    // Replaces the library's audience tracker with a new one around `source` (null allowed).
+    // Replaces the library's audience room with a new one around `source` (null allowed); every
+    // challenge effect then plays in that room. Destroying this effect forgets the source.
     void SetAudienceSource(IAudienceSource* source) override;
 
     // ---- The panel's operations; null text reads as empty.
@@ -63,15 +66,24 @@ public:
     void ClearAnswered();
 
 private:
-    // Internal steps; the lock is held by the caller.
+    // Runs work(tracker) under the effect's lock and then the room's (tracker null without a
+    // room) and makes the host calls it recorded once both are let go.
+    template <typename Work>
+    auto WithRoom(Work work);
+
+    // Internal steps; the effect's lock is held by the caller, and the room's where a tracker is
+    // passed.
+    BOOL Relayout(int frameWidth, int frameHeight, CAudienceTracker* tracker);
+    void TakeRoomMessages(CAudienceTracker* tracker);
     void ShowQuestion(bool show);
     void LayoutPlayers();
     int PlayerColumnX(int column) const;
     void UpdatePlayerLabel(CSpriteChallengeTextShow& label, std::u16string text, int x);
     void UpdateScoreMark(CSpriteAccMark& mark, std::uint32_t count, int x);
     void RefreshPlayerLabels(const CAudienceTracker::Standings& players);
-    void OnRightAnswer(const AudienceMessage& message, const CAudienceTracker::Standings& players);
-    void SignalHost();
+    void OnRightAnswer(const AudienceMessage& message, const CAudienceTracker::Standings& players,
+                       const CAudienceTracker& tracker);
+    void SignalHost(CAudienceTracker* tracker);
     void DrawOnFrame(const FrameView& frame);
 
     std::mutex mutex_;

@@ -7,6 +7,7 @@
 
 #include "askgame/effect_ids.h"
 #include "platform/codepage.h"
+#include "plugin/no_throw.h"
 
 namespace {
 
@@ -115,8 +116,15 @@ const GUID* CFreeModeImpl::GetEffectId() {
 
 BOOL CFreeModeImpl::Init(int frameWidth, int frameHeight, int /*reserved*/) {
     if (!IsUsableFrameSize(frameWidth, frameHeight)) return FALSE;
-    const auto w = static_cast<std::uint16_t>(frameWidth);
-    const auto h = static_cast<std::uint16_t>(frameHeight);
+    return NoThrow(FALSE, [&] {
+        IAudienceSource* source =
+            LayOut(static_cast<std::uint16_t>(frameWidth), static_cast<std::uint16_t>(frameHeight));
+        if (source) source->Start(); // with no lock held: the host may call back
+        return TRUE;
+    });
+}
+
+IAudienceSource* CFreeModeImpl::LayOut(std::uint16_t w, std::uint16_t h) {
     std::lock_guard lock(mutex_);
 
     StyleLine(promptSprite, kPromptStyle, w, h);
@@ -139,26 +147,52 @@ BOOL CFreeModeImpl::Init(int frameWidth, int frameHeight, int /*reserved*/) {
     scoreLineStale_.fill(true);
 
     answeredSenders.clear();
-    if (audienceSource) audienceSource->Start();
     scoreBoard.Clear();
-    return TRUE;
+    return audienceSource;
 }
 
 void CFreeModeImpl::SetAudienceSource(IAudienceSource* source) {
-    std::lock_guard lock(mutex_);
-    audienceSource = source;
+    NoThrow(0, [&] {
+        std::lock_guard lock(mutex_);
+        audienceSource = source;
+        return 0;
+    });
 }
 
 BOOL CFreeModeImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytesPerPixel,
                                  int /*reserved2*/, int frameWidth, int frameHeight,
                                  int /*reserved3*/) {
     if (bytesPerPixel != 4) return FALSE;
-    std::lock_guard lock(mutex_);
-    // No open question: the messages stay with the host and nothing is drawn.
-    if (!questionSprite.IsVisible()) return TRUE;
-    if (audienceSource) TakeMessages(frameWidth, frameHeight);
-    Draw(HostFrameView(pixels, frameWidth, frameHeight));
-    return TRUE;
+    return NoThrow(FALSE, [&] {
+        IAudienceSource* source = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            // No open question: the messages stay with the host and nothing is drawn.
+            if (!questionSprite.IsVisible()) return TRUE;
+            source = audienceSource;
+        }
+        // The host is called with no lock held, so it may call back into the game or its panel.
+        Intake intake{source, {}};
+        if (source)
+            while (AudienceMessage* message = source->PopMessage())
+                intake.taken.push_back(message);
+        {
+            std::lock_guard lock(mutex_);
+            CheckMessages(intake.taken, frameWidth, frameHeight);
+            Draw(HostFrameView(pixels, frameWidth, frameHeight));
+        }
+        return TRUE; // every message taken is released as the intake goes
+    });
+}
+
+CFreeModeImpl::Intake::~Intake() {
+    for (AudienceMessage* message : taken) {
+        try {
+            source->ReleaseMessage(message);
+        } catch (...) {
+            // A host that throws here still gets the rest of its messages back.
+        }
+    }
 }
 
 // ---- Panel ----
@@ -174,12 +208,16 @@ void CFreeModeImpl::SetShowQuestionText(bool show) {
 }
 
 void CFreeModeImpl::PresentQuestion(LPCWSTR text) {
-    std::lock_guard lock(mutex_);
-    questionSprite.SetText(std::u16string(OrEmpty(text)));
-    RenderSprite(questionSprite);
-    questionSprite.SetVisible(true);
-    answeredSenders.clear();
-    if (audienceSource) audienceSource->Start();
+    IAudienceSource* source = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        questionSprite.SetText(std::u16string(OrEmpty(text)));
+        RenderSprite(questionSprite);
+        questionSprite.SetVisible(true);
+        answeredSenders.clear();
+        source = audienceSource;
+    }
+    if (source) source->Start();
 }
 
 void CFreeModeImpl::SetRightAnswer(LPCWSTR answer) {
@@ -194,11 +232,15 @@ void CFreeModeImpl::SetRightAnswer(LPCWSTR answer) {
 }
 
 void CFreeModeImpl::SetQuestionVisible(bool visible) {
-    std::lock_guard lock(mutex_);
-    answerSprite.SetVisible(visible);
-    questionSprite.SetVisible(visible);
-    scoreTitle.SetVisible(false);
-    if (audienceSource) audienceSource->Stop();
+    IAudienceSource* source = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        answerSprite.SetVisible(visible);
+        questionSprite.SetVisible(visible);
+        scoreTitle.SetVisible(false);
+        source = audienceSource;
+    }
+    if (source) source->Stop();
 }
 
 void CFreeModeImpl::SetOverlayTextColor(std::uint32_t color) {
@@ -232,12 +274,11 @@ bool CFreeModeImpl::RenderSprite(CSpriteTextShowBase& sprite) {
     return sprite.Render() != FALSE; // a failed render leaves the sprite as it was
 }
 
-void CFreeModeImpl::TakeMessages(int frameWidth, int frameHeight) {
+void CFreeModeImpl::CheckMessages(const std::vector<AudienceMessage*>& messages, int frameWidth,
+                                  int frameHeight) {
     rightAnswerTaken_ = false;
-    while (AudienceMessage* message = audienceSource->PopMessage()) {
+    for (const AudienceMessage* message : messages)
         if (IsAcceptedAnswerKind(message->type)) CheckAnswer(*message);
-        audienceSource->ReleaseMessage(message);
-    }
     // The lines a right answer changes are rendered once, for the intake's final state.
     if (rightAnswerTaken_) ShowRightAnswers(frameWidth, frameHeight);
 }

@@ -4,7 +4,9 @@
 // the right answer and a congratulation for the viewer who answered last.
 //
 // The host calls the IVideoEffect slots, possibly on its video thread; the free-mode panel calls
-// the operations below PresentQuestion on its UI thread. One mutex serialises them all.
+// the operations below PresentQuestion on its UI thread. One mutex serialises them all; the game
+// calls into the host only with it let go, so a host may call back from any thread while it
+// handles the call. No exception leaves a slot the host calls.
 #pragma once
 
 #include <array>
@@ -13,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "game/free_text_sprite.h"
 #include "game/player_board.h"
@@ -78,8 +81,18 @@ public:
     FreeModeView View() const;
 
 private:
+    // The messages one frame took from the host; the destructor hands them all back.
+    struct Intake {
+        IAudienceSource* source;
+        std::vector<AudienceMessage*> taken;
+        ~Intake();
+    };
+
+    // Init's work under the lock; answers the source to start once the lock is let go.
+    IAudienceSource* LayOut(std::uint16_t width, std::uint16_t height);
     bool RenderSprite(CSpriteTextShowBase& sprite);
-    void TakeMessages(int frameWidth, int frameHeight);
+    void CheckMessages(const std::vector<AudienceMessage*>& messages, int frameWidth,
+                       int frameHeight);
     // Checks one accepted message; a right answer scores and is remembered for the line renders.
     void CheckAnswer(const AudienceMessage& message);
     std::uint16_t AddScore(std::uint32_t senderId, std::u16string_view senderName,
