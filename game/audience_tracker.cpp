@@ -46,18 +46,31 @@ void Prefetch(const AudienceMessage* message) {
 
 } // namespace
 
+namespace {
+
+// How many units of a long name are kept: kDisplayNameUnits, one fewer where the cut would fall
+// between the two halves of a surrogate pair, so no half character is shown.
+std::size_t KeptUnits(std::u16string_view name) {
+    const auto high = [](char16_t u) { return u >= 0xD800 && u <= 0xDBFF; };
+    const auto low = [](char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
+    const std::size_t cut = kDisplayNameUnits;
+    return high(name[cut - 1]) && low(name[cut]) ? cut - 1 : cut;
+}
+
+} // namespace
+
 std::u16string DisplayName(std::u16string_view name) {
     if (name.size() <= kDisplayNameUnits) return std::u16string(name);
-    std::u16string shown(name.substr(0, kDisplayNameUnits));
+    std::u16string shown(name.substr(0, KeptUnits(name)));
     shown += kEllipsis;
     return shown;
 }
 
 bool ShowsDisplayName(std::u16string_view shown, std::u16string_view name) {
     if (name.size() <= kDisplayNameUnits) return shown == name;
-    return shown.size() == kDisplayNameUnits + kEllipsis.size() &&
-           shown.substr(0, kDisplayNameUnits) == name.substr(0, kDisplayNameUnits) &&
-           shown.substr(kDisplayNameUnits) == kEllipsis;
+    const std::size_t kept = KeptUnits(name);
+    return shown.size() == kept + kEllipsis.size() &&
+           shown.substr(0, kept) == name.substr(0, kept) && shown.substr(kept) == kEllipsis;
 }
 
 std::u16string_view SenderNameOf(const AudienceMessage& message) {

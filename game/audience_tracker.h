@@ -19,7 +19,8 @@
 inline constexpr std::size_t kRankedPlayers = 3;
 
 // The display name of a viewer: names of seven or more units become their first six units and
-// "...". Used for player labels and for the right-answerer text.
+// "..." (five units where the sixth is the first half of a surrogate pair). Used for player labels
+// and for the right-answerer text.
 std::u16string DisplayName(std::u16string_view name);
 // Whether `shown` is what DisplayName(name) gives, without building it.
 bool ShowsDisplayName(std::u16string_view shown, std::u16string_view name);

@@ -278,7 +278,7 @@ void CChallengeGameImpl::SetLanguageFile(LPCWSTR path) {
     language_.Load(TextOrEmpty(path));
 }
 
-void CChallengeGameImpl::SubmitQuestion(LPCWSTR text) {
+bool CChallengeGameImpl::SubmitQuestion(LPCWSTR text) {
     std::u16string refusal, caption;
     const bool accepted = WithRoom([&](CAudienceTracker* tracker) {
         questionCount_ = std::min(questionCount_ + 1, kQuestionsPerRound + 1);
@@ -296,6 +296,7 @@ void CChallengeGameImpl::SubmitQuestion(LPCWSTR text) {
     });
     // Shown outside the lock: frames keep coming while the presenter reads the box.
     if (!accepted) MessageBoxW(nullptr, refusal.c_str(), caption.c_str(), MB_OK);
+    return accepted;
 }
 
 void CChallengeGameImpl::SetCorrectAnswer(LPCWSTR answer) {

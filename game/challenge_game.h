@@ -50,8 +50,9 @@ public:
     // ---- The panel's operations; null text reads as empty.
     void SetLanguageFile(LPCWSTR path);
     // Shows the question and opens answering, unless the round already holds 20 questions: then
-    // the "RoundExceed" box comes up and the question is neither shown nor opened.
-    void SubmitQuestion(LPCWSTR text);
+    // the "RoundExceed" box comes up, the question is neither shown nor opened and the answer is
+    // false (the panel then leaves the shown question's answer as it is).
+    bool SubmitQuestion(LPCWSTR text);
     void SetCorrectAnswer(LPCWSTR answer);
     // Opens answering on the question shown; does nothing after a refused SubmitQuestion.
     void StartAnswerScan();

@@ -316,7 +316,7 @@ void CFreeModeImpl::ShowRightAnswers(int frameWidth, int frameHeight) {
     line += u"  ";
     line += lastScorerName_;
     line += u'(';
-    AppendDecimal(line, static_cast<std::int32_t>(lastScorerId_));
+    AppendDecimal(line, lastScorerId_); // unsigned, as the challenge game prints it
     line += u") ";
     line += languageTable.GetString(kScoreTotalId);
     AppendDecimal(line, lastScorerTotal_);

@@ -193,4 +193,11 @@ TEST(DisplayNames, SixUnitsShowWholeSevenAreCut) {
     EXPECT_FALSE(ShowsDisplayName(u"Robert", u"Roberto"));
 }
 
+TEST(DisplayNames, TheCutNeverSplitsASurrogatePair) {
+    EXPECT_EQ(DisplayName(u"a😀😀😀"), u"a😀😀...");   // the sixth unit opens a pair
+    EXPECT_EQ(DisplayName(u"ab😀😀😀"), u"ab😀😀..."); // the cut falls between two pairs
+    EXPECT_TRUE(ShowsDisplayName(u"a😀😀...", u"a😀😀😀"));
+    EXPECT_FALSE(ShowsDisplayName(u"a😀😀\xD83D...", u"a😀😀😀"));
+}
+
 } // namespace

@@ -146,6 +146,24 @@ TEST_F(ChallengePanelWithGameTest, APushedQuestionIsAnsweredAndTheRightAnswererS
     EXPECT_EQ(Text(u"RightAnswerer"), u"");
 }
 
+TEST_F(ChallengePanelWithGameTest, AQuestionRefusedByTheRoundLimitChangesNothing) {
+    Load(kThreeQuestions);
+    room_.Gift(7, u"Alice", 1, 10);
+    NextFrame();
+    for (int i = 0; i < CChallengeGameImpl::kQuestionsPerRound; ++i)
+        Click(u"ButtonShowChallengQue"); // Q1, answer A1, twenty times
+    Click(u"BtnNextQue");
+    Click(u"ButtonShowChallengQue"); // Q2 is refused
+    ASSERT_EQ(boxes_.boxes.size(), 1u);
+
+    room_.Chat(7, u"Alice", u"A2"); // the answer of the question nobody sees
+    NextFrame();
+    EXPECT_EQ(game_.GetRightAnswererText(), u"");
+    room_.Chat(7, u"Alice", u"A1"); // the shown question still takes its own
+    NextFrame();
+    EXPECT_EQ(game_.GetRightAnswererText(), u"Alice(7)");
+}
+
 TEST_F(ChallengePanelWithGameTest, AFreeModeEffectIsTreatedAsNoGame) {
     CFreeModeImpl freeGame;
     EXPECT_EQ(panel_->InitPanel(0, 0, &freeGame, u"", u"", LCID_ENGLISH_US), 1);

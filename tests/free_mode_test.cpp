@@ -122,9 +122,9 @@ TEST_F(FreeMode, TheCongratulationAndScoreLinesNameTheViewer) {
     EXPECT_EQ(Congrats(), u"Well done!  Alice(1234) Total: 1 ");
     EXPECT_EQ(ScoreLine(0).text, u"1st   1 Alice");
 
-    audience.Chat(0xFFFFFFFF, u"Max", u"Paris"); // ids print signed
+    audience.Chat(0xFFFFFFFF, u"Max", u"Paris"); // ids are unsigned, as the host sends them
     Frame();
-    EXPECT_EQ(Congrats(), u"Well done!  Max(-1) Total: 1 ");
+    EXPECT_EQ(Congrats(), u"Well done!  Max(4294967295) Total: 1 ");
     EXPECT_EQ(ScoreLine(1).text, u"2nd   1 Max");
 }
 

@@ -63,7 +63,8 @@ bool CChallengeModeUI::OnPushQuestionClick(void* notification) {
     const std::u16string answer = ControlText(challenge_control::kChallengeAnswer);
     OutputDebugStringW(question.c_str());
     OutputDebugStringW(answer.c_str());
-    effect_->SubmitQuestion(question.c_str());
+    // A question the round limit refused changes nothing: the one shown keeps its answer.
+    if (!effect_->SubmitQuestion(question.c_str())) return true;
     effect_->SetCorrectAnswer(answer.c_str());
     effect_->StartAnswerScan();
     return true;
