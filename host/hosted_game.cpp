@@ -242,10 +242,9 @@ bool HostedGame::Apply(const ScenarioEvent& event, std::string& error) {
 
 bool HostedGame::ProcessFrame(Frame& frame) {
     if (!effect_) return false;
-    FlipRows(frame); // the plug-in's frames are bottom-up
+    // A negative height tells the plug-in the rows run top-down, so no row is moved.
     const BOOL drawn = effect_->ProcessFrame(frame.pixels.data(), 0, kBytesPerPixel, 0, frame.width,
-                                             frame.height, 0);
-    FlipRows(frame);
+                                             -frame.height, 0);
     DeliverSignals();
     return drawn != 0;
 }
