@@ -62,12 +62,17 @@ bool IsFolderOutput(const std::string& path) {
     return !fs::path(path).has_extension();
 }
 
+// A path handed to ffmpeg: one that starts with '-' would be read as an option.
+std::string PathForFfmpeg(const std::string& path) {
+    return !path.empty() && path.front() == '-' ? "./" + path : path;
+}
+
 struct RunArgs {
     std::string scenario;
     std::string input;
     std::string output;
-    std::string size;
-    double fps = 0;
+    std::optional<std::string> size; // given, even when empty
+    std::optional<double> fps;
 };
 
 int Run(const Common& common, const RunArgs& args) {
@@ -77,23 +82,24 @@ int Run(const Common& common, const RunArgs& args) {
         return 1;
     }
     Scenario scenario = std::move(*parsed.scenario);
-    if (!args.size.empty() && !ParseFrameSize(args.size, scenario.width, scenario.height)) {
+    if (args.size && !ParseFrameSize(*args.size, scenario.width, scenario.height)) {
         std::fprintf(stderr,
-                     "askgame-host: --size %s: expected WIDTHxHEIGHT, both even, 16 to "
+                     "askgame-host: --size \"%s\": expected WIDTHxHEIGHT, both even, 16 to "
                      "7680\n",
-                     args.size.c_str());
+                     args.size->c_str());
         return 2;
     }
-    if (args.fps != 0) {
-        if (!ValidFps(args.fps)) {
+    if (args.fps) {
+        if (!ValidFps(*args.fps)) {
             std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
             return 2;
         }
-        scenario.SetFps(args.fps);
+        scenario.SetFps(*args.fps);
     }
 
     std::string output = args.output;
     if (output.empty()) output = std::filesystem::path(args.scenario).stem().string() + ".mp4";
+    output = PathForFfmpeg(output);
     std::string error;
     std::unique_ptr<FrameSink> sink;
     std::string folder; // where stills and the transcript go
@@ -130,7 +136,8 @@ int Run(const Common& common, const RunArgs& args) {
     std::unique_ptr<FrameSource> source;
     if (!args.input.empty()) {
         auto reader = std::make_unique<FfmpegReader>();
-        if (!reader->Open(args.input, scenario.width, scenario.height, scenario.fps, error)) {
+        if (!reader->Open(PathForFfmpeg(args.input), scenario.width, scenario.height, scenario.fps,
+                          error)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
             return 1;
         }
