@@ -6,6 +6,7 @@
 
 #include "markup/markup_document.h"
 #include "platform/debug.h"
+#include "platform/file.h"
 #include "platform/shell.h"
 #include "platform/utf.h"
 #include "plugin/library.h"
@@ -16,6 +17,24 @@ namespace {
 
 bool IsBlank(char16_t ch) {
     return ch == u' ' || (ch >= u'\t' && ch <= u'\r');
+}
+
+// A panel without its skin is an empty panel: the trace names the file and what was wrong.
+void TraceBrokenSkin(std::u16string_view skinFile, const std::u16string& path,
+                     const CMarkupDocument& document, const std::u16string& builderError) {
+    std::string reason;
+    if (path.empty())
+        reason = "its path cannot be formed";
+    else if (!PathFileExistsW(path.c_str()))
+        reason = "missing";
+    else if (document.GetDoc().empty())
+        reason = "empty or unreadable";
+    else
+        reason = builderError.empty() ? "no usable control tree" : Utf16ToUtf8(builderError);
+    const std::string trace = "askgame: skin " +
+                              ToNativePath(path.empty() ? std::u16string(skinFile) : path) + ": " +
+                              reason + "; the panel stays empty";
+    OutputDebugStringA(trace.c_str());
 }
 
 std::u16string Widen(const char* ascii) {
@@ -82,11 +101,11 @@ void CPanelBase::BuildFromSkin(std::u16string_view skinFile) {
     const std::u16string& text = document.GetDoc();
     const auto start = text.find(u'<');
     DuiLib::CControlUI* root = nullptr;
-    if (start != std::u16string::npos) {
-        DuiLib::CDialogBuilder builder;
+    DuiLib::CDialogBuilder builder;
+    if (start != std::u16string::npos)
         root = builder.Create(text.c_str() + start, nullptr, nullptr, nullptr, nullptr);
-    }
     if (!root) {
+        TraceBrokenSkin(skinFile, path, document, builder.GetLastErrorMessage().Str());
         RemoveAll();
         return;
     }
@@ -177,7 +196,7 @@ void CPanelBase::LoadQuestionBankFile(LPCWSTR path) {
 
 void CPanelBase::TraceBankRefusal(FileReadStatus status) const {
     const std::string trace =
-        "askgame: question bank " + Utf16ToUtf8(bankPath_) + ": " + FileReadStatusText(status);
+        "askgame: question bank " + ToNativePath(bankPath_) + ": " + FileReadStatusText(status);
     OutputDebugStringA(trace.c_str());
 }
 
