@@ -12,6 +12,7 @@
 #include "host/bank_check.h"
 #include "host/demo.h"
 #include "host/frame_io.h"
+#include "host/install_check.h"
 #include "host/player.h"
 #include "host/plugin_loader.h"
 
@@ -35,22 +36,6 @@ LCID ChosenLcid(const Common& common, std::optional<std::uint32_t> fromScenario 
     if (common.lcid) return *common.lcid;
     if (fromScenario) return *fromScenario;
     return GetSystemDefaultLCID();
-}
-
-int Check(const std::string& path) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "askgame-host: cannot load the plug-in: %s\n", dlerror());
-        return 1;
-    }
-    const auto missing = PluginLibrary::MissingExports(library);
-    for (const char* name :
-         {kQvCreateVideoEffectName, kQvCreateEffectUIName, kQvDestroyEffectName}) {
-        const bool found = std::find(missing.begin(), missing.end(), name) == missing.end();
-        std::printf("%-20s %s\n", name, found ? "found" : "missing");
-    }
-    dlclose(library);
-    return missing.empty() ? 0 : 1;
 }
 
 // A folder when it ends in '/', is an existing folder, or its last part has no extension.
@@ -191,7 +176,8 @@ int main(int argc, char** argv) {
 
     Common common;
     auto* check = app.add_subcommand(
-        "check", "Load the plug-in and report whether it exports the three entry points");
+        "check",
+        "Check the installed tree: plug-in, skins, language files, sample bank, font, ffmpeg");
     check->add_option("--plugin", common.plugin, "The plug-in to load")->capture_default_str();
 
     DemoOptions demo;
@@ -223,7 +209,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
 
-    if (check->parsed()) return Check(common.plugin);
+    if (check->parsed()) return RunInstallCheck({common.plugin});
     if (demoCommand->parsed()) {
         // The demo's bank is UTF-8: read it so unless the user chose a code page.
         setenv("ASKGAME_ACP", "65001", 0);

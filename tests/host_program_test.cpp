@@ -70,6 +70,32 @@ TEST(HostOptions, AnOutputStartingWithADashIsAFileNotAnOption) {
     EXPECT_GT(std::filesystem::file_size(scratch.Path("-y.mp4")), 0u) << output;
 }
 
+// A copy of the built tree with one language file cut short and one skin broken.
+TEST(HostCheck, NamesEachBrokenFileOfTheInstalledTreeAndWhy) {
+    const Scratch scratch;
+    const std::filesystem::path tree = scratch.dir() / "install";
+    std::filesystem::copy(kRuntime, tree, std::filesystem::copy_options::recursive);
+    std::string output;
+    const std::string host = (tree / "askgame-host").string();
+    ASSERT_EQ(std::system((host + " check >/dev/null 2>&1").c_str()), 0) << "a sound tree";
+
+    std::ofstream(tree / "VideoGames/AskGame/English.xml") << "<language><string ID=\"tipTitle\">Q";
+    std::ofstream(tree / "Skin/freeAnwser.xml") << "<Window><Button";
+    const int status =
+        std::system((host + " check >" + scratch.Path("check.txt") + " 2>&1").c_str());
+    std::ifstream in(scratch.Path("check.txt"));
+    output.assign(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(WEXITSTATUS(status), 0) << output;
+    EXPECT_NE(output.find("broken   " + (tree / "Skin/freeAnwser.xml").string() + ": "),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("English.xml: askgame: language file"), std::string::npos) << output;
+    EXPECT_NE(output.find("not well-formed"), std::string::npos) << output;
+    EXPECT_NE(output.find("found    " + (tree / "Skin/challengeMode.xml").string()),
+              std::string::npos)
+        << output;
+}
+
 TEST(Transcript, ViewerTextCannotStartALineOfItsOwn) {
     host::Transcript transcript;
     const std::string forged = "Ann\n00:01.00 f25    right  Ann answered right\r\x1b[2J\\n";
