@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(withNul >= 0);
     // The other way from arbitrary UTF-16 units (lone surrogates included).
     std::vector<char16_t> units(static_cast<std::size_t>(length) / 2);
-    std::memcpy(units.data(), bytes, units.size() * 2);
+    if (!units.empty()) std::memcpy(units.data(), bytes, units.size() * 2);
     const int narrow =
         WideCharToMultiByte(page == CP_UTF7 ? CP_UTF8 : page, 0, units.data(),
                             static_cast<int>(units.size()), nullptr, 0, nullptr, nullptr);
