@@ -51,7 +51,8 @@ public:
     void SetLanguageFile(LPCWSTR path);
     // Shows the question and opens answering, unless the round already holds 20 questions: then
     // the "RoundExceed" box comes up, the question is neither shown nor opened and the answer is
-    // false (the panel then leaves the shown question's answer as it is).
+    // false (the panel then leaves the shown question's answer as it is). The question is
+    // rendered before the effect's lock is taken: frames drawn meanwhile show the previous one.
     bool SubmitQuestion(LPCWSTR text);
     void SetCorrectAnswer(LPCWSTR answer);
     // Opens answering on the question shown; does nothing after a refused SubmitQuestion.
@@ -62,6 +63,7 @@ public:
     void NewRound();
     // "name(id)" of the last right answer, the name cut like the labels; empty until then.
     std::u16string GetRightAnswererText();
+    // Re-renders the shown question in `colour`, like a new question, before taking the lock.
     void SetQuestionColour(std::uint32_t colour);
     // Forgets who has answered the current question.
     void ClearAnswered();
@@ -76,7 +78,7 @@ private:
     // passed.
     BOOL Relayout(int frameWidth, int frameHeight, CAudienceTracker* tracker);
     void TakeRoomMessages(CAudienceTracker* tracker);
-    void ShowQuestion(bool show);
+    void HideQuestion();
     void LayoutPlayers();
     int PlayerColumnX(int column) const;
     void UpdatePlayerLabel(CSpriteChallengeTextShow& label, std::u16string text, int x);

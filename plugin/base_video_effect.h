@@ -3,6 +3,8 @@
 
 #include "askgame/video_effect.h"
 
+class CSpriteTextShowBase;
+
 class CBaseVideoEffect : public IVideoEffect {
 public:
     int Reserved1() override { return 0; }
@@ -18,6 +20,12 @@ public:
     virtual ~CBaseVideoEffect() = default; // slot 16
 
 protected:
+    // Renders a sprite that is being prepared to one side, with none of the effect's locks held
+    // (the frames keep coming meanwhile); answers whether its Render succeeded. Declared after
+    // the destructor, so the slots a host calls stay where they are; tests override it to hold
+    // a render in progress.
+    virtual bool RenderAside(CSpriteTextShowBase& draft);
+
     CBaseVideoEffect() = default;
     CBaseVideoEffect(const CBaseVideoEffect&) = delete;
     CBaseVideoEffect& operator=(const CBaseVideoEffect&) = delete;
