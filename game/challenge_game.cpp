@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/debug.h"
 #include "platform/shell.h"
+#include "plugin/effect_call_scope.h"
 #include "plugin/no_throw.h"
 #include "render/text_draft.h"
 
@@ -135,6 +136,7 @@ void CChallengeGameImpl::SignalHost(CAudienceTracker* tracker) {
 
 template <typename Work>
 auto CChallengeGameImpl::WithRoom(Work work) {
+    const EffectCallScope running(this); // outlives the calls played to the host below
     LibraryRoom& room = LibraryRoom::Instance();
     HostCalls calls = room.Lease(); // destroyed last: plays the calls after both locks are gone
     const std::lock_guard lock(mutex_);
@@ -196,6 +198,7 @@ BOOL CChallengeGameImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytes
                                       int /*reserved3*/) {
     if (bytesPerPixel != 4) return FALSE;
     return NoThrow(FALSE, [&] {
+        const EffectCallScope running(this);
         LibraryRoom& room = LibraryRoom::Instance();
         HostCalls calls = room.Lease(); // played after both locks are let go
         // The waiting messages are fetched with no lock held, when the round will read them.
@@ -236,8 +239,14 @@ void CChallengeGameImpl::TakeRoomMessages(CAudienceTracker* tracker) {
     tracker->Source()->ReleaseMessage(right);
 }
 
+bool CChallengeGameImpl::CanBeDestroyedHere() const {
+    return CBaseVideoEffect::CanBeDestroyedHere() &&
+           !LibraryRoom::Instance().UnbindWouldWaitHere(this);
+}
+
 void CChallengeGameImpl::SetAudienceSource(IAudienceSource* source) {
     NoThrow(0, [&] {
+        const EffectCallScope running(this);
         // Binding waits for calls on the previous source to finish; no lock of the effect is held.
         HostCalls calls = LibraryRoom::Instance().Bind(this, source);
         return 0;

@@ -45,7 +45,12 @@ public:
                       int frameHeight, int reserved3) override;
     // Replaces the library's audience room with a new one around `source` (null allowed); every
     // challenge effect then plays in that room. Destroying this effect forgets the source.
+    // Called from inside one of a challenge effect's calls into the host (on the same thread),
+    // it changes nothing and says so in a trace: binding waits for those calls to end.
     void SetAudienceSource(IAudienceSource* source) override;
+    // Also false where this effect bound the room and this thread is inside a challenge
+    // effect's call into the host: forgetting the source waits for that call to end.
+    bool CanBeDestroyedHere() const override;
 
     // ---- The panel's operations; null text reads as empty.
     void SetLanguageFile(LPCWSTR path);

@@ -7,6 +7,7 @@
 
 #include "askgame/effect_ids.h"
 #include "platform/codepage.h"
+#include "plugin/effect_call_scope.h"
 #include "plugin/no_throw.h"
 #include "render/text_draft.h"
 
@@ -123,6 +124,7 @@ const GUID* CFreeModeImpl::GetEffectId() {
 
 BOOL CFreeModeImpl::Init(int frameWidth, int frameHeight, int /*reserved*/) {
     if (!IsUsableFrameSize(frameWidth, frameHeight)) return FALSE;
+    const EffectCallScope running(this); // the host is called below
     return NoThrow(FALSE, [&] {
         IAudienceSource* source =
             LayOut(static_cast<std::uint16_t>(frameWidth), static_cast<std::uint16_t>(frameHeight));
@@ -170,6 +172,7 @@ BOOL CFreeModeImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytesPerPi
                                  int /*reserved2*/, int frameWidth, int frameHeight,
                                  int /*reserved3*/) {
     if (bytesPerPixel != 4) return FALSE;
+    const EffectCallScope running(this); // the host is called below
     return NoThrow(FALSE, [&] {
         IAudienceSource* source = nullptr;
         {
@@ -215,6 +218,7 @@ void CFreeModeImpl::SetShowQuestionText(bool show) {
 }
 
 void CFreeModeImpl::PresentQuestion(LPCWSTR text) {
+    const EffectCallScope running(this); // the host is called below
     IAudienceSource* source = nullptr;
     const std::u16string question(OrEmpty(text));
     ReplaceAside(questionSprite, &question, NoAdjustment, [&] {
@@ -237,6 +241,7 @@ void CFreeModeImpl::SetRightAnswer(LPCWSTR answer) {
 }
 
 void CFreeModeImpl::SetQuestionVisible(bool visible) {
+    const EffectCallScope running(this); // the host is called below
     IAudienceSource* source = nullptr;
     {
         std::lock_guard lock(mutex_);
