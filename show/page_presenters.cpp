@@ -1,0 +1,36 @@
+#include "show/page_presenters.h"
+
+#include "platform/file.h"
+#include "platform/utf.h"
+
+namespace show {
+
+PagePresenters::PagePresenters(PresenterChannel& channel) : channel_(channel) {
+    previousBoxes_ =
+        SetMessageBoxPresenter([this](const MessageBoxRequest& box) { return ShowBox(box); });
+    previousFiles_ = SetOpenFilePresenter(
+        [this](const OpenFileRequest& request) { return ChooseFile(request); });
+}
+
+PagePresenters::~PagePresenters() {
+    SetOpenFilePresenter(std::move(previousFiles_));
+    SetMessageBoxPresenter(std::move(previousBoxes_));
+}
+
+int PagePresenters::ShowBox(const MessageBoxRequest& box) {
+    if (previousBoxes_) previousBoxes_(box);
+    // The panel's boxes have an OK button only; whatever closes the box in the page is OK.
+    channel_.Ask(DialogKind::MessageBox, Utf16ToUtf8(box.caption), Utf16ToUtf8(box.text));
+    return IDOK;
+}
+
+std::optional<std::u16string> PagePresenters::ChooseFile(const OpenFileRequest& request) {
+    if (previousFiles_)
+        if (auto chosen = previousFiles_(request)) return chosen;
+    const DialogAnswer answer =
+        channel_.Ask(DialogKind::BankChooser, Utf16ToUtf8(request.title), "");
+    if (!answer.ok || !answer.bank) return std::nullopt;
+    return FromNativePath(answer.bank->string());
+}
+
+} // namespace show
