@@ -101,13 +101,9 @@ nlohmann::json PanelTreeJson(DuiLib::CControlUI& root) {
     return ControlJson(root, "0", 0);
 }
 
-PanelView::PanelView(DuiLib::CControlUI* root) : root_(root) {
-    tree_ = root_ ? PanelTreeJson(*root_) : nlohmann::json();
-}
-
 bool PanelView::Refresh() {
     nlohmann::json now = root_ ? PanelTreeJson(*root_) : nlohmann::json();
-    if (now == tree_) return false;
+    if (version_ > 0 && now == tree_) return false;
     tree_ = std::move(now);
     ++version_;
     return true;

@@ -29,13 +29,14 @@ nlohmann::json PanelTreeJson(DuiLib::CControlUI& root);
 
 class PanelView {
 public:
-    // `root` is the panel, owned by the host; null gives an empty view.
-    explicit PanelView(DuiLib::CControlUI* root);
+    // `root` is the panel, owned by the host; null gives an empty view. Nothing is read until
+    // the first Refresh, so the view may be made on any thread.
+    explicit PanelView(DuiLib::CControlUI* root) : root_(root) {}
 
     // Reads the tree again. True, and the version goes up by one, when it differs from the last
     // reading. Run it on the thread that owns the panel.
     bool Refresh();
-    // 1 after construction; every change adds one.
+    // 0 before the first reading; every change adds one.
     std::uint64_t Version() const { return version_; }
     // {"version": N, "root": <tree or null>} as of the last reading.
     nlohmann::json Snapshot() const;
@@ -43,7 +44,7 @@ public:
 private:
     DuiLib::CControlUI* root_;
     nlohmann::json tree_;
-    std::uint64_t version_ = 1;
+    std::uint64_t version_ = 0;
 };
 
 } // namespace show

@@ -96,7 +96,8 @@ TEST(PanelView, VersionMovesOnlyWhenWhatThePageShowsChanges) {
     auto root = Build(kSkin);
     ASSERT_TRUE(root);
     show::PanelView view(root.get());
-    EXPECT_EQ(view.Version(), 1u);
+    EXPECT_EQ(view.Version(), 0u);
+    EXPECT_TRUE(view.Refresh());
     EXPECT_FALSE(view.Refresh());
     EXPECT_EQ(view.Version(), 1u);
 
@@ -125,6 +126,7 @@ TEST(PanelView, VersionMovesOnlyWhenWhatThePageShowsChanges) {
 
 TEST(PanelView, AnEmptyPanelIsAViewWithNoRoot) {
     show::PanelView view(nullptr);
+    EXPECT_TRUE(view.Refresh());
     EXPECT_FALSE(view.Refresh());
     EXPECT_TRUE(view.Snapshot()["root"].is_null());
 }
