@@ -18,16 +18,16 @@ std::filesystem::path UploadFolder() {
 
 } // namespace
 
-LivePresenter::LivePresenter(UiThread& ui, DuiLib::CControlUI* panel,
-                             std::function<nlohmann::json()> state, LivePresenterOptions options)
-    : ui_(ui), view_(panel), uploads_(UploadFolder()) {
+LivePresenter::LivePresenter(UiThread& ui, PanelAccess panel, std::function<nlohmann::json()> state,
+                             LivePresenterOptions options)
+    : ui_(ui), panel_(std::move(panel)), uploads_(UploadFolder()) {
     PresenterHooks hooks;
     hooks.refreshPanel = [this] { QueueRefresh(); };
     hooks.state = std::move(state);
     hooks.lcid = options.lcid;
     page_ = std::make_unique<PresenterPage>(std::move(hooks),
                                             BankFolder(std::move(options.banks), uploads_));
-    presenters_ = std::make_unique<PagePresenters>(page_->Channel());
+    presenters_ = std::make_unique<PagePresenters>(page_->Channel(), options.installBoxPresenter);
 }
 
 LivePresenter::~LivePresenter() {
@@ -42,8 +42,17 @@ void LivePresenter::QueueRefresh() {
     if (refreshQueued_.exchange(true)) return;
     const bool queued = ui_.Post([this] {
         refreshQueued_ = false;
-        view_.Refresh();
-        page_->Channel().PublishPanel(view_.Snapshot());
+        panel_([this](DuiLib::CControlUI* root) {
+            PanelView view(root);
+            view.Refresh();
+            const nlohmann::json tree = view.Snapshot()["root"];
+            // The page is pushed only changes: the version moves when the tree does.
+            if (published_ == 0 || tree != lastTree_) {
+                lastTree_ = tree;
+                ++published_;
+            }
+            page_->Channel().PublishPanel({{"version", published_}, {"root", lastTree_}});
+        });
     });
     if (!queued) refreshQueued_ = false;
 }

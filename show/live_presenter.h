@@ -22,15 +22,22 @@
 
 namespace show {
 
+// Runs `task` with the panel's control tree (null when the game has gone). Called on the
+// user-interface thread; a host that guards its game wraps the task in its guard.
+using PanelAccess = std::function<void(const std::function<void(DuiLib::CControlUI*)>& task)>;
+
 struct LivePresenterOptions {
     std::filesystem::path banks; // --banks DIR; empty: only uploads
     unsigned lcid = 1033;        // the panel's language
+    // True: the page takes over the message-box presenter. False: the host hands each box to
+    // ShowBox itself (from the user-interface thread, its own guards released).
+    bool installBoxPresenter = true;
 };
 
 class LivePresenter {
 public:
-    // `panel` is the game's control tree, read only on `ui`; `state` answers the show's state.
-    LivePresenter(UiThread& ui, DuiLib::CControlUI* panel, std::function<nlohmann::json()> state,
+    // The panel is read only on `ui`, through `panel`; `state` answers the show's state.
+    LivePresenter(UiThread& ui, PanelAccess panel, std::function<nlohmann::json()> state,
                   LivePresenterOptions options);
     LivePresenter(const LivePresenter&) = delete;
     LivePresenter& operator=(const LivePresenter&) = delete;
@@ -39,6 +46,10 @@ public:
 
     // Adds the page's routes; before the server starts.
     void AddRoutes(httplib::Server& server) { page_->AddRoutes(server); }
+    // Shows a message box in the page and waits for OK (or Close()); answers IDOK.
+    int ShowBox(const MessageBoxRequest& box) {
+        return PagePresenters::ShowBox(page_->Channel(), box);
+    }
     // The video thread, after drawing: a top-down BGRA frame.
     void OfferFrame(const std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride);
     // Answers an open box with OK and a bank chooser with no bank, and ends the page streams.
@@ -49,8 +60,10 @@ private:
     void QueueRefresh();
 
     UiThread& ui_;
-    PanelView view_;
+    PanelAccess panel_;
     std::atomic<bool> refreshQueued_{false};
+    nlohmann::json lastTree_;     // user-interface thread only
+    std::uint64_t published_ = 0; // the version of lastTree_
     std::filesystem::path uploads_;
     std::unique_ptr<PresenterPage> page_;
     std::unique_ptr<PagePresenters> presenters_;

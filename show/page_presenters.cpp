@@ -5,22 +5,25 @@
 
 namespace show {
 
-PagePresenters::PagePresenters(PresenterChannel& channel) : channel_(channel) {
-    previousBoxes_ =
-        SetMessageBoxPresenter([this](const MessageBoxRequest& box) { return ShowBox(box); });
+PagePresenters::PagePresenters(PresenterChannel& channel, bool boxes)
+    : channel_(channel), boxes_(boxes) {
+    if (boxes_)
+        previousBoxes_ = SetMessageBoxPresenter([this](const MessageBoxRequest& box) {
+            if (previousBoxes_) previousBoxes_(box);
+            return ShowBox(channel_, box);
+        });
     previousFiles_ = SetOpenFilePresenter(
         [this](const OpenFileRequest& request) { return ChooseFile(request); });
 }
 
 PagePresenters::~PagePresenters() {
     SetOpenFilePresenter(std::move(previousFiles_));
-    SetMessageBoxPresenter(std::move(previousBoxes_));
+    if (boxes_) SetMessageBoxPresenter(std::move(previousBoxes_));
 }
 
-int PagePresenters::ShowBox(const MessageBoxRequest& box) {
-    if (previousBoxes_) previousBoxes_(box);
+int PagePresenters::ShowBox(PresenterChannel& channel, const MessageBoxRequest& box) {
     // The panel's boxes have an OK button only; whatever closes the box in the page is OK.
-    channel_.Ask(DialogKind::MessageBox, Utf16ToUtf8(box.caption), Utf16ToUtf8(box.text));
+    channel.Ask(DialogKind::MessageBox, Utf16ToUtf8(box.caption), Utf16ToUtf8(box.text));
     return IDOK;
 }
 

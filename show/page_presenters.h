@@ -11,7 +11,11 @@ namespace show {
 
 class PagePresenters {
 public:
-    explicit PagePresenters(PresenterChannel& channel);
+    // With `boxes` false only the file dialog is taken over: a host that hands its boxes to the
+    // page itself (through ShowBox) keeps its own box presenter.
+    explicit PagePresenters(PresenterChannel& channel, bool boxes = true);
+    // Shows the box in the page and waits for OK; answers IDOK.
+    static int ShowBox(PresenterChannel& channel, const MessageBoxRequest& box);
     PagePresenters(const PagePresenters&) = delete;
     PagePresenters& operator=(const PagePresenters&) = delete;
     // Puts back the presenters it replaced. Destroy it before whoever installed those removes
@@ -19,10 +23,10 @@ public:
     ~PagePresenters();
 
 private:
-    int ShowBox(const MessageBoxRequest& box);
     std::optional<std::u16string> ChooseFile(const OpenFileRequest& request);
 
     PresenterChannel& channel_;
+    bool boxes_;
     MessageBoxPresenter previousBoxes_;
     OpenFilePresenter previousFiles_;
 };

@@ -24,16 +24,30 @@ void NoCache(Response& res) {
     res.set_header("X-Content-Type-Options", "nosniff");
 }
 
+// The browser fetches the page's script and style sheet without the page's header, so the page
+// names them with the token it was opened with (the endpoint has checked it already).
+std::string WithToken(std::string_view html, const std::string& token) {
+    std::string out(html);
+    if (token.empty()) return out;
+    for (const std::string asset : {"/app.js\"", "/app.css\""}) {
+        const std::size_t at = out.find(asset);
+        if (at != std::string::npos) out.insert(at + asset.size() - 1, "?token=" + token);
+    }
+    return out;
+}
+
 void ServeAsset(const Request& req, Response& res) {
     const WebAsset* asset = FindWebAsset(req.path);
     if (!asset) return Refuse(res, 404, "no such page");
+    std::string body(asset->body);
+    if (req.path == "/") body = WithToken(body, req.get_param_value("token"));
     NoCache(res);
     // Everything the page needs comes from this host; nothing may be framed or fetched from
     // elsewhere.
     res.set_header("Content-Security-Policy",
                    "default-src 'self'; img-src 'self' blob: data:; frame-ancestors 'none'");
     res.set_header("Referrer-Policy", "no-referrer");
-    res.set_content(std::string(asset->body), std::string(asset->contentType).c_str());
+    res.set_content(std::move(body), std::string(asset->contentType).c_str());
 }
 
 std::optional<std::uint64_t> DialogId(const std::string& text) {

@@ -49,11 +49,8 @@ function applyLanguage(lcid) {
 
 // ---- Talking to the host
 
-// The token comes with the address the host printed; it is kept for this tab only, so a reload
-// works after the address bar has dropped it.
-const token = new URLSearchParams(location.search).get('token') ||
-              sessionStorage.getItem('askgame-token') || '';
-if (token) sessionStorage.setItem('askgame-token', token);
+// The token comes with the address the host printed.
+const token = new URLSearchParams(location.search).get('token') || '';
 const $ = (id) => document.getElementById(id);
 
 function request(path, options = {}) {
@@ -375,8 +372,6 @@ function listen() {
 
 function start() {
   if (!token) { setStatus(t('noToken'), true); return; }
-  // The address bar no longer shows the token to whoever looks at the screen.
-  history.replaceState(null, '', location.pathname);
   wireDialogs();
   listen();
   pollPreview();
