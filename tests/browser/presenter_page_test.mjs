@@ -101,8 +101,7 @@ try {
   const page = await browser.newPage();
   page.setDefaultTimeout(STEP_MS);
   await page.setViewport({ width: 1100, height: 760 });
-  page.on('console', (m) => console.error('page:', m.text()));
-  page.on('pageerror', (e) => console.error('page error:', e.message));
+  page.on('pageerror', (e) => { console.error('page error:', e.message); process.exitCode = 1; });
   const refused = await page.goto(api.base + '/');
   assert.equal(refused.status(), 403);
   assert.equal(await page.$(control('BtnQuestions')), null);
