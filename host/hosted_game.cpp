@@ -250,6 +250,15 @@ bool HostedGame::ProcessFrame(Frame& frame) {
     return drawn != 0;
 }
 
+bool HostedGame::DrawFrame(BYTE* pixels, int width, int height) {
+    if (!effect_) return false;
+    return effect_->ProcessFrame(pixels, 0, kBytesPerPixel, 0, width, height, 0) != 0;
+}
+
+void HostedGame::RouteAudienceThrough(IAudienceSource& source) {
+    if (effect_) effect_->SetAudienceSource(&source);
+}
+
 // Answers every signal as the host's window would: a "GameNotify" to the panel, after which the
 // challenge panel shows the right answerer.
 void HostedGame::DeliverSignals() {

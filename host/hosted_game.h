@@ -38,6 +38,14 @@ public:
     bool Apply(const ScenarioEvent& event, std::string& error);
     // Hands one top-down frame to the effect (flipped to bottom-up and back).
     bool ProcessFrame(Frame& frame);
+    // Hands the effect a frame as it lies: width × |height| BGRA pixels, bottom-up for a
+    // positive height, top-down for a negative one. Signals wait for DeliverSignals().
+    bool DrawFrame(BYTE* pixels, int width, int height);
+    // Answers the effect's signals with "GameNotify" to the panel (on the panel's thread).
+    void DeliverSignals();
+    // The effect takes viewers' messages from `source` instead, which must outlive the game;
+    // a host that calls the game from two threads puts a guard in front of Audience() this way.
+    void RouteAudienceThrough(IAudienceSource& source);
 
     // The text of a panel control, or nothing when there is no such control.
     std::optional<std::u16string> ControlText(const char16_t* name) const;
@@ -50,6 +58,8 @@ public:
     void Finish();
 
     GameMode Mode() const { return mode_; }
+    // The panel's paint manager: its control tree, for a host that shows the panel.
+    DuiLib::CPaintManagerUI& PaintManager() { return manager_; }
     HostAudienceSource& Audience() { return audience_; }
     const ScoreTable& Scores() const { return scores_; }
     int MessageBoxes() const { return messageBoxes_; }
@@ -60,7 +70,6 @@ private:
 
     DuiLib::CControlUI* FindControl(const std::string& name, std::string& error) const;
     bool Click(const std::string& name, std::string& error);
-    void DeliverSignals();
     void LogPanelState(const std::string& action);
     void OnMessageHandedOut(const AudienceMessage& message);
 

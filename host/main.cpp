@@ -12,6 +12,7 @@
 #include "host/bank_check.h"
 #include "host/demo.h"
 #include "host/frame_io.h"
+#include "host/live.h"
 #include "host/player.h"
 #include "host/plugin_loader.h"
 
@@ -204,6 +205,39 @@ int main(int argc, char** argv) {
     runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
     runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
 
+    LiveOptions live;
+    std::string liveMode = "free";
+    std::string liveSize = "1280x720";
+    auto* liveCommand = app.add_subcommand(
+        "live", "Go live: draw the game on a camera, file, stream or the test card until Ctrl-C, "
+                "with viewers' chat and gifts and the presenter's actions over HTTP");
+    AddCommon(*liveCommand, common);
+    liveCommand->add_option("--mode", liveMode, "The game: free or challenge")
+        ->check(CLI::IsMember({"free", "challenge"}))
+        ->capture_default_str();
+    liveCommand->add_option(
+        "--input", live.input,
+        "Any ffmpeg input: /dev/video0, a file, a URL (default: the test card)");
+    liveCommand->add_flag("--loop", live.loop, "Play a file input over and over");
+    liveCommand->add_option("--size", liveSize, "Frame size WIDTHxHEIGHT")->capture_default_str();
+    liveCommand->add_option("--fps", live.fps, "Frames per second, 1 to 120")
+        ->capture_default_str();
+    liveCommand->add_option("--output", live.outputs,
+                            "A file, rtmp:// or srt:// URL, or /dev/videoN loopback device; "
+                            "give it again for more outputs");
+    liveCommand->add_flag("--preview", live.preview, "Show the output in a window (SDL)");
+    liveCommand->add_option("--listen", live.listen, "The endpoint's ADDRESS:PORT")
+        ->capture_default_str();
+    liveCommand->add_option("--token", live.token, "The endpoint's token (default: a random one)");
+    liveCommand->add_option("--events", live.events,
+                            "Events as JSON lines from a file, or - for stdin");
+    liveCommand->add_option("--scenario", live.scenario,
+                            "Replay a scenario's events on the wall clock (a rehearsal)");
+    liveCommand->add_option("--transcript", live.transcript, "Where the transcript goes")
+        ->capture_default_str();
+    liveCommand->add_option("--duration", live.duration,
+                            "End after this many seconds (default: when stopped)");
+
     BankCheckOptions bank;
     std::string bankMode = "challenge";
     auto* bankCommand =
@@ -225,6 +259,23 @@ int main(int argc, char** argv) {
         return RunDemo(demo);
     }
     if (runCommand->parsed()) return Run(common, run);
+    if (liveCommand->parsed()) {
+        if (!ParseFrameSize(liveSize, live.width, live.height)) {
+            std::fprintf(stderr,
+                         "askgame-host: --size %s: expected WIDTHxHEIGHT, both even, 16 "
+                         "to 7680\n",
+                         liveSize.c_str());
+            return 2;
+        }
+        if (!ValidFps(live.fps)) {
+            std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
+            return 2;
+        }
+        live.pluginPath = common.plugin;
+        live.lcid = ChosenLcid(common);
+        live.mode = liveMode == "free" ? GameMode::Free : GameMode::Challenge;
+        return RunLive(live);
+    }
     if (bankCommand->parsed()) {
         bank.pluginPath = common.plugin;
         bank.lcid = ChosenLcid(common);
