@@ -218,11 +218,22 @@ function cellText(value) {
   return typeof value === 'object' ? JSON.stringify(value) : String(value);
 }
 
+// A record inside the state reads as its fields, one line each ("question number", ...).
+function flatten(state) {
+  const out = [];
+  for (const [key, value] of Object.entries(state || {})) {
+    if (value && typeof value === 'object' && !Array.isArray(value))
+      for (const [inner, v] of Object.entries(value)) out.push([key + ' ' + inner, v]);
+    else out.push([key, value]);
+  }
+  return out;
+}
+
 function drawState(state) {
   const holder = $('state');
   holder.replaceChildren();
   const list = document.createElement('dl');
-  for (const [key, value] of Object.entries(state || {})) {
+  for (const [key, value] of flatten(state)) {
     if (Array.isArray(value) && value.every((v) => v && typeof v === 'object' && !Array.isArray(v))) {
       const table = document.createElement('table');
       table.dataset.key = key;

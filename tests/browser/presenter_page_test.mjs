@@ -5,8 +5,10 @@
 // Screenshots of both panels go to docs/images/.
 //
 //   node presenter_page_test.mjs RUNTIME_DIR [SCREENSHOT_DIR]
-import { spawn } from 'node:child_process';
-import { mkdtempSync, writeFileSync, rmSync, mkdirSync } from 'node:fs';
+//
+// RUNTIME_DIR holds askgame-host and the plug-in (build/bin).
+import { spawn, spawnSync } from 'node:child_process';
+import { mkdtempSync, writeFileSync, rmSync, mkdirSync, readFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import assert from 'node:assert/strict';
@@ -21,16 +23,23 @@ const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const overall = setTimeout(() => { console.error('browser test: out of time'); process.exit(1); }, TOTAL_MS);
 
 const banks = mkdtempSync(join(tmpdir(), 'askgame-browser-'));
-writeFileSync(join(banks, 'quiz.txt'),
+mkdirSync(join(banks, 'folder'));
+writeFileSync(join(banks, 'folder', 'quiz.txt'),
   '[问题]\nWhich planet is known as the Red Planet?\nA. Venus   B. Mars\n[答案]\nB\n' +
   '[问题]\nHow many legs has a spider?\n[答案]\n8\n' +
   '[问题]\nWhat is 6 × 7?\n[答案]\n42\n');
-writeFileSync(join(tmpdir(), 'askgame-outside.txt'), 'outside');
+writeFileSync(join(banks, 'outside.txt'), 'outside the bank folder');
 
-// Starts the host and answers its page address once it printed it.
+// Starts a live show on the test card, its output and transcript in the scratch folder, and
+// answers its page address once it printed it.
 function startHost(mode) {
-  const child = spawn(join(runtime, 'askgame_presenter_host'), [mode, banks, '1033'],
-                      { stdio: ['pipe', 'pipe', 'inherit'] });
+  const output = join(banks, mode + '.mkv');
+  const transcript = join(banks, mode + '.transcript.txt');
+  const child = spawn(join(runtime, 'askgame-host'),
+                      ['live', '--mode', mode, '--lcid', '1033', '--size', '640x360', '--fps', '15',
+                       '--listen', '127.0.0.1:0', '--banks', join(banks, 'folder'),
+                       '--output', output, '--transcript', transcript],
+                      { stdio: ['ignore', 'pipe', 'ignore'] });
   const killer = setTimeout(() => child.kill('SIGKILL'), TOTAL_MS);
   child.on('exit', () => clearTimeout(killer));
   const url = new Promise((resolve, reject) => {
@@ -38,20 +47,30 @@ function startHost(mode) {
     const timer = setTimeout(() => reject(new Error('the host printed no address')), STEP_MS);
     child.stdout.on('data', (data) => {
       out += data;
-      const found = /url: (\S+)/.exec(out);
+      const found = /endpoint: (\S+)/.exec(out);
       if (found) { clearTimeout(timer); resolve(found[1]); }
     });
     child.on('exit', (code) => reject(new Error('the host ended early: ' + code)));
   });
-  return { child, url };
+  return { child, url, output, transcript };
 }
 
+// Ends the show as Ctrl-C does; answers its exit status (null when it had to be killed).
 async function stopHost(host) {
-  host.child.stdin.end();
-  host.child.kill('SIGTERM');
-  const ended = new Promise((resolve) => host.child.on('exit', resolve));
-  if (await Promise.race([ended.then(() => true), wait(5000).then(() => false)]) === false)
-    host.child.kill('SIGKILL');
+  if (host.child.exitCode !== null) return host.child.exitCode;
+  const ended = new Promise((resolve) => host.child.on('exit', (code) => resolve(code)));
+  host.child.kill('SIGINT');
+  const code = await Promise.race([ended, wait(10000).then(() => 'late')]);
+  if (code === 'late') { host.child.kill('SIGKILL'); return null; }
+  return code;
+}
+
+// The frames of a video file, counted by ffmpeg's decoder.
+function decodedFrames(file) {
+  const run = spawnSync('ffprobe', ['-v', 'error', '-count_frames', '-select_streams', 'v:0',
+                                    '-show_entries', 'stream=nb_read_frames,width,height',
+                                    '-of', 'json', file], { timeout: STEP_MS });
+  return JSON.parse(run.stdout.toString()).streams[0];
 }
 
 function apiOf(url) {
@@ -147,7 +166,7 @@ try {
   assert.equal((await textOf(page, 'EditNum')).trim(), '1');
   const state = await api.state();
   assert.match(state.rightAnswerer, /Ann/);
-  assert.equal(state.question.trim(), '1');
+  assert.equal(state.question.number, 1);
   await page.waitForFunction(() => /Ann/.test(document.getElementById('state').textContent));
 
   // Typing and the keyboard reach the panel: number 3, then Go.
@@ -165,6 +184,15 @@ try {
     await page.screenshot({ path: join(screenshots, 'presenter-challenge.png') });
   }
   await page.close();
+
+  // The show's output: a playable video of the drawn frames, and the transcript of the game.
+  assert.equal(await stopHost(challenge), 0);
+  const video = decodedFrames(challenge.output);
+  assert.equal(video.width, 640);
+  assert.ok(Number(video.nb_read_frames) > 30, `${video.nb_read_frames} frames decoded`);
+  const log = readFileSync(challenge.transcript, 'utf8');
+  assert.match(log, /Ann\(1002\) answered right; 1 so far/);
+  assert.match(log, /No players yet/);
 
   // ---- Free mode, on a phone-sized screen
   const free = startHost('free');
