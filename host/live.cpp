@@ -241,7 +241,9 @@ int RunLive(const LiveOptions& options) {
             live->WithGame([&](HostedGame& game) { task(game.Panel()); });
         },
         [&live] { return live->State(); },
-        show::LivePresenterOptions{options.banks, static_cast<unsigned>(options.lcid), false});
+        show::LivePresenterOptions{
+            options.banks, static_cast<unsigned>(options.lcid), false,
+            [&live](const std::function<void()>& wait) { live->ReleasedWhileWaiting(wait); }});
     live->SetMessageBoxHandler(
         [&presenter](const MessageBoxRequest& box) { return presenter->ShowBox(box); });
     presenter->AddRoutes(endpoint.Server());

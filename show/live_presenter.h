@@ -32,6 +32,8 @@ struct LivePresenterOptions {
     // True: the page takes over the message-box presenter. False: the host hands each box to
     // ShowBox itself (from the user-interface thread, its own guards released).
     bool installBoxPresenter = true;
+    // Runs the wait for the bank chooser's answer (see PagePresenters); empty: as it stands.
+    PagePresenters::Waiter whileWaiting;
 };
 
 class LivePresenter {

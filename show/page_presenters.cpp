@@ -5,8 +5,8 @@
 
 namespace show {
 
-PagePresenters::PagePresenters(PresenterChannel& channel, bool boxes)
-    : channel_(channel), boxes_(boxes) {
+PagePresenters::PagePresenters(PresenterChannel& channel, bool boxes, Waiter whileWaiting)
+    : channel_(channel), boxes_(boxes), whileWaiting_(std::move(whileWaiting)) {
     if (boxes_)
         previousBoxes_ = SetMessageBoxPresenter([this](const MessageBoxRequest& box) {
             if (previousBoxes_) previousBoxes_(box);
@@ -30,8 +30,14 @@ int PagePresenters::ShowBox(PresenterChannel& channel, const MessageBoxRequest& 
 std::optional<std::u16string> PagePresenters::ChooseFile(const OpenFileRequest& request) {
     if (previousFiles_)
         if (auto chosen = previousFiles_(request)) return chosen;
-    const DialogAnswer answer =
-        channel_.Ask(DialogKind::BankChooser, Utf16ToUtf8(request.title), "");
+    DialogAnswer answer;
+    const auto ask = [&] {
+        answer = channel_.Ask(DialogKind::BankChooser, Utf16ToUtf8(request.title), "");
+    };
+    if (whileWaiting_)
+        whileWaiting_(ask);
+    else
+        ask();
     if (!answer.ok || !answer.bank) return std::nullopt;
     return FromNativePath(answer.bank->string());
 }

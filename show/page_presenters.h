@@ -4,6 +4,8 @@
 // (no bank was chosen over the API) becomes the page's bank chooser.
 #pragma once
 
+#include <functional>
+
 #include "platform/shell.h"
 #include "show/presenter_channel.h"
 
@@ -13,7 +15,10 @@ class PagePresenters {
 public:
     // With `boxes` false only the file dialog is taken over: a host that hands its boxes to the
     // page itself (through ShowBox) keeps its own box presenter.
-    explicit PagePresenters(PresenterChannel& channel, bool boxes = true);
+    // `whileWaiting` runs the wait for the page's answer to a file dialog (a host that holds a
+    // guard during panel actions lets go of it there); empty: the wait runs as it stands.
+    using Waiter = std::function<void(const std::function<void()>&)>;
+    explicit PagePresenters(PresenterChannel& channel, bool boxes = true, Waiter whileWaiting = {});
     // Shows the box in the page and waits for OK; answers IDOK.
     static int ShowBox(PresenterChannel& channel, const MessageBoxRequest& box);
     PagePresenters(const PagePresenters&) = delete;
@@ -27,6 +32,7 @@ private:
 
     PresenterChannel& channel_;
     bool boxes_;
+    Waiter whileWaiting_;
     MessageBoxPresenter previousBoxes_;
     OpenFilePresenter previousFiles_;
 };
