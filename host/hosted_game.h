@@ -49,6 +49,8 @@ public:
 
     // The text of a panel control, or nothing when there is no such control.
     std::optional<std::u16string> ControlText(const char16_t* name) const;
+    // The panel's control tree, for a host that presents it; null once finished.
+    DuiLib::CControlUI* Panel() const { return panel_; }
     // Answers the next file dialog with `path` (a Linux path).
     void ChooseNextFile(const std::string& path);
 

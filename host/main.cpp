@@ -222,6 +222,8 @@ int main(int argc, char** argv) {
     liveCommand->add_option("--listen", live.listen, "The endpoint's ADDRESS:PORT")
         ->capture_default_str();
     liveCommand->add_option("--token", live.token, "The endpoint's token (default: a random one)");
+    liveCommand->add_option("--banks", live.banks,
+                            "The folder of question banks the presenter's page offers");
     liveCommand->add_option("--events", live.events,
                             "Events as JSON lines from a file, or - for stdin");
     liveCommand->add_option("--scenario", live.scenario,
