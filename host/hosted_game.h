@@ -9,6 +9,7 @@
 
 #include "askgame/effect_panel.h"
 #include "host/audience_source.h"
+#include "host/game_presenters.h"
 #include "host/frame.h"
 #include "host/plugin_loader.h"
 #include "host/scenario.h"
@@ -20,7 +21,7 @@
 
 namespace host {
 
-class HostedGame {
+class HostedGame final : private GamePresenter {
 public:
     // Creates effect and panel, initialises the panel with `lcid`, attaches and binds it, and
     // readies the effect for width × height frames. Null, with the reason in `error`, when the
@@ -38,6 +39,9 @@ public:
     bool Apply(const ScenarioEvent& event, std::string& error);
     // Hands one top-down frame to the effect (flipped to bottom-up and back).
     bool ProcessFrame(Frame& frame);
+    // Hands the effect a top-down buffer of width × height packed BGRA pixels to draw on in
+    // place, as video tools hold their frames.
+    bool ProcessTopDown(BYTE* pixels, int width, int height);
 
     // The text of a panel control, or nothing when there is no such control.
     std::optional<std::u16string> ControlText(const char16_t* name) const;
@@ -53,7 +57,6 @@ public:
     int MessageBoxes() const { return messageBoxes_; }
 
 private:
-    class TraceSink;
     HostedGame(PluginLibrary& plugin, GameMode mode, Transcript& transcript);
 
     DuiLib::CControlUI* FindControl(const std::string& name, std::string& error) const;
@@ -61,6 +64,13 @@ private:
     void DeliverSignals();
     void LogPanelState(const std::string& action);
     void OnMessageHandedOut(const AudienceMessage& message);
+
+    // ---- GamePresenter: boxes are answered OK and written down; the file dialog answers the
+    // file a scenario chose; traces go to the transcript.
+    int PresentMessageBox(const MessageBoxRequest& box) override;
+    std::optional<std::u16string> PresentOpenFile(const OpenFileRequest& dialog) override;
+    void PresentTrace(std::string_view ansi) override;
+    void PresentTrace(std::u16string_view wide) override;
 
     PluginLibrary& plugin_;
     GameMode mode_;
@@ -75,10 +85,6 @@ private:
     FreeAnswerJudge judge_;
     int messageBoxes_ = 0;
     std::string nextFile_;
-    std::unique_ptr<TraceSink> traceSink_;
-    IDebugOutputSink* previousSink_ = nullptr;
-    MessageBoxPresenter previousBoxes_;
-    OpenFilePresenter previousFiles_;
     bool finished_ = false;
 };
 
