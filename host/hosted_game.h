@@ -9,8 +9,8 @@
 
 #include "askgame/effect_panel.h"
 #include "host/audience_source.h"
-#include "host/game_presenters.h"
 #include "host/frame.h"
+#include "host/game_presenters.h"
 #include "host/plugin_loader.h"
 #include "host/scenario.h"
 #include "host/scores.h"
