@@ -1,7 +1,9 @@
 #include "adapters/frei0r/filter_instance.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "adapters/frei0r/shared_plugin.h"
 #include "host/frame.h"
@@ -10,6 +12,11 @@
 namespace frei0r_adapter {
 
 namespace {
+
+// Where the endpoint's token comes from when the user chooses it; else a fresh one is made.
+constexpr const char* kTokenVariable = "ASKGAME_TOKEN";
+// The frame rate time is measured in when no scenario gives one.
+constexpr double kLiveFps = 25;
 
 // Bytes of a width × height BGRA frame; nothing when that does not fit the address space.
 std::optional<std::size_t> FrameBytes(unsigned width, unsigned height) {
@@ -28,6 +35,20 @@ std::string Quoted(std::string_view text) {
 } // namespace
 
 FilterInstance::FilterInstance(unsigned width, unsigned height) : width_(width), height_(height) {}
+
+FilterInstance::~FilterInstance() {
+    const std::lock_guard lock(lock_);
+    Teardown();
+}
+
+void FilterInstance::Teardown() {
+    if (live_) live_->Close();
+    if (endpoint_) endpoint_->Stop();
+    endpoint_.reset();
+    show_.reset();
+    live_.reset();
+    clock_.reset();
+}
 
 void FilterInstance::Set(Setting setting, std::string_view value) {
     const std::lock_guard lock(lock_);
@@ -52,9 +73,9 @@ void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
     if (!Prepare(unit)) return;
 
     const long frame = clock_->FrameAt(time);
-    if (frame < show_->LastFrame()) {
+    if (frame < show_->LastFrame() && !live_) {
         // The tool went back in the stream (a seek in an editor): the game starts over and
-        // catches up with the events due by then.
+        // catches up with the events due by then. A live show just goes on.
         std::string error;
         show_ = MakeShow(error);
         if (!show_) {
@@ -62,7 +83,7 @@ void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
             return;
         }
     }
-    show_->Draw(frame, reinterpret_cast<BYTE*>(out));
+    show_->Draw(frame, reinterpret_cast<BYTE*>(out), live_.get());
     if (const std::string failure = show_->TakeFailure(); !failure.empty())
         Report(settings_[Setting::Scenario] + ": the scenario stopped " + failure);
 }
@@ -70,11 +91,11 @@ void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
 bool FilterInstance::Prepare(TimeUnit unit) {
     if (changed_) {
         changed_ = false;
-        show_.reset(); // the old game goes before the new one is made
-        clock_.reset();
+        Teardown(); // the old game and endpoint go before new ones are made
         std::string error;
         show_ = MakeShow(error);
-        if (!show_) {
+        if (!show_ || !OpenEndpoint(error)) {
+            Teardown();
             Report(error + "; frames pass through untouched");
             return false;
         }
@@ -115,11 +136,24 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
         }
     }
     const std::string& path = settings_[Setting::Scenario];
-    if (path.empty()) {
-        error = "no scenario: set the scenario parameter to a scenario file";
+    const bool live = !settings_[Setting::Endpoint].empty();
+    if (path.empty() && !live) {
+        error = "nothing to play: set the scenario parameter to a scenario file, or the "
+                "endpoint parameter to an address for a live show";
         return nullptr;
     }
-    auto parsed = host::LoadScenarioFile(path);
+    if (path.empty() && !mode) {
+        error = "a live show without a scenario needs the mode parameter (free or challenge)";
+        return nullptr;
+    }
+    host::ScenarioResult parsed;
+    if (path.empty()) {
+        parsed.scenario.emplace();
+        parsed.scenario->mode = *mode;
+        parsed.scenario->fps = kLiveFps;
+    } else {
+        parsed = host::LoadScenarioFile(path);
+    }
     if (!parsed.scenario) {
         error = parsed.error;
         return nullptr;
@@ -134,6 +168,27 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
     const LCID language = lcid.value_or(parsed.scenario->lcid.value_or(GetSystemDefaultLCID()));
     return ScenarioShow::Create(*plugin, std::move(*parsed.scenario), static_cast<int>(width_),
                                 static_cast<int>(height_), language, error);
+}
+
+bool FilterInstance::OpenEndpoint(std::string& error) {
+    const std::string& where = settings_[Setting::Endpoint];
+    if (where.empty()) return true;
+    show::EndpointOptions options;
+    if (!show::ParseListenAddress(where, options.address, options.port) ||
+        !show::IsLoopbackAddress(options.address)) {
+        error = "endpoint " + Quoted(where) +
+                ": expected ADDRESS:PORT on this machine, such as 127.0.0.1:8719";
+        return false;
+    }
+    const char* token = std::getenv(kTokenVariable);
+    options.token = token && *token ? token : show::NewToken();
+    const std::string& scenario = settings_[Setting::Scenario];
+    options.bankBaseDir = scenario.empty() ? "" : std::filesystem::path(scenario).parent_path();
+    live_ = std::make_unique<LiveLink>(show_->Played().mode);
+    endpoint_ = std::make_unique<show::Endpoint>(*live_, options);
+    if (!endpoint_->Start(error)) return false;
+    Report("the show takes events at " + endpoint_->Url());
+    return true;
 }
 
 void FilterInstance::Report(const std::string& message) const {

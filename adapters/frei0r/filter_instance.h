@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "adapters/frei0r/filter_settings.h"
+#include "adapters/frei0r/live_link.h"
 #include "adapters/frei0r/scenario_show.h"
 #include "adapters/frei0r/stream_clock.h"
 
@@ -22,6 +23,9 @@ inline constexpr unsigned kMaxFrameSide = 16384;
 class FilterInstance {
 public:
     FilterInstance(unsigned width, unsigned height);
+    FilterInstance(const FilterInstance&) = delete;
+    FilterInstance& operator=(const FilterInstance&) = delete;
+    ~FilterInstance();
 
     // Takes a parameter's new value; the show is rebuilt at the next frame when it changed.
     void Set(Setting setting, std::string_view value);
@@ -37,6 +41,9 @@ public:
 private:
     bool Prepare(TimeUnit unit);
     std::unique_ptr<ScenarioShow> MakeShow(std::string& error) const;
+    bool OpenEndpoint(std::string& error);
+    // Ends the show and its endpoint: waiting senders are answered before the endpoint stops.
+    void Teardown();
     void Report(const std::string& message) const;
 
     mutable std::mutex lock_; // tools may call from a thread of their choosing
@@ -46,6 +53,8 @@ private:
     bool changed_ = true; // the settings differ from those the show was made from
     std::unique_ptr<ScenarioShow> show_;
     std::unique_ptr<StreamClock> clock_;
+    std::unique_ptr<LiveLink> live_;
+    std::unique_ptr<show::Endpoint> endpoint_;
 };
 
 } // namespace frei0r_adapter

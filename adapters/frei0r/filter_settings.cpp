@@ -15,6 +15,8 @@ constexpr SettingInfo kSettings[] = {
     {"mode", "Game mode: free or challenge (default: the scenario's)"},
     {"language", "Language of the game: en, zh-CN, zh-TW or a language id such as 2052 "
                  "(default: the scenario's, else the system's)"},
+    {"endpoint", "ADDRESS:PORT on this machine (such as 127.0.0.1:8719) where the show takes "
+                 "viewers' chat and gifts and the presenter's actions (default: none)"},
 };
 static_assert(std::size(kSettings) == static_cast<std::size_t>(Setting::Count));
 

@@ -11,7 +11,7 @@
 
 namespace frei0r_adapter {
 
-enum class Setting { Scenario, Mode, Language, Count };
+enum class Setting { Scenario, Mode, Language, Endpoint, Count };
 
 struct SettingInfo {
     const char* name;

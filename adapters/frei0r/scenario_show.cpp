@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "adapters/frei0r/live_link.h"
+
 namespace frei0r_adapter {
 
 ScenarioShow::ScenarioShow(host::Scenario scenario, int width, int height)
@@ -45,10 +47,12 @@ void ScenarioShow::PlayEventsUntil(long index) {
     }
 }
 
-void ScenarioShow::Draw(long index, BYTE* pixels) {
+void ScenarioShow::Draw(long index, BYTE* pixels, LiveLink* live) {
     transcript_.SetClock(index, scenario_.fps);
     PlayEventsUntil(index);
+    if (live) live->Deliver(*game_);
     game_->ProcessTopDown(pixels, width_, height_);
+    if (live) live->Observe(*game_, index);
     lastFrame_ = index;
 }
 

@@ -12,6 +12,10 @@
 #include "host/transcript.h"
 
 namespace frei0r_adapter {
+class LiveLink;
+}
+
+namespace frei0r_adapter {
 
 class ScenarioShow {
 public:
@@ -24,10 +28,10 @@ public:
     ScenarioShow& operator=(const ScenarioShow&) = delete;
     ~ScenarioShow();
 
-    // Plays the events due by frame `index`, then draws the game on the top-down buffer of
-    // width × height BGRA pixels. An event that fails stops the scenario (the game stays); the
-    // reason is kept for TakeFailure.
-    void Draw(long index, BYTE* pixels);
+    // Plays the events due by frame `index` and what arrived live, then draws the game on the
+    // top-down buffer of width × height BGRA pixels. An event that fails stops the scenario (the
+    // game stays); the reason is kept for TakeFailure.
+    void Draw(long index, BYTE* pixels, LiveLink* live = nullptr);
 
     // The frame last drawn, -1 before the first.
     long LastFrame() const { return lastFrame_; }

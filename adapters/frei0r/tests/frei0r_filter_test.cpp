@@ -6,15 +6,19 @@ extern "C" {
 #include <frei0r.h>
 }
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include "adapters/frei0r/filter_settings.h"
 #include "adapters/frei0r/stream_clock.h"
@@ -255,6 +259,9 @@ TEST_F(FilterTest, ABadParameterLeavesTheFrameAsTheToolGaveIt) {
         {broken},
         {""},
         {std::string(kMaxSettingBytes + 1, 'x')},
+        {"", "", "", "127.0.0.1:8719"},
+        {"", "free", "", "example.com:8719"},
+        {"", "free", "", "127.0.0.1"},
     };
     for (const auto& values : cases) {
         testing::internal::CaptureStderr();
@@ -272,7 +279,7 @@ TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
     filter_->info(&info);
     EXPECT_STREQ(info.name, "askgame");
     EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_BGRA8888);
-    EXPECT_EQ(info.num_params, 3);
+    EXPECT_EQ(info.num_params, 4);
     // Odd calls from a tool never bring it down.
     f0r_instance_t none = filter_->construct(0, 0);
     char* value = nullptr;
@@ -280,6 +287,59 @@ TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
     filter_->set(none, &value, 99);
     filter_->update(none, 0, nullptr, nullptr);
     filter_->destruct(none);
+}
+
+} // namespace
+
+namespace {
+
+// A port for this test run's endpoint, away from the usual one.
+int TestPort() {
+    return 20000 + static_cast<int>(getpid() % 20000);
+}
+
+TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
+    setenv("ASKGAME_TOKEN", "frei0r-test-token", 1);
+    const std::string address = "127.0.0.1:" + std::to_string(TestPort());
+    testing::internal::CaptureStderr();
+    Instance filter(*filter_, 320, 180, {"", "free", "en", address});
+    long index = 0;
+    const host::Frame first = filter.Frame(index++); // the endpoint opens with the first frame
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("http://" + address + "/?token="),
+              std::string::npos);
+
+    httplib::Client client("127.0.0.1", TestPort());
+    client.set_bearer_token_auth("frei0r-test-token");
+    client.set_read_timeout(10);
+    // A presenter's action is answered once a frame has applied it: keep the frames coming.
+    auto post = [&](const std::string& route, const std::string& body) {
+        auto reply = std::async(std::launch::async, [&client, route, body] {
+            auto result = client.Post(route, body, "application/json");
+            return result ? result->status : -1;
+        });
+        for (int i = 0;
+             i < 2000 && reply.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready;
+             ++i)
+            filter.Frame(index++);
+        return reply.get();
+    };
+    const nlohmann::json bank = {{"bank", folder_ + "/bank.txt"}};
+    EXPECT_EQ(post("/api/panel", bank.dump()), 200);
+    EXPECT_EQ(post("/api/panel", R"({"option": "OptShowQuestion", "selected": true})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"click": "ButtonShowQue"})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"click": "NoSuchButton"})"), 422);
+    EXPECT_EQ(post("/api/chat", R"({"id": 1001, "name": "Ming", "text": "A"})"), 200);
+
+    const host::Frame shown = filter.Frame(index++);
+    host::Frame card = shown;
+    host::TestCard(320, 180).Draw(index - 1, card);
+    EXPECT_NE(shown.pixels, card.pixels) << "the question is on the picture";
+    const auto state = client.Get("/api/state");
+    ASSERT_TRUE(state);
+    const auto json = nlohmann::json::parse(state->body);
+    EXPECT_EQ(json["mode"], "free");
+    EXPECT_NE(json["question"].get<std::string>().find("Red planet"), std::string::npos)
+        << state->body;
 }
 
 } // namespace
