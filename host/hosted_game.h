@@ -10,6 +10,7 @@
 #include "askgame/effect_panel.h"
 #include "host/audience_source.h"
 #include "host/frame.h"
+#include "host/game_presenters.h"
 #include "host/plugin_loader.h"
 #include "host/scenario.h"
 #include "host/scores.h"
@@ -20,7 +21,7 @@
 
 namespace host {
 
-class HostedGame {
+class HostedGame final : private GamePresenter {
 public:
     // Creates effect and panel, initialises the panel with `lcid`, attaches and binds it, and
     // readies the effect for width × height frames. Null, with the reason in `error`, when the
@@ -46,6 +47,9 @@ public:
     // The effect takes viewers' messages from `source` instead, which must outlive the game;
     // a host that calls the game from two threads puts a guard in front of Audience() this way.
     void RouteAudienceThrough(IAudienceSource& source);
+    // Hands the effect a top-down buffer of width × height packed BGRA pixels to draw on in
+    // place, as video tools hold their frames.
+    bool ProcessTopDown(BYTE* pixels, int width, int height);
 
     // The text of a panel control, or nothing when there is no such control.
     std::optional<std::u16string> ControlText(const char16_t* name) const;
@@ -65,13 +69,19 @@ public:
     int MessageBoxes() const { return messageBoxes_; }
 
 private:
-    class TraceSink;
     HostedGame(PluginLibrary& plugin, GameMode mode, Transcript& transcript);
 
     DuiLib::CControlUI* FindControl(const std::string& name, std::string& error) const;
     bool Click(const std::string& name, std::string& error);
     void LogPanelState(const std::string& action);
     void OnMessageHandedOut(const AudienceMessage& message);
+
+    // ---- GamePresenter: boxes are answered OK and written down; the file dialog answers the
+    // file a scenario chose; traces go to the transcript.
+    int PresentMessageBox(const MessageBoxRequest& box) override;
+    std::optional<std::u16string> PresentOpenFile(const OpenFileRequest& dialog) override;
+    void PresentTrace(std::string_view ansi) override;
+    void PresentTrace(std::u16string_view wide) override;
 
     PluginLibrary& plugin_;
     GameMode mode_;
@@ -86,10 +96,6 @@ private:
     FreeAnswerJudge judge_;
     int messageBoxes_ = 0;
     std::string nextFile_;
-    std::unique_ptr<TraceSink> traceSink_;
-    IDebugOutputSink* previousSink_ = nullptr;
-    MessageBoxPresenter previousBoxes_;
-    OpenFilePresenter previousFiles_;
     bool finished_ = false;
 };
 
