@@ -237,14 +237,7 @@ bool HostedGame::Apply(const ScenarioEvent& event, std::string& error) {
 }
 
 bool HostedGame::ProcessFrame(Frame& frame) {
-    if (!effect_) return false;
-    const ActingGame acting(this);
-    FlipRows(frame); // the plug-in's frames are bottom-up
-    const BOOL drawn = effect_->ProcessFrame(frame.pixels.data(), 0, kBytesPerPixel, 0, frame.width,
-                                             frame.height, 0);
-    FlipRows(frame);
-    DeliverSignals();
-    return drawn != 0;
+    return ProcessTopDown(frame.pixels.data(), frame.width, frame.height);
 }
 
 bool HostedGame::DrawFrame(BYTE* pixels, int width, int height) {
@@ -259,7 +252,8 @@ void HostedGame::RouteAudienceThrough(IAudienceSource& source) {
 bool HostedGame::ProcessTopDown(BYTE* pixels, int width, int height) {
     if (!pixels || width <= 0 || height <= 0) return false;
     const ActingGame acting(this);
-    const bool drawn = DrawFrame(pixels, width, -height); // a negative height: rows run top-down
+    // A negative height tells the plug-in the rows run top-down, so no row is moved.
+    const bool drawn = DrawFrame(pixels, width, -height);
     DeliverSignals();
     return drawn;
 }

@@ -37,7 +37,7 @@ public:
     // Plays one viewer or presenter event (stills and notes are the player's). False, with
     // the reason in `error`, when the panel has no such control or refuses the action.
     bool Apply(const ScenarioEvent& event, std::string& error);
-    // Hands one top-down frame to the effect (flipped to bottom-up and back).
+    // Hands one top-down frame to the effect, which draws on it in place.
     bool ProcessFrame(Frame& frame);
     // Hands the effect a frame as it lies: width × |height| BGRA pixels, bottom-up for a
     // positive height, top-down for a negative one. Signals wait for DeliverSignals().
