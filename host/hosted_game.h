@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "askgame/effect_panel.h"
 #include "host/audience_source.h"
@@ -16,6 +17,7 @@
 #include "host/transcript.h"
 #include "platform/debug.h"
 #include "platform/shell.h"
+#include "season/season_recorder.h"
 #include "toolkit/UIlib.h"
 
 namespace host {
@@ -47,6 +49,10 @@ public:
     // Ends the game: panel and effect go, the audience checks what is still out. Idempotent.
     void Finish();
 
+    // Every right answer and gift the host sees from now on also goes into `recorder` (null:
+    // none). The recorder outlives the game.
+    void RecordSeasonInto(season::SeasonRecorder* recorder) { season_ = recorder; }
+
     GameMode Mode() const { return mode_; }
     HostAudienceSource& Audience() { return audience_; }
     const ScoreTable& Scores() const { return scores_; }
@@ -61,6 +67,7 @@ private:
     void DeliverSignals();
     void LogPanelState(const std::string& action);
     void OnMessageHandedOut(const AudienceMessage& message);
+    void CountRightAnswer(std::uint32_t viewer, const std::string& name, const std::string& who);
 
     PluginLibrary& plugin_;
     GameMode mode_;
@@ -73,6 +80,9 @@ private:
     int height_ = 0;
     ScoreTable scores_;
     FreeAnswerJudge judge_;
+    season::SeasonRecorder* season_ = nullptr;
+    // Challenge players' full names by id: the panel shows a right answerer's name cut short.
+    std::unordered_map<std::uint32_t, std::string> giftSenders_;
     int messageBoxes_ = 0;
     std::string nextFile_;
     std::unique_ptr<TraceSink> traceSink_;
