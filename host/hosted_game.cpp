@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 #include "askgame/effect_ids.h"
 #include "platform/codepage.h"
@@ -265,21 +266,55 @@ void HostedGame::DeliverSignals() {
         if (!panel_) continue;
         manager_.SendNotify(panel_, kGameNotify);
         const auto answerer = ControlText(kRightAnswerer);
-        if (mode_ == GameMode::Challenge && answerer && !answerer->empty()) {
-            const std::string who = Utf16ToUtf8(*answerer);
-            scores_.AddPoint(who);
-            transcript_.Add("right", who + " answered right; " +
-                                         std::to_string(scores_.PointsOf(who)) + " so far");
+        if (mode_ != GameMode::Challenge || !answerer || answerer->empty()) continue;
+        const std::string who = Utf16ToUtf8(*answerer);
+        const auto sender = ParseSenderLabel(who);
+        if (!sender) {
+            transcript_.HostError("the right answerer \"" + who + "\" names no viewer id");
+            continue;
         }
+        const auto full = giftSenders_.find(sender->id);
+        CountRightAnswer(sender->id, full != giftSenders_.end() ? full->second : sender->name, who);
     }
 }
 
 void HostedGame::OnMessageHandedOut(const AudienceMessage& message) {
+    if (message.type == AudienceKind::Gift) {
+        std::string name = SenderNameUtf8(message);
+        if (season_) {
+            season::SeasonEvent gift;
+            gift.kind = season::SeasonEvent::Kind::Gift;
+            gift.atMs = season::NowMs();
+            gift.viewer = message.senderId;
+            gift.name = name;
+            gift.giftCount = message.giftCount;
+            gift.giftValue = message.giftValue;
+            season_->Record(std::move(gift));
+        }
+        if (mode_ == GameMode::Challenge) giftSenders_[message.senderId] = std::move(name);
+    }
     if (mode_ != GameMode::Free || !judge_.Judge(message)) return;
-    const std::string who = SenderLabel(message);
+    CountRightAnswer(message.senderId, SenderNameUtf8(message), SenderLabel(message));
+}
+
+void HostedGame::CountRightAnswer(std::uint32_t viewer, const std::string& name,
+                                  const std::string& who) {
     scores_.AddPoint(who);
     transcript_.Add("right",
                     who + " answered right; " + std::to_string(scores_.PointsOf(who)) + " so far");
+    if (!season_) return;
+    const auto question = ControlText(NamesFor(mode_).question);
+    const auto number = ControlText(u"EditNum");
+    int questionNumber = 0;
+    if (number) questionNumber = std::atoi(Utf16ToUtf8(*number).c_str());
+    season::SeasonEvent answer;
+    answer.atMs = season::NowMs();
+    answer.viewer = viewer;
+    answer.name = name;
+    answer.questionNumber = questionNumber;
+    if (question) answer.question = FirstLine(*question);
+    answer.points = 1;
+    season_->Record(std::move(answer));
 }
 
 void HostedGame::LogPanelState(const std::string& action) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "askgame/effect_panel.h"
 #include "host/audience_source.h"
@@ -17,6 +18,7 @@
 #include "host/transcript.h"
 #include "platform/debug.h"
 #include "platform/shell.h"
+#include "season/season_recorder.h"
 #include "toolkit/UIlib.h"
 
 namespace host {
@@ -61,6 +63,10 @@ public:
     // Ends the game: panel and effect go, the audience checks what is still out. Idempotent.
     void Finish();
 
+    // Every right answer and gift the host sees from now on also goes into `recorder` (null:
+    // none). The recorder outlives the game.
+    void RecordSeasonInto(season::SeasonRecorder* recorder) { season_ = recorder; }
+
     GameMode Mode() const { return mode_; }
     // The panel's paint manager: its control tree, for a host that shows the panel.
     DuiLib::CPaintManagerUI& PaintManager() { return manager_; }
@@ -75,6 +81,7 @@ private:
     bool Click(const std::string& name, std::string& error);
     void LogPanelState(const std::string& action);
     void OnMessageHandedOut(const AudienceMessage& message);
+    void CountRightAnswer(std::uint32_t viewer, const std::string& name, const std::string& who);
 
     // ---- GamePresenter: boxes are answered OK and written down; the file dialog answers the
     // file a scenario chose; traces go to the transcript.
@@ -94,6 +101,9 @@ private:
     int height_ = 0;
     ScoreTable scores_;
     FreeAnswerJudge judge_;
+    season::SeasonRecorder* season_ = nullptr;
+    // Challenge players' full names by id: the panel shows a right answerer's name cut short.
+    std::unordered_map<std::uint32_t, std::string> giftSenders_;
     int messageBoxes_ = 0;
     std::string nextFile_;
     bool finished_ = false;

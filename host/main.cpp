@@ -16,6 +16,7 @@
 #include "host/live.h"
 #include "host/player.h"
 #include "host/plugin_loader.h"
+#include "host/season_command.h"
 
 namespace {
 
@@ -59,7 +60,16 @@ struct RunArgs {
     std::string output;
     std::optional<std::string> size; // given, even when empty
     std::optional<double> fps;
+    SeasonArgs season;
 };
+
+void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
+    command.add_option("--db", season.db, "The season file (default: " +
+                                              season::DefaultSeasonPath() + ")");
+    command.add_option("--season", season.season, "The season this show counts for")
+        ->capture_default_str();
+    command.add_flag("--no-season", season.off, "Keep no scores beyond this show");
+}
 
 int Run(const Common& common, const RunArgs& args) {
     auto parsed = LoadScenarioFile(args.scenario);
@@ -137,9 +147,15 @@ int Run(const Common& common, const RunArgs& args) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
     }
+    auto recorder = OpenSeasonRecorder(args.season, scenario.mode, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+        return 1;
+    }
     Transcript transcript;
     auto game = HostedGame::Create(*plugin, scenario.mode, scenario.width, scenario.height,
                                    ChosenLcid(common, scenario.lcid), transcript, error);
+    if (game) game->RecordSeasonInto(recorder.get());
     if (!game) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
@@ -197,6 +213,21 @@ int main(int argc, char** argv) {
                            "A video file, or a folder for PNG frames (default: SCENARIO.mp4)");
     runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
     runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
+    AddSeasonOptions(*runCommand, run.season);
+
+    ScoresArgs scores;
+    auto* scoresCommand =
+        app.add_subcommand("scores", "Show the season's leaderboard or one viewer's standing");
+    scoresCommand->add_option("--db", scores.db, "The season file (default: " +
+                                                     season::DefaultSeasonPath() + ")");
+    scoresCommand->add_option("--season", scores.season, "Count only this season's shows");
+    scoresCommand->add_option("--top", scores.top, "How many viewers to list")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    scoresCommand->add_option("--viewer", scores.viewer, "One viewer's standing, by id");
+    scoresCommand->add_flag("--csv", scores.csv, "Write the table as CSV");
+    scoresCommand->add_option("--since", scores.since, "From this day on (YYYY-MM-DD or YYYY-MM)");
+    scoresCommand->add_option("--until", scores.until, "Before this day (YYYY-MM-DD or YYYY-MM)");
 
     LiveOptions live;
     std::string liveMode = "free";
@@ -271,6 +302,7 @@ int main(int argc, char** argv) {
         live.mode = liveMode == "free" ? GameMode::Free : GameMode::Challenge;
         return RunLive(live);
     }
+    SeasonArgs season;
     if (bankCommand->parsed()) {
         bank.pluginPath = common.plugin;
         bank.lcid = ChosenLcid(common);
