@@ -17,6 +17,7 @@
 #include "show/endpoint.h"
 #include "show/event_reader.h"
 #include "show/live_game.h"
+#include "show/live_presenter.h"
 #include "show/ui_thread.h"
 
 namespace host {
@@ -69,7 +70,8 @@ struct VideoCounters {
 // The video thread: one frame per period of the wall clock. A frame whose slot has passed
 // entirely is not made at all (and counted late), so the show never runs behind.
 void VideoLoop(const LiveOptions& options, show::LiveGame& live, LiveInput* input,
-               LiveOutput& output, VideoCounters& counters, const std::atomic<bool>& stop) {
+               LiveOutput& output, VideoCounters& counters, const std::atomic<bool>& stop,
+               show::LivePresenter& presenter) {
     auto frame = MakeFrame(options.width, options.height);
     const TestCard card(options.width, options.height);
     const auto period = std::chrono::duration_cast<Clock::duration>(
@@ -88,6 +90,8 @@ void VideoLoop(const LiveOptions& options, show::LiveGame& live, LiveInput* inpu
             card.Draw(tick, *frame);
         }
         live.DrawFrame(frame->pixels.data(), options.width, -options.height); // top-down rows
+        presenter.OfferFrame(frame->pixels.data(), options.width, options.height,
+                             static_cast<std::ptrdiff_t>(frame->RowBytes()));
         if (!output.Put(*frame)) {
             counters.why = "an output stopped taking frames";
             counters.outputFailed = true;
@@ -229,8 +233,28 @@ int RunLive(const LiveOptions& options) {
 
     endpointOptions.token = options.token.empty() ? show::NewToken() : options.token;
     show::Endpoint endpoint(*live, endpointOptions);
+    // The presenter's page: the panel read on the UI thread, its boxes and bank chooser in the
+    // page, the drawn frames as its preview.
+    auto presenter = std::make_unique<show::LivePresenter>(
+        ui,
+        [&live](const std::function<void(DuiLib::CControlUI*)>& task) {
+            live->WithGame([&](HostedGame& game) { task(game.Panel()); });
+        },
+        [&live] { return live->State(); },
+        show::LivePresenterOptions{
+            options.banks, static_cast<unsigned>(options.lcid), false,
+            [&live](const std::function<void()>& wait) { live->ReleasedWhileWaiting(wait); }});
+    live->SetMessageBoxHandler(
+        [&presenter](const MessageBoxRequest& box) { return presenter->ShowBox(box); });
+    presenter->AddRoutes(endpoint.Server());
+    const auto closePresenter = [&] {
+        presenter->Close();
+        live->SetMessageBoxHandler({});
+    };
     if (!endpoint.Start(error)) {
         Say(error);
+        closePresenter();
+        presenter.reset();
         live->Finish();
         return 1;
     }
@@ -241,7 +265,9 @@ int RunLive(const LiveOptions& options) {
     if (!output.Open(options.outputs, options.preview, options.width, options.height, options.fps,
                      error)) {
         Say(error);
+        closePresenter();
         endpoint.Stop();
+        presenter.reset();
         live->Finish();
         return 1;
     }
@@ -264,7 +290,8 @@ int RunLive(const LiveOptions& options) {
     InstallStopSignals();
     std::atomic<bool> stop{false};
     VideoCounters video;
-    std::thread videoThread([&] { VideoLoop(options, *live, input.get(), output, video, stop); });
+    std::thread videoThread(
+        [&] { VideoLoop(options, *live, input.get(), output, video, stop, *presenter); });
     std::thread replay;
     if (scenario) replay = std::thread([&] { ReplayScenario(*scenario, *live, stop); });
 
@@ -283,7 +310,9 @@ int RunLive(const LiveOptions& options) {
     if (!outputOk) Say(error);
     if (replay.joinable()) replay.join();
     if (reader) reader->Stop();
+    closePresenter();
     endpoint.Stop();
+    presenter.reset();
     const show::LiveCounters counters = live->Counters();
     live->Finish();
     ui.Stop();

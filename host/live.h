@@ -27,6 +27,7 @@ struct LiveOptions {
     bool preview = false;
     std::string listen = "127.0.0.1:8719";
     std::string token;    // empty: a random one
+    std::string banks;    // the presenter page's bank folder; empty: uploads only
     std::string events;   // JSON lines, "-" for stdin
     std::string scenario; // replayed on the wall clock
     std::string transcript = "live.transcript.txt";

@@ -287,6 +287,13 @@ int LiveGame::OnMessageBox(const MessageBoxRequest& box) {
     return answer;
 }
 
+void LiveGame::ReleasedWhileWaiting(const std::function<void()>& task) {
+    if (ui_.OnThisThread())
+        hostLock_.ReleasedWhile(task);
+    else
+        task();
+}
+
 void LiveGame::SetMessageBoxHandler(MessageBoxPresenter handler) {
     ui_.Call([&] { boxHandler_ = std::move(handler); });
 }

@@ -83,6 +83,10 @@ public:
     // frames go on while it waits for someone to press OK. Without one, boxes are answered OK
     // at once. Either way the box is in the transcript and in State().
     void SetMessageBoxHandler(MessageBoxPresenter handler);
+    // Runs `task` with the host lock released when called on the UI thread from inside the
+    // game (as message boxes are shown), else just runs it: for a dialog a piece shows and
+    // waits on, so frames go on meanwhile.
+    void ReleasedWhileWaiting(const std::function<void()>& task);
     // Runs `task` on the UI thread with the game, under the host lock: for pieces that read or
     // work the panel themselves. False when the game is finished.
     bool WithGame(const std::function<void(host::HostedGame&)>& task);
