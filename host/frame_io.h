@@ -53,10 +53,20 @@ private:
     bool haveFirst_ = false;
 };
 
+// How x264 encodes: tuned for live output (no frames held back), on every core by default.
+struct EncoderSettings {
+    std::string preset = "veryfast"; // one of x264's presets, ultrafast to placebo
+    int threads = 0;                 // 0: as many as ffmpeg finds cores for
+};
+
+// True for a preset name x264 knows.
+bool KnownPreset(const std::string& preset);
+
 // Encodes BGRA frames to H.264 (yuv420p) through ffmpeg.
 class FfmpegWriter final : public FrameSink {
 public:
-    bool Open(const std::string& path, int width, int height, double fps, std::string& error);
+    bool Open(const std::string& path, int width, int height, double fps, std::string& error,
+              const EncoderSettings& settings = {});
     bool Put(const Frame& frame) override;
     bool Close(std::string& error) override;
     std::string Where() const override { return path_; }

@@ -61,6 +61,7 @@ struct RunArgs {
     std::optional<std::string> size; // given, even when empty
     std::optional<double> fps;
     SeasonArgs season;
+    EncoderSettings encoder;
 };
 
 void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
@@ -105,7 +106,8 @@ int Run(const Common& common, const RunArgs& args) {
         if (folder.empty()) folder = ".";
         auto writer = std::make_unique<FfmpegWriter>();
         if (!MakeFolders(folder, error) ||
-            !writer->Open(output, scenario.width, scenario.height, scenario.fps, error)) {
+            !writer->Open(output, scenario.width, scenario.height, scenario.fps, error,
+                          args.encoder)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
             return 1;
         }
@@ -213,6 +215,12 @@ int main(int argc, char** argv) {
                            "A video file, or a folder for PNG frames (default: SCENARIO.mp4)");
     runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
     runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
+    runCommand
+        ->add_option("--preset", run.encoder.preset,
+                     "x264 preset, ultrafast (fastest) to placebo; ultrafast holds 1080p60")
+        ->capture_default_str();
+    runCommand->add_option("--threads", run.encoder.threads, "Encoder threads (0: all cores)")
+        ->capture_default_str();
     AddSeasonOptions(*runCommand, run.season);
 
     ScoresArgs scores;
