@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -29,7 +30,7 @@ constexpr double kFps = 25;
 // A free game that shows its question from the first frame on.
 std::string WriteShow() {
     const std::string folder = "/tmp/askgame-frei0r-bench";
-    std::system(("mkdir -p " + folder).c_str());
+    std::filesystem::create_directories(folder);
     std::ofstream(folder + "/bank.txt")
         << "[问题]\nWhich planet is red? A Mars B Venus\n[答案]\nA\n";
     std::ofstream(folder + "/show.json") << R"({"mode": "free", "lcid": 1033, "events": [
