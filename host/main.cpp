@@ -12,9 +12,11 @@
 #include "host/bank_check.h"
 #include "host/demo.h"
 #include "host/frame_io.h"
+#include "host/install_check.h"
 #include "host/live.h"
 #include "host/player.h"
 #include "host/plugin_loader.h"
+#include "host/season_command.h"
 
 namespace {
 
@@ -38,22 +40,6 @@ LCID ChosenLcid(const Common& common, std::optional<std::uint32_t> fromScenario 
     return GetSystemDefaultLCID();
 }
 
-int Check(const std::string& path) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "askgame-host: cannot load the plug-in: %s\n", dlerror());
-        return 1;
-    }
-    const auto missing = PluginLibrary::MissingExports(library);
-    for (const char* name :
-         {kQvCreateVideoEffectName, kQvCreateEffectUIName, kQvDestroyEffectName}) {
-        const bool found = std::find(missing.begin(), missing.end(), name) == missing.end();
-        std::printf("%-20s %s\n", name, found ? "found" : "missing");
-    }
-    dlclose(library);
-    return missing.empty() ? 0 : 1;
-}
-
 // A folder when it ends in '/', is an existing folder, or its last part has no extension.
 bool IsFolderOutput(const std::string& path) {
     namespace fs = std::filesystem;
@@ -63,13 +49,27 @@ bool IsFolderOutput(const std::string& path) {
     return !fs::path(path).has_extension();
 }
 
+// A path handed to ffmpeg: one that starts with '-' would be read as an option.
+std::string PathForFfmpeg(const std::string& path) {
+    return !path.empty() && path.front() == '-' ? "./" + path : path;
+}
+
 struct RunArgs {
     std::string scenario;
     std::string input;
     std::string output;
-    std::string size;
-    double fps = 0;
+    std::optional<std::string> size; // given, even when empty
+    std::optional<double> fps;
+    SeasonArgs season;
 };
+
+void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
+    command.add_option("--db", season.db, "The season file (default: " +
+                                              season::DefaultSeasonPath() + ")");
+    command.add_option("--season", season.season, "The season this show counts for")
+        ->capture_default_str();
+    command.add_flag("--no-season", season.off, "Keep no scores beyond this show");
+}
 
 int Run(const Common& common, const RunArgs& args) {
     auto parsed = LoadScenarioFile(args.scenario);
@@ -78,23 +78,24 @@ int Run(const Common& common, const RunArgs& args) {
         return 1;
     }
     Scenario scenario = std::move(*parsed.scenario);
-    if (!args.size.empty() && !ParseFrameSize(args.size, scenario.width, scenario.height)) {
+    if (args.size && !ParseFrameSize(*args.size, scenario.width, scenario.height)) {
         std::fprintf(stderr,
-                     "askgame-host: --size %s: expected WIDTHxHEIGHT, both even, 16 to "
+                     "askgame-host: --size \"%s\": expected WIDTHxHEIGHT, both even, 16 to "
                      "7680\n",
-                     args.size.c_str());
+                     args.size->c_str());
         return 2;
     }
-    if (args.fps != 0) {
-        if (!ValidFps(args.fps)) {
+    if (args.fps) {
+        if (!ValidFps(*args.fps)) {
             std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
             return 2;
         }
-        scenario.SetFps(args.fps);
+        scenario.SetFps(*args.fps);
     }
 
     std::string output = args.output;
     if (output.empty()) output = std::filesystem::path(args.scenario).stem().string() + ".mp4";
+    output = PathForFfmpeg(output);
     std::string error;
     std::unique_ptr<FrameSink> sink;
     std::string folder; // where stills and the transcript go
@@ -131,7 +132,8 @@ int Run(const Common& common, const RunArgs& args) {
     std::unique_ptr<FrameSource> source;
     if (!args.input.empty()) {
         auto reader = std::make_unique<FfmpegReader>();
-        if (!reader->Open(args.input, scenario.width, scenario.height, scenario.fps, error)) {
+        if (!reader->Open(PathForFfmpeg(args.input), scenario.width, scenario.height, scenario.fps,
+                          error)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
             return 1;
         }
@@ -145,9 +147,15 @@ int Run(const Common& common, const RunArgs& args) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
     }
+    auto recorder = OpenSeasonRecorder(args.season, scenario.mode, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+        return 1;
+    }
     Transcript transcript;
     auto game = HostedGame::Create(*plugin, scenario.mode, scenario.width, scenario.height,
                                    ChosenLcid(common, scenario.lcid), transcript, error);
+    if (game) game->RecordSeasonInto(recorder.get());
     if (!game) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
@@ -185,7 +193,8 @@ int main(int argc, char** argv) {
 
     Common common;
     auto* check = app.add_subcommand(
-        "check", "Load the plug-in and report whether it exports the three entry points");
+        "check",
+        "Check the installed tree: plug-in, skins, language files, sample bank, font, ffmpeg");
     check->add_option("--plugin", common.plugin, "The plug-in to load")->capture_default_str();
 
     DemoOptions demo;
@@ -204,6 +213,21 @@ int main(int argc, char** argv) {
                            "A video file, or a folder for PNG frames (default: SCENARIO.mp4)");
     runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
     runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
+    AddSeasonOptions(*runCommand, run.season);
+
+    ScoresArgs scores;
+    auto* scoresCommand =
+        app.add_subcommand("scores", "Show the season's leaderboard or one viewer's standing");
+    scoresCommand->add_option("--db", scores.db, "The season file (default: " +
+                                                     season::DefaultSeasonPath() + ")");
+    scoresCommand->add_option("--season", scores.season, "Count only this season's shows");
+    scoresCommand->add_option("--top", scores.top, "How many viewers to list")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    scoresCommand->add_option("--viewer", scores.viewer, "One viewer's standing, by id");
+    scoresCommand->add_flag("--csv", scores.csv, "Write the table as CSV");
+    scoresCommand->add_option("--since", scores.since, "From this day on (YYYY-MM-DD or YYYY-MM)");
+    scoresCommand->add_option("--until", scores.until, "Before this day (YYYY-MM-DD or YYYY-MM)");
 
     LiveOptions live;
     std::string liveMode = "free";
@@ -252,7 +276,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
 
-    if (check->parsed()) return Check(common.plugin);
+    if (check->parsed()) return RunInstallCheck({common.plugin});
     if (demoCommand->parsed()) {
         // The demo's bank is UTF-8: read it so unless the user chose a code page.
         setenv("ASKGAME_ACP", "65001", 0);
@@ -278,6 +302,7 @@ int main(int argc, char** argv) {
         live.mode = liveMode == "free" ? GameMode::Free : GameMode::Challenge;
         return RunLive(live);
     }
+    SeasonArgs season;
     if (bankCommand->parsed()) {
         bank.pluginPath = common.plugin;
         bank.lcid = ChosenLcid(common);

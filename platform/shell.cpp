@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/shell_defaults.h"
 #include "platform/utf.h"
 
 namespace {
@@ -59,7 +60,10 @@ HMODULE ExecutableHandle() {
     return handle;
 }
 
-std::string ExecutablePath() {
+std::mutex hostProgramMutex;
+std::string hostProgramPath; // set by a host that is not the executable; empty otherwise
+
+std::string RunningExecutablePath() {
     std::string path(256, '\0');
     for (;;) {
         const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
@@ -71,6 +75,15 @@ std::string ExecutablePath() {
         if (path.size() >= (size_t{1} << 20)) return {};
         path.resize(path.size() * 2);
     }
+}
+
+// The host program's file: the one a host named, else the running executable.
+std::string ExecutablePath() {
+    {
+        std::lock_guard lock(hostProgramMutex);
+        if (!hostProgramPath.empty()) return hostProgramPath;
+    }
+    return RunningExecutablePath();
 }
 
 std::string AbsolutePath(const char* path) {
@@ -103,7 +116,8 @@ bool NameMatches(const std::string& path, const std::string& name) {
 int MatchModule(dl_phdr_info* object, size_t, void* data) {
     auto& search = *static_cast<ModuleSearch*>(data);
     const bool isExecutable = !object->dlpi_name || !*object->dlpi_name;
-    const std::string path = isExecutable ? ExecutablePath() : AbsolutePath(object->dlpi_name);
+    const std::string path =
+        isExecutable ? RunningExecutablePath() : AbsolutePath(object->dlpi_name);
     if (!NameMatches(path, search.name)) return 0;
     search.found = ModuleContaining(ImageStart(*object));
     return 1;
@@ -157,54 +171,6 @@ LCID LcidOfLocaleName(std::string_view locale) {
     return LCID_ENGLISH_US;
 }
 
-// ---- Presenters
-
-std::mutex presenterMutex;
-MessageBoxPresenter messageBoxPresenter;
-OpenFilePresenter openFilePresenter;
-
-int PrintMessageBox(const MessageBoxRequest& box) {
-    std::fprintf(stderr, "[message box] %s: %s\n", Utf16ToUtf8(box.caption).c_str(),
-                 Utf16ToUtf8(box.text).c_str());
-    return IDOK;
-}
-
-std::vector<FileFilter> ParseFilters(LPCWSTR list) {
-    std::vector<FileFilter> filters;
-    if (!list) return filters;
-    while (*list) {
-        std::u16string display = list;
-        list += display.size() + 1;
-        if (!*list) break; // a display text without its pattern
-        std::u16string pattern = list;
-        list += pattern.size() + 1;
-        filters.push_back({std::move(display), std::move(pattern)});
-    }
-    return filters;
-}
-
-std::u16string BoundedString(LPCWSTR text, DWORD capacity) {
-    if (!text) return {};
-    const LPCWSTR end = std::find(text, text + capacity, u'\0');
-    return std::u16string(text, end);
-}
-
-bool MeetsExistenceFlags(const std::u16string& path, DWORD flags) {
-    if ((flags & OFN_FILEMUSTEXIST) && GetFileAttributesW(path.c_str()) != FILE_ATTRIBUTE_NORMAL)
-        return false;
-    if (flags & OFN_PATHMUSTEXIST) {
-        const auto slash = path.find_last_of(u'\\');
-        if (slash != std::u16string::npos && slash > 0 &&
-            GetFileAttributesW(path.substr(0, slash).c_str()) != FILE_ATTRIBUTE_DIRECTORY)
-            return false;
-    }
-    return true;
-}
-
-WORD OffsetOrZero(size_t offset) {
-    return offset <= 0xFFFF ? static_cast<WORD>(offset) : WORD{0};
-}
-
 } // namespace
 
 // ---- Modules
@@ -215,6 +181,11 @@ HMODULE GetModuleHandleW(LPCWSTR moduleName) {
     if (search.name.empty()) return nullptr;
     dl_iterate_phdr(MatchModule, &search);
     return search.found;
+}
+
+void SetHostProgramPath(const std::string& path) {
+    std::lock_guard lock(hostProgramMutex);
+    hostProgramPath = path;
 }
 
 BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleNameOrAddress, HMODULE* module) {
@@ -266,60 +237,14 @@ LCID GetSystemDefaultLCID() {
     return LcidOfLocaleName(lang ? lang : "");
 }
 
-// ---- Message boxes
+// ---- What a message box and the file dialog do with no presenter installed
 
-MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter) {
-    std::lock_guard lock(presenterMutex);
-    std::swap(messageBoxPresenter, presenter);
-    return presenter;
+int ShowDefaultMessageBox(const MessageBoxRequest& box) {
+    std::fprintf(stderr, "[message box] %s: %s\n", Utf16ToUtf8(box.caption).c_str(),
+                 Utf16ToUtf8(box.text).c_str());
+    return IDOK;
 }
 
-int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    MessageBoxPresenter present;
-    {
-        std::lock_guard lock(presenterMutex);
-        present = messageBoxPresenter;
-    }
-    const MessageBoxRequest box{owner, text ? text : u"", caption ? caption : u"Error", type};
-    return present ? present(box) : PrintMessageBox(box);
-}
-
-// ---- The file-open dialog
-
-OpenFilePresenter SetOpenFilePresenter(OpenFilePresenter presenter) {
-    std::lock_guard lock(presenterMutex);
-    std::swap(openFilePresenter, presenter);
-    return presenter;
-}
-
-BOOL GetOpenFileNameW(OPENFILENAMEW* dialog) {
-    if (!dialog || !dialog->lpstrFile || dialog->nMaxFile == 0) return FALSE;
-    OpenFilePresenter present;
-    {
-        std::lock_guard lock(presenterMutex);
-        present = openFilePresenter;
-    }
-    if (!present) return FALSE; // nobody to ask: as if the person cancelled
-
-    const OpenFileRequest request{dialog->hwndOwner,
-                                  ParseFilters(dialog->lpstrFilter),
-                                  dialog->nFilterIndex,
-                                  BoundedString(dialog->lpstrFile, dialog->nMaxFile),
-                                  BoundedString(dialog->lpstrInitialDir, MAX_PATH),
-                                  BoundedString(dialog->lpstrTitle, MAX_PATH),
-                                  dialog->Flags};
-    const std::optional<std::u16string> chosen = present(request);
-    if (!chosen || chosen->empty()) return FALSE;
-    if (chosen->size() >= dialog->nMaxFile) return FALSE;
-    if (!MeetsExistenceFlags(*chosen, dialog->Flags)) return FALSE;
-
-    std::copy(chosen->begin(), chosen->end(), dialog->lpstrFile);
-    dialog->lpstrFile[chosen->size()] = u'\0';
-    const auto slash = chosen->find_last_of(u'\\');
-    const size_t nameStart = slash == std::u16string::npos ? 0 : slash + 1;
-    const auto dot = chosen->find_last_of(u'.');
-    dialog->nFileOffset = OffsetOrZero(nameStart);
-    dialog->nFileExtension =
-        dot != std::u16string::npos && dot >= nameStart ? OffsetOrZero(dot + 1) : WORD{0};
-    return TRUE;
+BOOL ShowDefaultOpenFileDialog(OPENFILENAMEW* /*dialog*/) {
+    return FALSE; // nobody to ask: as if the person cancelled
 }

@@ -126,6 +126,8 @@ bool IsLoopbackAddress(std::string_view address) {
 Endpoint::Endpoint(ShowControl& control, EndpointOptions options)
     : control_(control), options_(std::move(options)) {
     server_.set_payload_max_length(options_.maxRequestBytes);
+    // Replies are small and written in pieces; without this each waits on a delayed ACK.
+    server_.set_tcp_nodelay(true);
     // The library's default also sets SO_REUSEPORT, which lets a second show bind the same port
     // unnoticed and take half the requests; a port in use must be an error instead.
     server_.set_socket_options([](socket_t socket) {
