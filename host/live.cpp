@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "host/frame_io.h"
@@ -218,8 +220,14 @@ int RunLive(const LiveOptions& options) {
     transcript.Add("host", "live show: " + std::string(GameModeName(options.mode)) + " mode, " +
                                std::to_string(options.width) + "x" +
                                std::to_string(options.height));
+    auto recorder = OpenSeasonRecorder(options.season, options.mode, error);
+    if (!error.empty()) {
+        Say(error);
+        return 1;
+    }
     show::UiThread ui;
     show::LiveGameOptions gameOptions;
+    gameOptions.season = recorder.get();
     gameOptions.mode = options.mode;
     gameOptions.width = options.width;
     gameOptions.height = options.height;
@@ -247,6 +255,22 @@ int RunLive(const LiveOptions& options) {
     live->SetMessageBoxHandler(
         [&presenter](const MessageBoxRequest& box) { return presenter->ShowBox(box); });
     presenter->AddRoutes(endpoint.Server());
+    // The season's table, for the page and for bots: ?top=N (default 10), ?season=NAME.
+    endpoint.Server().Get("/api/scores", [&options](const httplib::Request& request,
+                                                    httplib::Response& response) {
+        const int top = std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, 1000);
+        if (options.season.off) {
+            response.status = 404;
+            const nlohmann::json body = {{"error", "this show keeps no season (--no-season)"}};
+            response.set_content(body.dump(), "application/json");
+            return;
+        }
+        std::optional<std::string> season;
+        if (request.has_param("season")) season = request.get_param_value("season");
+        const auto body = ScoresJson(SeasonPath(options.season), season, top > 0 ? top : 10);
+        response.status = body.contains("error") ? 500 : 200;
+        response.set_content(body.dump(), "application/json");
+    });
     const auto closePresenter = [&] {
         presenter->Close();
         live->SetMessageBoxHandler({});

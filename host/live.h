@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/season_command.h"
+
 #include "host/scenario.h"
 #include "platform/shell.h"
 
@@ -32,6 +34,7 @@ struct LiveOptions {
     std::string scenario; // replayed on the wall clock
     std::string transcript = "live.transcript.txt";
     double duration = 0; // seconds; 0: until stopped
+    SeasonArgs season;
 };
 
 int RunLive(const LiveOptions& options);

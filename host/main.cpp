@@ -269,6 +269,7 @@ int main(int argc, char** argv) {
                             "Replay a scenario's events on the wall clock (a rehearsal)");
     liveCommand->add_option("--transcript", live.transcript, "Where the transcript goes")
         ->capture_default_str();
+    AddSeasonOptions(*liveCommand, live.season);
     liveCommand->add_option("--duration", live.duration,
                             "End after this many seconds (default: when stopped)");
 
@@ -293,6 +294,7 @@ int main(int argc, char** argv) {
         return RunDemo(demo);
     }
     if (runCommand->parsed()) return Run(common, run);
+    if (scoresCommand->parsed()) return RunScores(scores);
     if (liveCommand->parsed()) {
         if (!ParseFrameSize(liveSize, live.width, live.height)) {
             std::fprintf(stderr,
