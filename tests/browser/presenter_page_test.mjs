@@ -38,7 +38,8 @@ function startHost(mode) {
   const child = spawn(join(runtime, 'askgame-host'),
                       ['live', '--mode', mode, '--lcid', '1033', '--size', '640x360', '--fps', '15',
                        '--listen', '127.0.0.1:0', '--banks', join(banks, 'folder'),
-                       '--output', output, '--transcript', transcript],
+                       '--output', output, '--transcript', transcript,
+                       '--db', join(banks, 'season.db'), '--season', 'browser-' + mode],
                       { stdio: ['ignore', 'pipe', 'ignore'] });
   const killer = setTimeout(() => child.kill('SIGKILL'), TOTAL_MS);
   child.on('exit', () => clearTimeout(killer));
@@ -83,6 +84,8 @@ function apiOf(url) {
       method: 'POST', body: JSON.stringify(body),
       headers: { Authorization: 'Bearer ' + token, 'Content-Type': 'application/json' } }),
     state: async () => (await fetch(base + '/api/state', { headers: { Authorization: 'Bearer ' + token } })).json(),
+    scores: async (season) => (await fetch(base + '/api/scores?season=' + encodeURIComponent(season),
+                                           { headers: { Authorization: 'Bearer ' + token } })).json(),
   };
 }
 
@@ -168,6 +171,15 @@ try {
   assert.match(state.rightAnswerer, /Ann/);
   assert.equal(state.question.number, 1);
   await page.waitForFunction(() => /Ann/.test(document.getElementById('state').textContent));
+  // The right answer is kept in the season file and shows in the page's leaderboard.
+  let rows = [];
+  for (let i = 0; i < 20 && !rows.some((row) => row.name === 'Ann'); ++i) {
+    await wait(250);
+    rows = (await api.scores('browser-challenge')).rows;
+  }
+  assert.deepEqual(rows.map((row) => [row.viewer, row.name, row.points]), [[1002, 'Ann', 1]]);
+  await page.waitForFunction(() => /Ann/.test(document.getElementById('season').textContent),
+                             { timeout: STEP_MS });
 
   // Typing and the keyboard reach the panel: number 3, then Go.
   await page.click(control('EditNum'), { clickCount: 3 });
