@@ -1,8 +1,7 @@
 // What the filter costs a video tool per frame beside what askgame-host spends on the same
 // frame: both take a frame that has arrived in a buffer of their own and have the free game draw
 // a shown question on it. The host copies the arriving picture into its frame and hands it over
-// bottom-up (flipped there and back); the filter copies the tool's input to its output and
-// draws on that in place.
+// top-down; the filter copies the tool's input to its output and draws on that in place.
 #include <dlfcn.h>
 #include <stdlib.h>
 
