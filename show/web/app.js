@@ -229,6 +229,22 @@ function flatten(state) {
   return out;
 }
 
+// A header row of `columns`, then a row of those fields of each record.
+function fillTable(table, columns, rows) {
+  const head = table.createTHead().insertRow();
+  for (const column of columns) {
+    const th = document.createElement('th');
+    th.scope = 'col';
+    th.textContent = column;
+    head.append(th);
+  }
+  const body = table.createTBody();
+  for (const row of rows) {
+    const tr = body.insertRow();
+    for (const column of columns) tr.insertCell().textContent = cellText(row[column]);
+  }
+}
+
 function drawState(state) {
   const holder = $('state');
   holder.replaceChildren();
@@ -239,19 +255,7 @@ function drawState(state) {
       table.dataset.key = key;
       const caption = table.createCaption();
       caption.textContent = strings[key] || key;
-      const columns = [...new Set(value.flatMap((row) => Object.keys(row)))];
-      const head = table.createTHead().insertRow();
-      for (const column of columns) {
-        const th = document.createElement('th');
-        th.scope = 'col';
-        th.textContent = column;
-        head.append(th);
-      }
-      const body = table.createTBody();
-      for (const row of value) {
-        const tr = body.insertRow();
-        for (const column of columns) tr.insertCell().textContent = cellText(row[column]);
-      }
+      fillTable(table, [...new Set(value.flatMap((row) => Object.keys(row)))], value);
       holder.append(table);
     } else {
       const dt = document.createElement('dt');
@@ -376,19 +380,7 @@ const SEASON_PAUSE_MS = 5000;
 function drawSeason(rows) {
   const table = $('season');
   table.replaceChildren();
-  const columns = ['rank', 'name', 'points', 'answers', 'shows'];
-  const head = table.createTHead().insertRow();
-  for (const column of columns) {
-    const th = document.createElement('th');
-    th.scope = 'col';
-    th.textContent = column;
-    head.append(th);
-  }
-  const body = table.createTBody();
-  for (const row of rows) {
-    const tr = body.insertRow();
-    for (const column of columns) tr.insertCell().textContent = cellText(row[column]);
-  }
+  fillTable(table, ['rank', 'name', 'points', 'answers', 'shows'], rows);
 }
 
 async function pollSeason() {
