@@ -265,8 +265,10 @@ int RunLive(const LiveOptions& options) {
             response.set_content(body.dump(), "application/json");
             return;
         }
-        std::optional<std::string> season;
+        // The show's own season unless asked for another; an empty name means every season.
+        std::optional<std::string> season = options.season.season;
         if (request.has_param("season")) season = request.get_param_value("season");
+        if (season && season->empty()) season.reset();
         const auto body = ScoresJson(SeasonPath(options.season), season, top > 0 ? top : 10);
         response.status = body.contains("error") ? 500 : 200;
         response.set_content(body.dump(), "application/json");
