@@ -240,6 +240,7 @@ int RunLive(const LiveOptions& options) {
     }
 
     endpointOptions.token = options.token.empty() ? show::NewToken() : options.token;
+    endpointOptions.banks = options.banks;
     show::Endpoint endpoint(*live, endpointOptions);
     // The presenter's page: the panel read on the UI thread, its boxes and bank chooser in the
     // page, the drawn frames as its preview.
