@@ -181,6 +181,10 @@ int RunLive(const LiveOptions& options) {
             "/dev/videoN loopback device) or --preview");
         return 2;
     }
+    if (!KnownPreset(options.encoder.preset)) {
+        Say("--preset " + options.encoder.preset + ": not an x264 preset (ultrafast to placebo)");
+        return 2;
+    }
     show::EndpointOptions endpointOptions;
     if (!show::ParseListenAddress(options.listen, endpointOptions.address, endpointOptions.port)) {
         Say("--listen " + options.listen + ": expected ADDRESS:PORT, e.g. 127.0.0.1:8719");
@@ -290,7 +294,7 @@ int RunLive(const LiveOptions& options) {
             ", which other machines can reach; anyone with the token can drive the show");
     LiveOutput output;
     if (!output.Open(options.outputs, options.preview, options.width, options.height, options.fps,
-                     error)) {
+                     options.encoder, error)) {
         Say(error);
         closePresenter();
         endpoint.Stop();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/frame_io.h"
 #include "host/season_command.h"
 
 #include "host/scenario.h"
@@ -27,6 +28,7 @@ struct LiveOptions {
     double fps = 30;
     std::vector<std::string> outputs;
     bool preview = false;
+    EncoderSettings encoder;
     std::string listen = "127.0.0.1:8719";
     std::string token;    // empty: a random one
     std::string banks;    // the presenter page's bank folder; empty: uploads only

@@ -12,6 +12,7 @@
 #include "host/bank_check.h"
 #include "host/demo.h"
 #include "host/frame_io.h"
+#include "host/png_sequence.h"
 #include "host/install_check.h"
 #include "host/live.h"
 #include "host/player.h"
@@ -258,6 +259,12 @@ int main(int argc, char** argv) {
                             "A file, rtmp:// or srt:// URL, or /dev/videoN loopback device; "
                             "give it again for more outputs");
     liveCommand->add_flag("--preview", live.preview, "Show the output in a window (SDL)");
+    liveCommand
+        ->add_option("--preset", live.encoder.preset,
+                     "x264 preset for encoded outputs, ultrafast (fastest) to placebo")
+        ->capture_default_str();
+    liveCommand->add_option("--threads", live.encoder.threads, "Encoder threads (0: all cores)")
+        ->capture_default_str();
     liveCommand->add_option("--listen", live.listen, "The endpoint's ADDRESS:PORT")
         ->capture_default_str();
     liveCommand->add_option("--token", live.token, "The endpoint's token (default: a random one)");
