@@ -66,8 +66,7 @@ void PngSequenceSink::WriteUntilClosed() {
         lock.unlock();
 
         std::string error;
-        const bool written =
-            WritePng(slots_[index].frame, PathOf(slots_[index].number), &error);
+        const bool written = WritePng(slots_[index].frame, PathOf(slots_[index].number), &error);
 
         lock.lock();
         if (!written && error_.empty()) error_ = error;
