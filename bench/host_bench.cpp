@@ -57,8 +57,8 @@ private:
     Clock::time_point start_;
 };
 
-Frame NewFrame(benchmark::State& state) {
-    return *MakeFrame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+Frame NewFrame(int width, int height) {
+    return *MakeFrame(width, height);
 }
 
 std::string ScratchFolder(const char* name) {
@@ -104,9 +104,9 @@ struct DemoGame {
     }
 };
 
-void FrameCopy(benchmark::State& state) {
-    const Frame from = NewFrame(state);
-    Frame to = NewFrame(state);
+void FrameCopy(benchmark::State& state, int width, int height) {
+    const Frame from = NewFrame(width, height);
+    Frame to = NewFrame(width, height);
     PeriodShare share(state);
     for (auto _ : state) {
         std::copy(from.pixels.begin(), from.pixels.end(), to.pixels.begin());
@@ -116,8 +116,8 @@ void FrameCopy(benchmark::State& state) {
     share.Report();
 }
 
-void TestCardFrame(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void TestCardFrame(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     TestCardSource card(frame.width, frame.height);
     PeriodShare share(state);
     for (auto _ : state) {
@@ -128,8 +128,8 @@ void TestCardFrame(benchmark::State& state) {
 }
 
 template <GameMode mode, bool withCard>
-void EffectFrame(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void EffectFrame(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     std::string error;
     DemoGame demo(mode, frame.width, frame.height, error);
     if (!demo.game) {
@@ -168,8 +168,8 @@ void Feed(benchmark::State& state, FrameSink& sink, Frame& frame) {
     if (!sink.Close(error)) state.SkipWithError(error.c_str());
 }
 
-void PngSink(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void PngSink(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     const std::string folder = ScratchFolder("png");
     {
         PngSequenceSink sink(folder);
@@ -179,8 +179,8 @@ void PngSink(benchmark::State& state) {
 }
 
 template <const char* preset>
-void Mp4Sink(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void Mp4Sink(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     const std::string folder = ScratchFolder("mp4");
     FfmpegWriter writer;
     std::string error;
@@ -201,7 +201,7 @@ constexpr char kVeryfast[] = "veryfast";
 } // namespace
 
 int main(int argc, char** argv) {
-    using Measure = void (*)(benchmark::State&);
+    using Measure = void (*)(benchmark::State&, int, int);
     const std::pair<const char*, Measure> measures[] = {
         {"reference", FrameCopy},
         {"test_card", TestCardFrame},
@@ -216,11 +216,9 @@ int main(int argc, char** argv) {
     for (const auto& [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
         const std::string size = std::to_string(width) + "x" + std::to_string(height);
         for (const auto& [name, measure] : measures)
-            benchmark::RegisterBenchmark(("Host/" + size + "/" + name).c_str(), measure)
-                ->Args({width, height})
-                ->Unit(benchmark::kMillisecond)
-                ->MinTime(1)
-                ->UseRealTime();
+            benchmark::RegisterBenchmark(("Host/" + size + "/" + name).c_str(), measure, width,
+                                         height)
+                ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -140,8 +140,8 @@ struct Show {
     }
 };
 
-void FrameCopy(benchmark::State& state) {
-    const std::vector<BYTE> from(static_cast<std::size_t>(state.range(0)) * state.range(1) * 4);
+void FrameCopy(benchmark::State& state, int width, int height) {
+    const std::vector<BYTE> from(static_cast<std::size_t>(width) * height * 4);
     std::vector<BYTE> to(from.size());
     PeriodShare share(state);
     for (auto _ : state) {
@@ -170,8 +170,7 @@ std::string DecodeInput(int width, int height, std::string& error) {
     return path;
 }
 
-void Decode(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+void Decode(benchmark::State& state, int width, int height) {
     std::string error;
     const std::string input = host::FfmpegAvailable() ? DecodeInput(width, height, error) : "";
     if (input.empty()) {
@@ -198,8 +197,7 @@ void Decode(benchmark::State& state) {
 }
 
 template <host::GameMode mode>
-void Effect(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+void Effect(benchmark::State& state, int width, int height) {
     std::string error;
     Show show(mode, width, height, error);
     if (!show.live) {
@@ -222,8 +220,7 @@ void Effect(benchmark::State& state) {
 }
 
 template <const char* preset>
-void Encode(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+void Encode(benchmark::State& state, int width, int height) {
     if (!host::FfmpegAvailable()) {
         state.SkipWithError("ffmpeg is not installed");
         return;
@@ -381,7 +378,7 @@ constexpr char kVeryfast[] = "veryfast";
 } // namespace
 
 int main(int argc, char** argv) {
-    using Measure = void (*)(benchmark::State&);
+    using Measure = void (*)(benchmark::State&, int, int);
     const std::pair<const char*, Measure> measures[] = {
         {"reference", FrameCopy},
         {"decode", Decode},
@@ -393,11 +390,9 @@ int main(int argc, char** argv) {
     for (const auto& [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
         const std::string size = std::to_string(width) + "x" + std::to_string(height);
         for (const auto& [name, measure] : measures)
-            benchmark::RegisterBenchmark(("Live/" + size + "/" + name).c_str(), measure)
-                ->Args({width, height})
-                ->Unit(benchmark::kMillisecond)
-                ->MinTime(2)
-                ->UseRealTime();
+            benchmark::RegisterBenchmark(("Live/" + size + "/" + name).c_str(), measure, width,
+                                         height)
+                ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("Live/latency/post_to_frame", PostToFrame)
         ->UseManualTime()
