@@ -6,7 +6,6 @@
 #include <iterator>
 #include <sys/stat.h>
 
-#include "host/png_still.h"
 
 namespace host {
 
@@ -136,18 +135,6 @@ bool FfmpegWriter::Close(std::string& error) {
     const std::string said = ffmpeg_.ErrorText();
     error = "ffmpeg could not write " + path_ + (said.empty() ? "" : ": " + said);
     return false;
-}
-
-bool PngSequenceSink::Put(const Frame& frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/frame-%06ld.png", ++count_);
-    if (error_.empty() && !WritePng(frame, folder_ + name, &error_)) return false;
-    return error_.empty();
-}
-
-bool PngSequenceSink::Close(std::string& error) {
-    error = error_;
-    return error_.empty();
 }
 
 bool FfmpegAvailable() {

@@ -1,5 +1,5 @@
 // Where frames come from (the test card, or any video ffmpeg can read) and where they go (a
-// video ffmpeg encodes, or a folder of PNG frames).
+// video ffmpeg encodes; a folder of PNG frames is in png_sequence.h).
 #pragma once
 
 #include <memory>
@@ -75,20 +75,6 @@ private:
     Subprocess ffmpeg_;
     std::string path_;
     bool failed_ = false;
-};
-
-// Numbered PNG frames in a folder: frame-000001.png, ...
-class PngSequenceSink final : public FrameSink {
-public:
-    explicit PngSequenceSink(std::string folder) : folder_(std::move(folder)) {}
-    bool Put(const Frame& frame) override;
-    bool Close(std::string& error) override;
-    std::string Where() const override { return folder_; }
-
-private:
-    std::string folder_;
-    long count_ = 0;
-    std::string error_;
 };
 
 bool FfmpegAvailable();

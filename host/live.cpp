@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "host/frame_io.h"
@@ -179,6 +181,10 @@ int RunLive(const LiveOptions& options) {
             "/dev/videoN loopback device) or --preview");
         return 2;
     }
+    if (!KnownPreset(options.encoder.preset)) {
+        Say("--preset " + options.encoder.preset + ": not an x264 preset (ultrafast to placebo)");
+        return 2;
+    }
     show::EndpointOptions endpointOptions;
     if (!show::ParseListenAddress(options.listen, endpointOptions.address, endpointOptions.port)) {
         Say("--listen " + options.listen + ": expected ADDRESS:PORT, e.g. 127.0.0.1:8719");
@@ -218,8 +224,14 @@ int RunLive(const LiveOptions& options) {
     transcript.Add("host", "live show: " + std::string(GameModeName(options.mode)) + " mode, " +
                                std::to_string(options.width) + "x" +
                                std::to_string(options.height));
+    auto recorder = OpenSeasonRecorder(options.season, options.mode, error);
+    if (!error.empty()) {
+        Say(error);
+        return 1;
+    }
     show::UiThread ui;
     show::LiveGameOptions gameOptions;
+    gameOptions.season = recorder.get();
     gameOptions.mode = options.mode;
     gameOptions.width = options.width;
     gameOptions.height = options.height;
@@ -232,6 +244,7 @@ int RunLive(const LiveOptions& options) {
     }
 
     endpointOptions.token = options.token.empty() ? show::NewToken() : options.token;
+    endpointOptions.banks = options.banks;
     show::Endpoint endpoint(*live, endpointOptions);
     // The presenter's page: the panel read on the UI thread, its boxes and bank chooser in the
     // page, the drawn frames as its preview.
@@ -247,6 +260,24 @@ int RunLive(const LiveOptions& options) {
     live->SetMessageBoxHandler(
         [&presenter](const MessageBoxRequest& box) { return presenter->ShowBox(box); });
     presenter->AddRoutes(endpoint.Server());
+    // The season's table, for the page and for bots: ?top=N (default 10), ?season=NAME.
+    endpoint.Server().Get("/api/scores", [&options](const httplib::Request& request,
+                                                    httplib::Response& response) {
+        const int top = std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, 1000);
+        if (options.season.off) {
+            response.status = 404;
+            const nlohmann::json body = {{"error", "this show keeps no season (--no-season)"}};
+            response.set_content(body.dump(), "application/json");
+            return;
+        }
+        // The show's own season unless asked for another; an empty name means every season.
+        std::optional<std::string> season = options.season.season;
+        if (request.has_param("season")) season = request.get_param_value("season");
+        if (season && season->empty()) season.reset();
+        const auto body = ScoresJson(SeasonPath(options.season), season, top > 0 ? top : 10);
+        response.status = body.contains("error") ? 500 : 200;
+        response.set_content(body.dump(), "application/json");
+    });
     const auto closePresenter = [&] {
         presenter->Close();
         live->SetMessageBoxHandler({});
@@ -263,7 +294,7 @@ int RunLive(const LiveOptions& options) {
             ", which other machines can reach; anyone with the token can drive the show");
     LiveOutput output;
     if (!output.Open(options.outputs, options.preview, options.width, options.height, options.fps,
-                     error)) {
+                     options.encoder, error)) {
         Say(error);
         closePresenter();
         endpoint.Stop();

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "host/frame_io.h"
+#include "host/season_command.h"
+
 #include "host/scenario.h"
 #include "platform/shell.h"
 
@@ -25,6 +28,7 @@ struct LiveOptions {
     double fps = 30;
     std::vector<std::string> outputs;
     bool preview = false;
+    EncoderSettings encoder;
     std::string listen = "127.0.0.1:8719";
     std::string token;    // empty: a random one
     std::string banks;    // the presenter page's bank folder; empty: uploads only
@@ -32,6 +36,7 @@ struct LiveOptions {
     std::string scenario; // replayed on the wall clock
     std::string transcript = "live.transcript.txt";
     double duration = 0; // seconds; 0: until stopped
+    SeasonArgs season;
 };
 
 int RunLive(const LiveOptions& options);

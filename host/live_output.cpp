@@ -1,5 +1,6 @@
 #include "host/live_output.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace host {
@@ -8,11 +9,10 @@ namespace {
 
 // What a streaming service or OBS's media source takes without buffering long: H.264 with a
 // key frame every two seconds and no B-frames.
-const std::vector<std::string>& StreamEncoding() {
-    static const std::vector<std::string> args = {"-c:v",  "libx264",     "-preset",  "veryfast",
-                                                  "-tune", "zerolatency", "-g",       "60",
-                                                  "-bf",   "0",           "-pix_fmt", "yuv420p"};
-    return args;
+std::vector<std::string> StreamEncoding(const EncoderSettings& encoder) {
+    return {"-c:v", "libx264", "-preset",  encoder.preset, "-tune",
+            "zerolatency", "-threads", std::to_string(std::max(0, encoder.threads)),
+            "-g", "60", "-bf", "0", "-pix_fmt", "yuv420p"};
 }
 
 std::string RateText(double fps) {
@@ -23,7 +23,8 @@ std::string RateText(double fps) {
 
 } // namespace
 
-std::vector<std::string> OutputArguments(const std::string& output) {
+std::vector<std::string> OutputArguments(const std::string& output,
+                                         const EncoderSettings& encoder) {
     std::vector<std::string> args;
     auto add = [&args](std::initializer_list<std::string> more) {
         args.insert(args.end(), more.begin(), more.end());
@@ -33,7 +34,7 @@ std::vector<std::string> OutputArguments(const std::string& output) {
         add({"-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", output});
         return args;
     }
-    args = StreamEncoding();
+    args = StreamEncoding(encoder);
     if (output.starts_with("rtmp://") || output.starts_with("rtmps://")) {
         add({"-f", "flv", output});
     } else if (output.starts_with("srt://") || output.starts_with("udp://") ||
@@ -47,7 +48,8 @@ std::vector<std::string> OutputArguments(const std::string& output) {
 }
 
 std::vector<std::string> LiveOutputArguments(const std::vector<std::string>& outputs, bool preview,
-                                             int width, int height, double fps) {
+                                             int width, int height, double fps,
+                                             const EncoderSettings& encoder) {
     std::vector<std::string> argv = {
         "ffmpeg",    "-nostdin",    "-hide_banner",
         "-loglevel", "error",       "-y",
@@ -56,7 +58,7 @@ std::vector<std::string> LiveOutputArguments(const std::vector<std::string>& out
         "-r",        RateText(fps), "-i",
         "pipe:0",    "-an"};
     for (const std::string& output : outputs) {
-        const auto more = OutputArguments(output);
+        const auto more = OutputArguments(output, encoder);
         argv.insert(argv.end(), more.begin(), more.end());
     }
     if (preview) argv.insert(argv.end(), {"-pix_fmt", "yuv420p", "-f", "sdl2", "askgame preview"});
@@ -64,12 +66,16 @@ std::vector<std::string> LiveOutputArguments(const std::vector<std::string>& out
 }
 
 bool LiveOutput::Open(const std::vector<std::string>& outputs, bool preview, int width, int height,
-                      double fps, std::string& error) {
+                      double fps, const EncoderSettings& encoder, std::string& error) {
     if (outputs.empty() && !preview) {
         error = "no output";
         return false;
     }
-    open_ = ffmpeg_.Start(LiveOutputArguments(outputs, preview, width, height, fps),
+    if (!KnownPreset(encoder.preset)) {
+        error = encoder.preset + ": not an x264 preset (ultrafast to placebo)";
+        return false;
+    }
+    open_ = ffmpeg_.Start(LiveOutputArguments(outputs, preview, width, height, fps, encoder),
                           Subprocess::Pipe::ToChild, error);
     return open_;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/frame.h"
+#include "host/frame_io.h"
 #include "host/subprocess.h"
 
 namespace host {
@@ -15,7 +16,7 @@ class LiveOutput {
 public:
     // Starts ffmpeg for `outputs` (at least one, or `preview`).
     bool Open(const std::vector<std::string>& outputs, bool preview, int width, int height,
-              double fps, std::string& error);
+              double fps, const EncoderSettings& encoder, std::string& error);
     // False once ffmpeg has gone (an output failed).
     bool Put(const Frame& frame);
     // Ends the input, so every output is finished (a file's index written); false, with the
@@ -29,9 +30,11 @@ private:
 };
 
 // The ffmpeg arguments for one output: its format and encoding, then the output itself.
-std::vector<std::string> OutputArguments(const std::string& output);
+std::vector<std::string> OutputArguments(const std::string& output,
+                                         const EncoderSettings& encoder = {});
 // The whole ffmpeg command line.
 std::vector<std::string> LiveOutputArguments(const std::vector<std::string>& outputs, bool preview,
-                                             int width, int height, double fps);
+                                             int width, int height, double fps,
+                                             const EncoderSettings& encoder = {});
 
 } // namespace host

@@ -12,6 +12,7 @@
 #include "host/bank_check.h"
 #include "host/demo.h"
 #include "host/frame_io.h"
+#include "host/png_sequence.h"
 #include "host/install_check.h"
 #include "host/live.h"
 #include "host/player.h"
@@ -70,6 +71,15 @@ void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
     command.add_option("--season", season.season, "The season this show counts for")
         ->capture_default_str();
     command.add_flag("--no-season", season.off, "Keep no scores beyond this show");
+}
+
+void AddEncoderOptions(CLI::App& command, EncoderSettings& encoder) {
+    command
+        .add_option("--preset", encoder.preset,
+                    "x264 preset, ultrafast (fastest) to placebo; ultrafast holds 1080p60")
+        ->capture_default_str();
+    command.add_option("--threads", encoder.threads, "Encoder threads (0: all cores)")
+        ->capture_default_str();
 }
 
 int Run(const Common& common, const RunArgs& args) {
@@ -215,12 +225,7 @@ int main(int argc, char** argv) {
                            "A video file, or a folder for PNG frames (default: SCENARIO.mp4)");
     runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
     runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
-    runCommand
-        ->add_option("--preset", run.encoder.preset,
-                     "x264 preset, ultrafast (fastest) to placebo; ultrafast holds 1080p60")
-        ->capture_default_str();
-    runCommand->add_option("--threads", run.encoder.threads, "Encoder threads (0: all cores)")
-        ->capture_default_str();
+    AddEncoderOptions(*runCommand, run.encoder);
     AddSeasonOptions(*runCommand, run.season);
 
     ScoresArgs scores;
@@ -258,6 +263,7 @@ int main(int argc, char** argv) {
                             "A file, rtmp:// or srt:// URL, or /dev/videoN loopback device; "
                             "give it again for more outputs");
     liveCommand->add_flag("--preview", live.preview, "Show the output in a window (SDL)");
+    AddEncoderOptions(*liveCommand, live.encoder);
     liveCommand->add_option("--listen", live.listen, "The endpoint's ADDRESS:PORT")
         ->capture_default_str();
     liveCommand->add_option("--token", live.token, "The endpoint's token (default: a random one)");
@@ -269,6 +275,7 @@ int main(int argc, char** argv) {
                             "Replay a scenario's events on the wall clock (a rehearsal)");
     liveCommand->add_option("--transcript", live.transcript, "Where the transcript goes")
         ->capture_default_str();
+    AddSeasonOptions(*liveCommand, live.season);
     liveCommand->add_option("--duration", live.duration,
                             "End after this many seconds (default: when stopped)");
 
@@ -293,6 +300,7 @@ int main(int argc, char** argv) {
         return RunDemo(demo);
     }
     if (runCommand->parsed()) return Run(common, run);
+    if (scoresCommand->parsed()) return RunScores(scores);
     if (liveCommand->parsed()) {
         if (!ParseFrameSize(liveSize, live.width, live.height)) {
             std::fprintf(stderr,

@@ -342,10 +342,19 @@ std::pair<std::size_t, std::size_t> LineAndColumn(std::string_view text, std::si
 }
 
 // The library's message without its "[json.exception...] parse error at ...:" prefix.
+// The library's messages read "[json.exception.KIND.N] parse error at line L, column C: WHAT" or
+// "[json.exception.KIND.N] WHAT"; the reader is told the place already, so only WHAT is kept.
 std::string ParseErrorDescription(const char* what) {
     std::string_view message(what);
-    const auto colon = message.find(": ");
-    return std::string(colon == std::string_view::npos ? message : message.substr(colon + 2));
+    if (message.starts_with('[')) {
+        if (const auto close = message.find("] "); close != std::string_view::npos)
+            message.remove_prefix(close + 2);
+    }
+    if (message.starts_with("parse error")) {
+        if (const auto colon = message.find(": "); colon != std::string_view::npos)
+            message.remove_prefix(colon + 2);
+    }
+    return std::string(message);
 }
 
 } // namespace
@@ -376,6 +385,11 @@ ScenarioResult ParseScenario(std::string_view text, std::string_view fileName,
         const auto [line, column] = LineAndColumn(text, e.byte > 0 ? e.byte - 1 : 0);
         result.error = std::string(fileName) + ":" + std::to_string(line) + ":" +
                        std::to_string(column) + ": " + ParseErrorDescription(e.what());
+        return result;
+    } catch (const json::exception& e) {
+        // A number too large for any type ("1e999") is reported as out of range, not as a
+        // parse error, and carries no position.
+        result.error = std::string(fileName) + ": " + ParseErrorDescription(e.what());
         return result;
     }
     try {

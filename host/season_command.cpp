@@ -24,7 +24,7 @@ bool ReadDay(const std::optional<std::string>& text, const char* option,
 std::unique_ptr<season::SeasonRecorder> OpenSeasonRecorder(const SeasonArgs& args, GameMode mode,
                                                            std::string& error) {
     if (args.off) return nullptr;
-    const std::string path = args.db.empty() ? season::DefaultSeasonPath() : args.db;
+    const std::string path = SeasonPath(args);
     try {
         return std::make_unique<season::SeasonRecorder>(path, args.season, GameModeName(mode));
     } catch (const season::SqliteError& e) {
@@ -35,6 +35,31 @@ std::unique_ptr<season::SeasonRecorder> OpenSeasonRecorder(const SeasonArgs& arg
                          path.c_str(), e.what());
         }
         return nullptr;
+    }
+}
+
+std::string SeasonPath(const SeasonArgs& args) {
+    return args.db.empty() ? season::DefaultSeasonPath() : args.db;
+}
+
+nlohmann::json ScoresJson(const std::string& path, const std::optional<std::string>& season,
+                          int top) {
+    try {
+        season::SeasonStore store(path);
+        season::SeasonQuery query;
+        query.season = season;
+        nlohmann::json rows = nlohmann::json::array();
+        for (const auto& s : store.Table(query, top))
+            rows.push_back({{"rank", s.rank},
+                            {"viewer", s.viewer},
+                            {"name", s.name},
+                            {"points", s.points},
+                            {"answers", s.answers},
+                            {"shows", s.shows},
+                            {"gifts", s.giftValue}});
+        return {{"season", season ? nlohmann::json(*season) : nlohmann::json()}, {"rows", rows}};
+    } catch (const season::SqliteError& e) {
+        return {{"error", e.what()}};
     }
 }
 

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "host/scenario.h"
 #include "season/season_recorder.h"
 
@@ -23,6 +25,14 @@ struct SeasonArgs {
 // unrecorded), or null with a warning printed if it was the default file.
 std::unique_ptr<season::SeasonRecorder> OpenSeasonRecorder(const SeasonArgs& args, GameMode mode,
                                                            std::string& error);
+
+// The file a show's scores go to.
+std::string SeasonPath(const SeasonArgs& args);
+
+// The season's table as JSON for the presenter's page: {"season": ..., "rows": [{"rank",
+// "viewer", "name", "points", "answers", "shows", "gifts"}...]}, or {"error": ...}.
+nlohmann::json ScoresJson(const std::string& path, const std::optional<std::string>& season,
+                          int top);
 
 struct ScoresArgs {
     std::string db;

@@ -124,7 +124,7 @@ bool IsLoopbackAddress(std::string_view address) {
 }
 
 Endpoint::Endpoint(ShowControl& control, EndpointOptions options)
-    : control_(control), options_(std::move(options)) {
+    : control_(control), options_(std::move(options)), banks_(options_.banks, {}) {
     server_.set_payload_max_length(options_.maxRequestBytes);
     // Replies are small and written in pieces; without this each waits on a delayed ACK.
     server_.set_tcp_nodelay(true);
@@ -165,16 +165,29 @@ void Endpoint::AddRoutes() {
     });
     server_.Post("/api/panel", [this](const httplib::Request& request,
                                       httplib::Response& response) {
-        HandleEvent(
-            request, response,
-            [this](std::string_view body) { return ParsePanelAction(body, options_.bankBaseDir); },
-            [this](const host::ScenarioEvent& event) {
-                return control_.ApplyPresenterAction(event);
-            });
+        HandleEvent(request, response, [this](std::string_view body) { return ReadPanel(body); },
+                    [this](const host::ScenarioEvent& event) {
+                        return control_.ApplyPresenterAction(event);
+                    });
     });
     server_.Get("/api/state", [this](const httplib::Request&, httplib::Response& response) {
         ReplyJson(response, control_.State());
     });
+}
+
+ParsedEvent Endpoint::ReadPanel(std::string_view body) const {
+    ParsedEvent parsed = ParsePanelAction(body, "");
+    if (!parsed.event || parsed.event->kind != host::ActionKind::Bank) return parsed;
+    // A bank is chosen by its name in the banks folder; any other path is refused unread.
+    if (const auto path = banks_.Resolve(parsed.event->path)) {
+        parsed.event->path = path->string();
+        return parsed;
+    }
+    parsed.error = banks_.Folder().empty()
+                       ? "this show has no banks folder to choose from (--banks DIR)"
+                       : "\"" + parsed.event->path + "\" is not a file in the banks folder";
+    parsed.event.reset();
+    return parsed;
 }
 
 bool Endpoint::Start(std::string& error) {

@@ -3,16 +3,21 @@
 //
 //   POST /api/chat   POST /api/gift   POST /api/panel   GET /api/state
 //
+// A panel action's {"bank": NAME} opens only a file directly in the banks folder.
+//
 // Other pieces add their own routes on Server() before Start(); the token check covers them too.
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include <httplib.h>
 
+#include "show/bank_folder.h"
+#include "show/live_events.h"
 #include "show/show_control.h"
 
 namespace show {
@@ -26,7 +31,9 @@ struct EndpointOptions {
     std::string address = kDefaultListenAddress;
     int port = kDefaultListenPort; // 0: any free port (see Endpoint::Port)
     std::string token;             // required on every request; must not be empty
-    std::string bankBaseDir;       // where relative bank paths start; empty: as given
+    // The one folder a {"bank": NAME} action may open a file of, by plain name; empty: the
+    // endpoint refuses bank actions. A request never names a path of its own.
+    std::filesystem::path banks;
     std::size_t maxRequestBytes = kDefaultMaxRequestBytes;
 };
 
@@ -54,9 +61,12 @@ public:
 
 private:
     void AddRoutes();
+    // A panel action from a request body, its bank resolved inside the banks folder.
+    ParsedEvent ReadPanel(std::string_view body) const;
 
     ShowControl& control_;
     EndpointOptions options_;
+    BankFolder banks_;
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;

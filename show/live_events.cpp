@@ -151,7 +151,9 @@ ScenarioEvent PanelFrom(const json& body, std::string_view baseDir) {
 ScenarioEvent LineFrom(const json& line, std::string_view baseDir) {
     if (!line.is_object() || line.size() != 1)
         Refuse("an event line is an object with one of \"chat\", \"gift\" or \"panel\"");
-    const auto& [key, body] = *line.items().begin();
+    const auto only = line.begin();
+    const std::string& key = only.key();
+    const json& body = only.value();
     if (key == "chat") return ChatFrom(body);
     if (key == "gift") return GiftFrom(body);
     if (key == "panel") return PanelFrom(body, baseDir);

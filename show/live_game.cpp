@@ -161,6 +161,7 @@ std::unique_ptr<LiveGame> LiveGame::Create(host::PluginLibrary& plugin, UiThread
         l.game_ = host::HostedGame::Create(plugin, options.mode, options.width, options.height,
                                            options.lcid, transcript, error);
         if (!l.game_) return;
+        l.game_->RecordSeasonInto(options.season);
         l.InstallGuards();
         l.RefreshSnapshot();
     });

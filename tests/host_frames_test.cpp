@@ -2,11 +2,14 @@
 // ffmpeg pipes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <unistd.h>
 
 #include "host/frame_io.h"
+#include "host/live_output.h"
+#include "host/png_sequence.h"
 #include "host/png_still.h"
 #include "host/test_card.h"
 
@@ -111,6 +114,41 @@ TEST(PngStill, UnwritablePathIsReported) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST(PngSequence, FramesWrittenSideBySideEachReadBackUnderTheirNumber) {
+    const std::string folder = TempDir() + "/sequence";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    constexpr long kFrames = 13; // more than the writers' buffers, so Put() has to wait
+    {
+        host::PngSequenceSink sink(folder, 3);
+        for (long i = 1; i <= kFrames; ++i)
+            ASSERT_TRUE(sink.Put(Card(40, 24, i)));
+        std::string error;
+        EXPECT_TRUE(sink.Close(error)) << error;
+        EXPECT_TRUE(sink.Close(error)) << "a second Close";
+    }
+    for (long i = 1; i <= kFrames; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%06ld.png", i);
+        const auto read = host::ReadPng(folder + name);
+        ASSERT_TRUE(read) << name;
+        EXPECT_EQ(read->pixels, Card(40, 24, i).pixels) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/frame-000014.png"));
+}
+
+TEST(PngSequence, AFrameThatCannotBeWrittenStopsTheSequenceAndIsReported) {
+    host::PngSequenceSink sink("/nonexistent-folder", 2);
+    bool refused = false;
+    // The failure surfaces once a writer met it; Put() then refuses every further frame.
+    for (int i = 0; i < 100 && !refused; ++i)
+        refused = !sink.Put(Card(16, 16, i));
+    EXPECT_TRUE(refused);
+    std::string error;
+    EXPECT_FALSE(sink.Close(error));
+    EXPECT_NE(error.find("/nonexistent-folder/frame-"), std::string::npos) << error;
+}
+
 TEST(FfmpegPipes, WriterProducesAVideoTheReaderCanPlayBack) {
     if (!host::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
     const std::string path = TempDir() + "/clip.mp4";
@@ -147,6 +185,29 @@ TEST(FfmpegPipes, ReaderRefusesMissingAndNonVideoFiles) {
     host::FfmpegReader bad;
     EXPECT_FALSE(bad.Open(text, 64, 48, 10, error));
     EXPECT_NE(error.find("not a readable video"), std::string::npos) << error;
+}
+
+TEST(LiveOutput, EachKindOfOutputGetsItsFormatAndTheChosenEncoder) {
+    using Args = std::vector<std::string>;
+    auto tail = [](const Args& args, std::size_t n) { return Args(args.end() - n, args.end()); };
+    const host::EncoderSettings fast{"ultrafast", 2};
+    EXPECT_EQ(tail(host::OutputArguments("rtmp://example/live", fast), 3),
+              (Args{"-f", "flv", "rtmp://example/live"}));
+    EXPECT_EQ(tail(host::OutputArguments("srt://127.0.0.1:9000"), 3),
+              (Args{"-f", "mpegts", "srt://127.0.0.1:9000"}));
+    // A device takes raw pictures; a file named like an option stays a file.
+    EXPECT_EQ(host::OutputArguments("/dev/video10"),
+              (Args{"-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", "/dev/video10"}));
+    EXPECT_EQ(host::OutputArguments("-y.mp4").back(), "file:-y.mp4");
+
+    const Args encoded = host::OutputArguments("show.mp4", fast);
+    const auto preset = std::find(encoded.begin(), encoded.end(), "-preset");
+    ASSERT_NE(preset, encoded.end());
+    EXPECT_EQ(preset[1], "ultrafast");
+    const auto threads = std::find(encoded.begin(), encoded.end(), "-threads");
+    ASSERT_NE(threads, encoded.end());
+    EXPECT_EQ(threads[1], "2");
+    EXPECT_NE(std::find(encoded.begin(), encoded.end(), "zerolatency"), encoded.end());
 }
 
 } // namespace

@@ -64,6 +64,12 @@ TEST(Scenario, MalformedJsonNamesFileLineAndColumn) {
     EXPECT_FALSE(result.scenario);
     EXPECT_EQ(result.error.rfind("broken.json:4:", 0), 0u) << result.error;
     EXPECT_EQ(result.error.find("json.exception"), std::string::npos) << result.error;
+
+    // A number no type holds is the library's other kind of parse failure.
+    const auto overflow = ParseScenario(R"({"mode": "free", "fps": 1e999, "events": []})",
+                                        "huge.json", ".");
+    EXPECT_FALSE(overflow.scenario);
+    EXPECT_EQ(overflow.error, "huge.json: number overflow parsing '1e999'");
 }
 
 struct BadCase {

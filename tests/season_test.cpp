@@ -170,10 +170,14 @@ TEST_F(SeasonFile, AKilledHostLosesOnlyTheLastMomentAndNeverTheFile) {
     if (child == 0) {
         close(pipeFds[0]);
         SeasonRecorder recorder(path_, "main", "free");
+        // About 4,000 answers a second, a busy show's rate, committed as they come.
         for (std::uint32_t i = 0;; ++i) {
             recorder.Record(Answer(NowMs(), i % 1000, "viewer " + std::to_string(i % 1000)));
-            if (i == 2000) (void)!write(pipeFds[1], "r", 1); // writing for a while now
-            if (i % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (i == 2000) {
+                recorder.Flush(); // the file holds something before the parent waits to kill
+                (void)!write(pipeFds[1], "r", 1);
+            }
+            if (i % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
     close(pipeFds[1]);

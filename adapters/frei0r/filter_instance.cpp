@@ -182,8 +182,12 @@ bool FilterInstance::OpenEndpoint(std::string& error) {
     }
     const char* token = std::getenv(kTokenVariable);
     options.token = token && *token ? token : show::NewToken();
+    // A presenter chooses a bank by name from the banks folder, by default the scenario's.
     const std::string& scenario = settings_[Setting::Scenario];
-    options.bankBaseDir = scenario.empty() ? "" : std::filesystem::path(scenario).parent_path();
+    const std::string& banks = settings_[Setting::Banks];
+    options.banks = !banks.empty()     ? std::filesystem::path(banks)
+                    : scenario.empty() ? std::filesystem::path()
+                                       : std::filesystem::path(scenario).parent_path();
     live_ = std::make_unique<LiveLink>(show_->Played().mode);
     endpoint_ = std::make_unique<show::Endpoint>(*live_, options);
     if (!endpoint_->Start(error)) return false;

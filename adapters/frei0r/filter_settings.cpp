@@ -17,6 +17,8 @@ constexpr SettingInfo kSettings[] = {
                  "(default: the scenario's, else the system's)"},
     {"endpoint", "ADDRESS:PORT on this machine (such as 127.0.0.1:8719) where the show takes "
                  "viewers' chat and gifts and the presenter's actions (default: none)"},
+    {"banks", "The folder of question banks the presenter may choose from by name over the "
+              "endpoint (default: the scenario's folder)"},
 };
 static_assert(std::size(kSettings) == static_cast<std::size_t>(Setting::Count));
 

@@ -11,7 +11,7 @@
 
 namespace frei0r_adapter {
 
-enum class Setting { Scenario, Mode, Language, Endpoint, Count };
+enum class Setting { Scenario, Mode, Language, Endpoint, Banks, Count };
 
 struct SettingInfo {
     const char* name;

@@ -12,20 +12,20 @@ const STRINGS = {
     noFolder: 'No bank folder was given (--banks).', uploadBank: 'Upload a bank file',
     upload: 'Upload', connected: 'Connected', reconnecting: 'Connection lost; reconnecting…',
     refused: 'Not done: ', tooLarge: 'The file is too large.', noFile: 'Choose a file first.',
-    players: 'Players', scores: 'Score list', noToken: 'Open the address the host printed, with its token.',
+    players: 'Players', scores: 'Score list', season: 'Season leaderboard', noToken: 'Open the address the host printed, with its token.',
   },
   'zh-Hans': {
     panel: '控制面板', preview: '观众看到的画面', ok: '确定', cancel: '取消',
     chooseBank: '选择题库', folderBanks: '题库文件夹中的题库', noFolder: '没有指定题库文件夹（--banks）。',
     uploadBank: '上传题库文件', upload: '上传', connected: '已连接', reconnecting: '连接中断，正在重新连接…',
-    refused: '未执行：', tooLarge: '文件太大。', noFile: '请先选择文件。', players: '玩家', scores: '积分榜',
+    refused: '未执行：', tooLarge: '文件太大。', noFile: '请先选择文件。', players: '玩家', scores: '积分榜', season: '赛季排行榜',
     noToken: '请打开主程序显示的地址（含令牌）。',
   },
   'zh-Hant': {
     panel: '控制面板', preview: '觀眾看到的畫面', ok: '確定', cancel: '取消',
     chooseBank: '選擇題庫', folderBanks: '題庫資料夾中的題庫', noFolder: '沒有指定題庫資料夾（--banks）。',
     uploadBank: '上傳題庫檔案', upload: '上傳', connected: '已連線', reconnecting: '連線中斷，正在重新連線…',
-    refused: '未執行：', tooLarge: '檔案太大。', noFile: '請先選擇檔案。', players: '玩家', scores: '積分榜',
+    refused: '未執行：', tooLarge: '檔案太大。', noFile: '請先選擇檔案。', players: '玩家', scores: '積分榜', season: '賽季排行榜',
     noToken: '請開啟主程式顯示的位址（含權杖）。',
   },
 };
@@ -229,6 +229,22 @@ function flatten(state) {
   return out;
 }
 
+// A header row of `columns`, then a row of those fields of each record.
+function fillTable(table, columns, rows) {
+  const head = table.createTHead().insertRow();
+  for (const column of columns) {
+    const th = document.createElement('th');
+    th.scope = 'col';
+    th.textContent = column;
+    head.append(th);
+  }
+  const body = table.createTBody();
+  for (const row of rows) {
+    const tr = body.insertRow();
+    for (const column of columns) tr.insertCell().textContent = cellText(row[column]);
+  }
+}
+
 function drawState(state) {
   const holder = $('state');
   holder.replaceChildren();
@@ -239,19 +255,7 @@ function drawState(state) {
       table.dataset.key = key;
       const caption = table.createCaption();
       caption.textContent = strings[key] || key;
-      const columns = [...new Set(value.flatMap((row) => Object.keys(row)))];
-      const head = table.createTHead().insertRow();
-      for (const column of columns) {
-        const th = document.createElement('th');
-        th.scope = 'col';
-        th.textContent = column;
-        head.append(th);
-      }
-      const body = table.createTBody();
-      for (const row of value) {
-        const tr = body.insertRow();
-        for (const column of columns) tr.insertCell().textContent = cellText(row[column]);
-      }
+      fillTable(table, [...new Set(value.flatMap((row) => Object.keys(row)))], value);
       holder.append(table);
     } else {
       const dt = document.createElement('dt');
@@ -369,6 +373,27 @@ async function pollPreview() {
   }
 }
 
+// ---- The season's leaderboard, which outlives the show
+
+const SEASON_PAUSE_MS = 5000;
+
+function drawSeason(rows) {
+  const table = $('season');
+  table.replaceChildren();
+  fillTable(table, ['rank', 'name', 'points', 'answers', 'shows'], rows);
+}
+
+async function pollSeason() {
+  for (;;) {
+    try {
+      const response = await request('/api/scores?top=10');
+      if (response.ok) drawSeason((await response.json()).rows || []);
+      else if (response.status === 403 || response.status === 404) { $('season-section').hidden = true; return; }
+    } catch (error) { /* the host may be restarting; try again */ }
+    await new Promise((resolve) => setTimeout(resolve, SEASON_PAUSE_MS));
+  }
+}
+
 // ---- Start
 
 function listen() {
@@ -386,6 +411,7 @@ function start() {
   wireDialogs();
   listen();
   pollPreview();
+  pollSeason();
 }
 
 start();

@@ -1,7 +1,8 @@
 // The presenter's page in a real browser (Debian's Chromium, headless): a live host on the test
 // card, the page drawn from the panel, a bank chosen in the page, a message box dismissed in the
 // page, a question pushed with the page's button, viewers' gifts and answers posted over the API,
-// and the right answerer and question number checked in the page, the state and the preview.
+// and the right answerer and question number checked in the page, the state, the preview and
+// the frames of the show's output video (read back with ffmpeg and tesseract's OCR).
 // Screenshots of both panels go to docs/images/.
 //
 //   node presenter_page_test.mjs RUNTIME_DIR [SCREENSHOT_DIR]
@@ -38,7 +39,8 @@ function startHost(mode) {
   const child = spawn(join(runtime, 'askgame-host'),
                       ['live', '--mode', mode, '--lcid', '1033', '--size', '640x360', '--fps', '15',
                        '--listen', '127.0.0.1:0', '--banks', join(banks, 'folder'),
-                       '--output', output, '--transcript', transcript],
+                       '--output', output, '--transcript', transcript,
+                       '--db', join(banks, 'season.db'), '--season', 'browser-' + mode],
                       { stdio: ['ignore', 'pipe', 'ignore'] });
   const killer = setTimeout(() => child.kill('SIGKILL'), TOTAL_MS);
   child.on('exit', () => clearTimeout(killer));
@@ -73,6 +75,52 @@ function decodedFrames(file) {
   return JSON.parse(run.stdout.toString()).streams[0];
 }
 
+// Where the challenge game draws at 640×360: the question's first line across the top, and the
+// three players' columns (in the order of their gifts) with their names and score bars.
+const QUESTION_LINE = { x: 0, y: 0, w: 640, h: 40 };
+const PLAYER_ROW = { x: 0, y: 314, w: 640, h: 40 };
+const PLAYER_NAMES = { y: 314, h: 22 };
+const SAMPLES_PER_SECOND = 2;
+
+// Runs ffmpeg on `file` with the filter `filter`; answers what it wrote to standard output.
+function ffmpeg(file, filter, format) {
+  const run = spawnSync('ffmpeg', ['-v', 'error', '-i', file, '-vf', filter, ...format, '-'],
+                        { timeout: STEP_MS, maxBuffer: 1 << 28 });
+  assert.equal(run.status, 0, run.stderr.toString());
+  return run.stdout;
+}
+const crop = (r) => `crop=${r.w}:${r.h}:${r.x}:${r.y}`;
+// Text black on white, enlarged, as OCR reads best.
+const forOcr = 'scale=iw*2:-1,format=gray,lut=y=if(gt(val\\,150)\\,0\\,255)';
+
+// What OCR reads in `region` of the video's frames, a line per sampled frame, in time order.
+function readFrames(file, region) {
+  const picture = join(banks, 'ocr.png');
+  const stacked = ffmpeg(file, `fps=${SAMPLES_PER_SECOND},${crop(region)},${forOcr},tile=1x120`,
+                         ['-frames:v', '1', '-f', 'image2', '-c:v', 'png']);
+  writeFileSync(picture, stacked);
+  const run = spawnSync('tesseract', [picture, '-', '--psm', '6'], { timeout: STEP_MS });
+  assert.equal(run.status, 0, run.stderr.toString());
+  return run.stdout.toString().split('\n').filter((line) => line.trim());
+}
+
+// For each sampled frame, which player columns show points: the yellow of a score bar.
+function columnsWithPoints(file) {
+  const bytes = ffmpeg(file, `fps=${SAMPLES_PER_SECOND},${crop(PLAYER_ROW)}`,
+                       ['-f', 'rawvideo', '-pix_fmt', 'rgb24']);
+  const size = PLAYER_ROW.w * PLAYER_ROW.h * 3;
+  const frames = [];
+  for (let at = 0; at + size <= bytes.length; at += size) {
+    const counts = [0, 0, 0];
+    for (let i = at; i < at + size; i += 3) {
+      const [r, g, b] = [bytes[i], bytes[i + 1], bytes[i + 2]];
+      if (r > 180 && g > 150 && b < 110) counts[Math.floor(((i - at) / 3 % PLAYER_ROW.w) * 3 / PLAYER_ROW.w)]++;
+    }
+    frames.push(counts.map((count, column) => count >= 3 ? column : -1).filter((c) => c >= 0));
+  }
+  return frames;
+}
+
 function apiOf(url) {
   const address = new URL(url);
   const token = address.searchParams.get('token');
@@ -83,6 +131,8 @@ function apiOf(url) {
       method: 'POST', body: JSON.stringify(body),
       headers: { Authorization: 'Bearer ' + token, 'Content-Type': 'application/json' } }),
     state: async () => (await fetch(base + '/api/state', { headers: { Authorization: 'Bearer ' + token } })).json(),
+    scores: async (season) => (await fetch(base + '/api/scores?season=' + encodeURIComponent(season),
+                                           { headers: { Authorization: 'Bearer ' + token } })).json(),
   };
 }
 
@@ -168,6 +218,15 @@ try {
   assert.match(state.rightAnswerer, /Ann/);
   assert.equal(state.question.number, 1);
   await page.waitForFunction(() => /Ann/.test(document.getElementById('state').textContent));
+  // The right answer is kept in the season file and shows in the page's leaderboard.
+  let rows = [];
+  for (let i = 0; i < 20 && !rows.some((row) => row.name === 'Ann'); ++i) {
+    await wait(250);
+    rows = (await api.scores('browser-challenge')).rows;
+  }
+  assert.deepEqual(rows.map((row) => [row.viewer, row.name, row.points]), [[1002, 'Ann', 1]]);
+  await page.waitForFunction(() => /Ann/.test(document.getElementById('season').textContent),
+                             { timeout: STEP_MS });
 
   // Typing and the keyboard reach the panel: number 3, then Go.
   await page.click(control('EditNum'), { clickCount: 3 });
@@ -175,6 +234,8 @@ try {
   await page.keyboard.press('Enter');
   await page.click(control('BtnGo'));
   await waitForText(page, 'ChallengeQue', '6 × 7');
+  await page.click(control('ButtonShowChallengQue')); // question 3 goes on air
+  await wait(1500);
 
   if (screenshots) {
     mkdirSync(screenshots, { recursive: true });
@@ -190,6 +251,21 @@ try {
   const video = decodedFrames(challenge.output);
   assert.equal(video.width, 640);
   assert.ok(Number(video.nb_read_frames) > 30, `${video.nb_read_frames} frames decoded`);
+  // In the video: question 1 of the bank, then question 3 once the presenter typed 3 and Go.
+  const questions = readFrames(challenge.output, QUESTION_LINE);
+  const first = questions.findIndex((line) => /Red Planet/.test(line));
+  const third = questions.findIndex((line) => /What is 6/.test(line));
+  assert.ok(first >= 0 && third > first, 'the questions in the video:\n' + questions.join('\n'));
+  // The right answerer's point: the only score bar with points is the middle column's, the
+  // second biggest gift's, and its name reads Ann.
+  const withPoints = columnsWithPoints(challenge.output).filter((columns) => columns.length);
+  assert.ok(withPoints.length > 0, 'no score bar shows a point');
+  assert.ok(withPoints.every((columns) => columns.length === 1 && columns[0] === 1),
+            JSON.stringify(withPoints));
+  const columnWidth = Math.floor(PLAYER_ROW.w / 3);
+  const middle = { x: columnWidth, y: PLAYER_NAMES.y, w: columnWidth, h: PLAYER_NAMES.h };
+  assert.ok(readFrames(challenge.output, middle).some((line) => /Ann/.test(line)),
+            'the middle column is not Ann\'s');
   const log = readFileSync(challenge.transcript, 'utf8');
   assert.match(log, /Ann\(1002\) answered right; 1 so far/);
   assert.match(log, /No players yet/);

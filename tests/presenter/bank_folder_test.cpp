@@ -51,14 +51,6 @@ TEST_F(BankFolderTest, NoChoiceLeadsOutOfTheFolder) {
     EXPECT_FALSE(folder.Resolve(std::string_view("a.txt\0x", 7)));
 }
 
-TEST_F(BankFolderTest, WithoutAFolderNothingIsListedOrChosen) {
-    show::BankFolder none({}, base_ / "uploads");
-    EXPECT_TRUE(none.List().empty());
-    EXPECT_FALSE(none.Resolve("a.txt"));
-    show::BankFolder missing(base_ / "nowhere", base_ / "uploads");
-    EXPECT_FALSE(missing.Resolve("a.txt"));
-}
-
 TEST_F(BankFolderTest, UploadsAreCappedAndEachGetsAFileOfItsOwn) {
     show::BankFolder folder({}, base_ / "uploads");
     std::string error;

@@ -124,13 +124,6 @@ TEST(PanelView, VersionMovesOnlyWhenWhatThePageShowsChanges) {
     EXPECT_EQ((*Node(snapshot["root"], "0.0.2.2"))["visible"], true);
 }
 
-TEST(PanelView, AnEmptyPanelIsAViewWithNoRoot) {
-    show::PanelView view(nullptr);
-    EXPECT_TRUE(view.Refresh());
-    EXPECT_FALSE(view.Refresh());
-    EXPECT_TRUE(view.Snapshot()["root"].is_null());
-}
-
 TEST(PanelTreeJson, ATreeDeeperThanTheCapIsCutNotFollowed) {
     auto root = std::make_unique<DuiLib::CContainerUI>();
     DuiLib::CContainerUI* innermost = root.get();

@@ -1,12 +1,17 @@
 // The endpoint as chat bots and button decks use it, over loopback.
 #include "show/endpoint.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "show/fake_show.h"
 #include "show/live_events.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr const char* kToken = "0123456789abcdef0123456789abcdef";
 
@@ -16,7 +21,10 @@ protected:
         show::EndpointOptions options;
         options.port = 0;
         options.token = kToken;
-        options.bankBaseDir = "/banks";
+        banks_ = fs::path(::testing::TempDir()) / "askgame-endpoint-banks";
+        fs::create_directories(banks_);
+        std::ofstream(banks_ / "tonight.txt") << "[Q]\n";
+        options.banks = banks_;
         endpoint_ = std::make_unique<show::Endpoint>(show_, options);
         // A route added by another piece of the host sits behind the same token.
         endpoint_->Server().Get("/extra", [](const httplib::Request&, httplib::Response& r) {
@@ -34,6 +42,7 @@ protected:
         return client_->Post(path, body, "application/json");
     }
 
+    fs::path banks_;
     show_test::FakeShow show_;
     std::unique_ptr<show::Endpoint> endpoint_;
     std::unique_ptr<httplib::Client> client_;
@@ -105,7 +114,15 @@ TEST_F(EndpointTest, PanelActionsAndState) {
     ASSERT_TRUE(click);
     EXPECT_EQ(click->status, 200) << click->body;
     ASSERT_EQ(show_.Presenter().size(), 1u);
-    EXPECT_EQ(show_.Presenter()[0].path, "/banks/tonight.txt");
+    EXPECT_EQ(show_.Presenter()[0].path, fs::canonical(banks_ / "tonight.txt").string());
+    // Only a file directly in the banks folder is ever opened.
+    for (const std::string outside :
+         {"/etc/passwd", "../askgame-endpoint-banks/tonight.txt", "missing.txt", "."}) {
+        const auto refused = Post("/api/panel", nlohmann::json{{"bank", outside}}.dump());
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 400) << outside;
+    }
+    EXPECT_EQ(show_.Presenter().size(), 1u);
 
     const auto state = client_->Get("/api/state");
     ASSERT_TRUE(state);

@@ -1,12 +1,12 @@
 // What the filter costs a video tool per frame beside what askgame-host spends on the same
 // frame: both take a frame that has arrived in a buffer of their own and have the free game draw
 // a shown question on it. The host copies the arriving picture into its frame and hands it over
-// bottom-up (flipped there and back); the filter copies the tool's input to its output and
-// draws on that in place.
+// top-down; the filter copies the tool's input to its output and draws on that in place.
 #include <dlfcn.h>
 #include <stdlib.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -29,7 +29,7 @@ constexpr double kFps = 25;
 // A free game that shows its question from the first frame on.
 std::string WriteShow() {
     const std::string folder = "/tmp/askgame-frei0r-bench";
-    std::system(("mkdir -p " + folder).c_str());
+    std::filesystem::create_directories(folder);
     std::ofstream(folder + "/bank.txt")
         << "[问题]\nWhich planet is red? A Mars B Venus\n[答案]\nA\n";
     std::ofstream(folder + "/show.json") << R"({"mode": "free", "lcid": 1033, "events": [

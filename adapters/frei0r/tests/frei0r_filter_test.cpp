@@ -279,7 +279,7 @@ TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
     filter_->info(&info);
     EXPECT_STREQ(info.name, "askgame");
     EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_BGRA8888);
-    EXPECT_EQ(info.num_params, 4);
+    EXPECT_EQ(info.num_params, 5);
     // Odd calls from a tool never bring it down.
     f0r_instance_t none = filter_->construct(0, 0);
     char* value = nullptr;
@@ -302,7 +302,7 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     setenv("ASKGAME_TOKEN", "frei0r-test-token", 1);
     const std::string address = "127.0.0.1:" + std::to_string(TestPort());
     testing::internal::CaptureStderr();
-    Instance filter(*filter_, 320, 180, {"", "free", "en", address});
+    Instance filter(*filter_, 320, 180, {"", "free", "en", address, folder_});
     long index = 0;
     const host::Frame first = filter.Frame(index++); // the endpoint opens with the first frame
     EXPECT_NE(testing::internal::GetCapturedStderr().find("http://" + address + "/?token="),
@@ -323,8 +323,7 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
             filter.Frame(index++);
         return reply.get();
     };
-    const nlohmann::json bank = {{"bank", folder_ + "/bank.txt"}};
-    EXPECT_EQ(post("/api/panel", bank.dump()), 200);
+    EXPECT_EQ(post("/api/panel", R"({"bank": "bank.txt"})"), 200);
     EXPECT_EQ(post("/api/panel", R"({"option": "OptShowQuestion", "selected": true})"), 200);
     EXPECT_EQ(post("/api/panel", R"({"click": "ButtonShowQue"})"), 200);
     EXPECT_EQ(post("/api/panel", R"({"click": "NoSuchButton"})"), 422);
