@@ -1,7 +1,9 @@
 // Text sprite rendering at font height 24 on a 1280 × 720 frame, for a 30-unit and a 2,000-unit
 // mixed Chinese/Latin text: the first render with a cold glyph cache and a re-render of a text
-// already seen, each beside a reference from the same run: FreeType rasterising every unit of the
-// same text once (FT_Load_Char with FT_LOAD_RENDER, same font file, size and load flags).
+// already seen, each beside two references from the same run: FreeType rasterising every unit of
+// the same text once (FT_Load_Char with FT_LOAD_RENDER, same font file and size), with the font
+// layer's own load flags (.../reference) and unhinted (.../reference_unhinted: FT_LOAD_NO_HINTING,
+// embedded bitmaps off as in the font layer, so that the same outlines are rasterised).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -65,8 +67,10 @@ void ReRender(benchmark::State& state, int units) {
     state.SetItemsProcessed(state.iterations() * units);
 }
 
+constexpr FT_Int32 kUnhintedLoadFlags = FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
+
 // FreeType alone: the same face, sized as the GDI layer sizes a cell height of 24.
-void FreeTypeReference(benchmark::State& state, int units) {
+void FreeTypeReference(benchmark::State& state, int units, FT_Int32 loadFlags) {
     const std::u16string text = MixedText(units);
     std::string path;
     int index = 0;
@@ -83,7 +87,7 @@ void FreeTypeReference(benchmark::State& state, int units) {
     FT_Set_Char_Size(face, 0, ppem26_6, 72, 72);
     for (auto _ : state) {
         for (char16_t ch : text) {
-            FT_Load_Char(face, ch, kGlyphLoadFlags | FT_LOAD_RENDER);
+            FT_Load_Char(face, ch, loadFlags | FT_LOAD_RENDER);
             benchmark::DoNotOptimize(face->glyph->bitmap.buffer);
         }
     }
@@ -94,7 +98,11 @@ void FreeTypeReference(benchmark::State& state, int units) {
 
 void Register(int units) {
     const std::string prefix = "Text/" + std::to_string(units) + "units/";
-    benchmark::RegisterBenchmark((prefix + "reference").c_str(), FreeTypeReference, units)
+    benchmark::RegisterBenchmark((prefix + "reference").c_str(), FreeTypeReference, units,
+                                 kGlyphLoadFlags)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark((prefix + "reference_unhinted").c_str(), FreeTypeReference, units,
+                                 kUnhintedLoadFlags)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((prefix + "first").c_str(), FirstRender, units)
         ->Unit(benchmark::kMicrosecond);
