@@ -1,22 +1,33 @@
 // AlphaBlendRGBA and its row kernels on a full HD frame, beside the memory-traffic bound of the
-// same rectangle (read the sprite, read the frame, write the frame once) and pixman's OVER.
+// same rectangle (read the sprite, read the frame, write the frame once), pixman's OVER and, when
+// it is installed, libyuv's ARGBBlend.
 //
 // Names read Blend/<sprite>/<content>/<what>; scripts/bench divides each figure by the
-// .../reference measured in the same run.
+// .../reference measured in the same run. <content> "random" or "text" blends one frame and one
+// sprite again and again, so both stay in the cache when they fit; "random-uncached" and
+// "text-uncached" cycle through enough frames and sprites to exceed any last-level cache, as a
+// host does that is handed a new frame every time.
 #include <benchmark/benchmark.h>
 #include <immintrin.h>
 #include <pixman.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/cpu.h"
 #include "render/blend.h"
 #include "render/blend_kernels.h"
 #include "render/placement.h"
+
+#if ASKGAME_HAVE_LIBYUV
+#include <libyuv/planar_functions.h>
+#endif
 
 namespace {
 
@@ -26,6 +37,12 @@ struct SpriteShape {
     unsigned width, height;
 };
 constexpr SpriteShape kShapes[] = {{1920, 1080}, {1920, 60}, {640, 36}, {100, 24}};
+// The shapes also measured out of the cache: a full-frame sprite and a one-line text sprite.
+constexpr SpriteShape kUncachedShapes[] = {{1920, 1080}, {1920, 60}};
+// What the out-of-cache cases cycle through, frames and sprites together: four times the 32 MiB
+// last-level cache of the machine these figures are taken on (lscpu), and above the L3 of
+// common desktop and server processors.
+constexpr std::size_t kUncachedBytes = std::size_t{128} << 20;
 
 enum class Content { Random, Text };
 
@@ -41,8 +58,10 @@ struct Rng {
 };
 
 void Fill(std::vector<BYTE>& bytes, Rng& rng) {
-    for (BYTE& b : bytes)
-        b = static_cast<BYTE>(rng());
+    for (std::size_t i = 0; i < bytes.size(); i += sizeof(std::uint32_t)) {
+        const std::uint32_t word = rng();
+        std::memcpy(&bytes[i], &word, std::min(sizeof word, bytes.size() - i));
+    }
 }
 
 // Ink of one pixel: white, alpha the larger of what is there and `alpha`.
@@ -122,6 +141,35 @@ struct Scene {
     BlendRects rects{};
 };
 
+// The scenes one benchmark cycles through: one, or enough to exceed the cache. Built once per
+// shape and content and shared by every benchmark of that group, so that building them stays
+// out of the figures however the repetitions are interleaved.
+using Ring = std::vector<std::unique_ptr<Scene>>;
+
+Ring& Scenes(SpriteShape shape, Content content, bool uncached) {
+    static std::map<std::tuple<unsigned, unsigned, Content, bool>, Ring> rings;
+    Ring& ring = rings[{shape.width, shape.height, content, uncached}];
+    if (!ring.empty()) return ring;
+    const std::size_t sceneBytes =
+        (std::size_t{kFrameWidth} * kFrameHeight + std::size_t{shape.width} * shape.height) * 4;
+    const std::size_t count = uncached ? (kUncachedBytes + sceneBytes - 1) / sceneBytes : 1;
+    for (std::size_t i = 0; i < count; ++i)
+        ring.push_back(std::make_unique<Scene>(shape, content));
+    return ring;
+}
+
+// Cycles through the ring, one scene an iteration.
+template <typename Draw>
+void Cycle(benchmark::State& state, Ring& ring, Draw draw) {
+    std::size_t next = 0;
+    for (auto _ : state) {
+        draw(*ring[next]);
+        next = next + 1 == ring.size() ? 0 : next + 1;
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * ring.front()->pixels());
+}
+
 // The memory-traffic bound: every sprite byte read, every covered frame byte read and written
 // once, with the widest vectors the processor has and no arithmetic to speak of.
 __attribute__((target("avx2"))) void TouchRowAvx2(BYTE* dst, const BYTE* src, unsigned width) {
@@ -161,84 +209,126 @@ bool Supported(BlendKernel kernel) {
     return false;
 }
 
-void RunRows(benchmark::State& state, Scene& scene, BlendRowFn row) {
-    for (auto _ : state) {
+void RunRows(benchmark::State& state, Ring& ring, BlendRowFn row) {
+    Cycle(state, ring, [row](Scene& scene) {
         for (unsigned i = 0; i < scene.height; ++i)
             row(scene.frameRow(i), scene.spriteRow(i), scene.width);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * scene.pixels());
+    });
 }
 
-void Reference(benchmark::State& state, SpriteShape shape, Content content) {
-    Scene scene(shape, content);
-    RunRows(state, scene, Supported(BlendKernel::Avx2) ? TouchRowAvx2 : TouchRowSse2);
+void Reference(benchmark::State& state, Ring* ring) {
+    RunRows(state, *ring, Supported(BlendKernel::Avx2) ? TouchRowAvx2 : TouchRowSse2);
 }
 
-void Kernel(benchmark::State& state, SpriteShape shape, Content content, BlendKernel kernel) {
+void Kernel(benchmark::State& state, Ring* ring, BlendKernel kernel) {
     if (!Supported(kernel)) {
         state.SkipWithError("processor lacks this kernel");
         return;
     }
-    Scene scene(shape, content);
-    RunRows(state, scene, BlendRowFor(kernel));
+    RunRows(state, *ring, BlendRowFor(kernel));
 }
 
 // The public entry with the kernel it chose for this process, clipping and checks included.
-void Entry(benchmark::State& state, SpriteShape shape, Content content) {
-    Scene scene(shape, content);
-    for (auto _ : state) {
+void Entry(benchmark::State& state, Ring* ring) {
+    Cycle(state, *ring, [](Scene& scene) {
         BlendRects r = scene.rects;
         benchmark::DoNotOptimize(AlphaBlendRGBA(
             scene.frame.data(), kFrameWidth, kFrameHeight, kFrameWidth * 4, scene.sprite.data(),
             scene.width, scene.height, static_cast<int>(scene.width * 4), &r.dst, &r.src));
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * scene.pixels());
+    });
 }
 
 // pixman's OVER, a8r8g8b8 sprite onto an x8r8g8b8 frame: a speed peer (its formula differs).
-void Pixman(benchmark::State& state, SpriteShape shape, Content content) {
-    Scene scene(shape, content);
+void Pixman(benchmark::State& state, Ring* ring) {
     using Image = std::unique_ptr<pixman_image_t, decltype(&pixman_image_unref)>;
-    Image frame(pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameWidth, kFrameHeight,
-                                         reinterpret_cast<uint32_t*>(scene.frame.data()),
-                                         kFrameWidth * 4),
-                &pixman_image_unref);
-    Image sprite(pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(scene.width),
-                                          static_cast<int>(scene.height),
-                                          reinterpret_cast<uint32_t*>(scene.sprite.data()),
-                                          static_cast<int>(scene.width * 4)),
-                 &pixman_image_unref);
-    if (!frame || !sprite) {
-        state.SkipWithError("pixman could not wrap the images");
-        return;
+    std::vector<std::pair<Image, Image>> images;
+    for (auto& scene : *ring) {
+        Image frame(pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameWidth, kFrameHeight,
+                                             reinterpret_cast<uint32_t*>(scene->frame.data()),
+                                             kFrameWidth * 4),
+                    &pixman_image_unref);
+        Image sprite(pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(scene->width),
+                                              static_cast<int>(scene->height),
+                                              reinterpret_cast<uint32_t*>(scene->sprite.data()),
+                                              static_cast<int>(scene->width * 4)),
+                     &pixman_image_unref);
+        if (!frame || !sprite) {
+            state.SkipWithError("pixman could not wrap the images");
+            return;
+        }
+        images.emplace_back(std::move(frame), std::move(sprite));
     }
-    for (auto _ : state) {
+    std::size_t next = 0;
+    Cycle(state, *ring, [&](Scene& scene) {
+        auto& [frame, sprite] = images[next];
+        next = next + 1 == images.size() ? 0 : next + 1;
         pixman_image_composite32(PIXMAN_OP_OVER, sprite.get(), nullptr, frame.get(), 0, 0, 0, 0,
                                  scene.rects.dst.left, scene.rects.dst.top,
                                  static_cast<int>(scene.width), static_cast<int>(scene.height));
-        benchmark::ClobberMemory();
+    });
+}
+
+#if ASKGAME_HAVE_LIBYUV
+// libyuv's ARGBBlend of the sprite onto the frame rectangle, in place. ARGBBlend wants the
+// sprite's colours premultiplied by its alpha; a sprite is rendered once and blended every
+// frame, so the premultiplying (ARGBAttenuate) is done once here, outside the timing, and the
+// figure is the per-frame blend alone: dst = sprite + dst × (256 − a) >> 8, alpha set to 255.
+// The same memory traffic as ours, a slightly different formula: a speed peer.
+void Libyuv(benchmark::State& state, Ring* ring) {
+    std::vector<std::vector<BYTE>> premultiplied;
+    for (auto& scene : *ring) {
+        const int stride = static_cast<int>(scene->width * 4);
+        std::vector<BYTE>& sprite = premultiplied.emplace_back(scene->sprite.size());
+        libyuv::ARGBAttenuate(scene->sprite.data(), stride, sprite.data(), stride,
+                              static_cast<int>(scene->width), static_cast<int>(scene->height));
     }
-    state.SetItemsProcessed(state.iterations() * scene.pixels());
+    std::size_t next = 0;
+    Cycle(state, *ring, [&](Scene& scene) {
+        const BYTE* sprite = premultiplied[next].data();
+        next = next + 1 == premultiplied.size() ? 0 : next + 1;
+        BYTE* frame = scene.frameRow(0);
+        libyuv::ARGBBlend(sprite, static_cast<int>(scene.width * 4), frame, kFrameWidth * 4, frame,
+                          kFrameWidth * 4, static_cast<int>(scene.width),
+                          static_cast<int>(scene.height));
+    });
+}
+#endif
+
+void RegisterGroup(SpriteShape shape, Content content, bool uncached) {
+    const char* contentName = content == Content::Random ? "random" : "text";
+    const std::string prefix = "Blend/" + std::to_string(shape.width) + "x" +
+                               std::to_string(shape.height) + "/" + contentName +
+                               (uncached ? "-uncached/" : "/");
+    // The ring is built on the group's first run, not at registration, so that a filter that
+    // leaves the group out costs nothing.
+    struct Lazy {
+        SpriteShape shape;
+        Content content;
+        bool uncached;
+        Ring* get() const { return &Scenes(shape, content, uncached); }
+    };
+    const Lazy lazy{shape, content, uncached};
+    auto add = [&](const std::string& what, auto fn, auto... args) {
+        benchmark::RegisterBenchmark((prefix + what).c_str(), [=](benchmark::State& state) {
+            fn(state, lazy.get(), args...);
+        });
+    };
+    add("reference", Reference);
+    for (BlendKernel kernel : {BlendKernel::Avx2, BlendKernel::Sse2, BlendKernel::Scalar})
+        add(BlendKernelName(kernel), Kernel, kernel);
+    add("AlphaBlendRGBA", Entry);
+    add("pixman", Pixman);
+#if ASKGAME_HAVE_LIBYUV
+    add("libyuv", Libyuv);
+#endif
 }
 
 void RegisterAll() {
-    const std::pair<Content, const char*> contents[] = {{Content::Random, "random"},
-                                                        {Content::Text, "text"}};
-    const BlendKernel kernels[] = {BlendKernel::Avx2, BlendKernel::Sse2, BlendKernel::Scalar};
-    for (SpriteShape shape : kShapes) {
-        for (auto [content, contentName] : contents) {
-            const std::string prefix = "Blend/" + std::to_string(shape.width) + "x" +
-                                       std::to_string(shape.height) + "/" + contentName + "/";
-            benchmark::RegisterBenchmark((prefix + "reference").c_str(), Reference, shape, content);
-            for (BlendKernel kernel : kernels)
-                benchmark::RegisterBenchmark((prefix + BlendKernelName(kernel)).c_str(), Kernel,
-                                             shape, content, kernel);
-            benchmark::RegisterBenchmark((prefix + "AlphaBlendRGBA").c_str(), Entry, shape,
-                                         content);
-            benchmark::RegisterBenchmark((prefix + "pixman").c_str(), Pixman, shape, content);
-        }
+    for (Content content : {Content::Random, Content::Text}) {
+        for (SpriteShape shape : kShapes)
+            RegisterGroup(shape, content, false);
+        for (SpriteShape shape : kUncachedShapes)
+            RegisterGroup(shape, content, true);
     }
 }
 
