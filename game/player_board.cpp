@@ -8,7 +8,7 @@ std::uint16_t PlayerBoard::AddPoints(std::uint32_t senderId, std::u16string_view
     if (found == index_.end()) {
         // A new entry starts with no points, behind every existing entry.
         Bucket& bucket = buckets_[0];
-        bucket.push_back(PlayerEntry{senderId, std::u16string(name), 0});
+        bucket.push_back(PlayerEntry{senderId, std::pmr::u16string(name, &pool_), 0});
         found = index_.emplace(senderId, std::prev(bucket.end())).first;
     }
 

@@ -11,10 +11,10 @@
 #include <unordered_map>
 
 // One viewer's standing. The name is the one from the viewer's first counted message and is never
-// updated; points wrap modulo 65536.
+// updated; points wrap modulo 65536. The name's storage comes from the board's pool.
 struct PlayerEntry {
     std::uint32_t senderId = 0;
-    std::u16string senderName;
+    std::pmr::u16string senderName;
     std::uint16_t points = 0;
 };
 
@@ -41,8 +41,9 @@ public:
     void Clear();
 
 private:
-    // Entries, buckets and index nodes come from one pool, which keeps the memory of a cleared
-    // board for the next round: a room that fills the board again every round allocates nothing.
+    // Entries, names longer than a string holds in place, buckets and index nodes come from one
+    // pool, which keeps the memory of a cleared board for the next round: a room that fills the
+    // board again every round allocates nothing.
     std::pmr::unsynchronized_pool_resource pool_;
     using Bucket = std::pmr::list<PlayerEntry>;
     std::pmr::map<std::uint16_t, Bucket, std::greater<>> buckets_{&pool_}; // highest score first

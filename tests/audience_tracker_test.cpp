@@ -28,7 +28,8 @@ protected:
         const CAudienceTracker::Standings s = Poll();
         std::vector<std::u16string> names;
         for (std::size_t i = 0; i < s.topCount; ++i)
-            names.push_back(s.top[i]->senderName + u"=" + Decimal(s.top[i]->points));
+            names.push_back(std::u16string(s.top[i]->senderName) + u"=" +
+                            Decimal(s.top[i]->points));
         return names;
     }
     // Three players ranked ann, bob, cid, and a fourth, dan, who cannot score.

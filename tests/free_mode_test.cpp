@@ -248,7 +248,7 @@ TEST_F(FreeMode, MessageRecordsAreReadDefensivelyAndLongLinesAreKeptWhole) {
     Frame();
     const std::u16string fullName(AudienceMessage::kSenderNameUnits, u'N');
     ASSERT_EQ(Points(1), 1);
-    EXPECT_EQ(game.View().scoreBoard.Find(1)->senderName, fullName);
+    EXPECT_EQ(std::u16string_view(game.View().scoreBoard.Find(1)->senderName), fullName);
     EXPECT_EQ(Congrats(), u"Well done!  " + fullName + u"(1) Total: 1 ");
     EXPECT_EQ(Points(2), -1);
     EXPECT_TRUE(audience.Balanced());

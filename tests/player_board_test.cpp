@@ -1,9 +1,11 @@
 // Ranking viewers by points.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "game/player_board.h"
+#include "support/allocation_counter.h"
 
 namespace {
 
@@ -65,6 +67,34 @@ TEST(PlayerBoard, TopHandsOutOnlyWhatIsAskedFor) {
     small.Clear();
     EXPECT_TRUE(small.empty());
     EXPECT_EQ(small.Top(top, 3), 0u);
+}
+
+// A room that fills the board every round: the second round, with as many new viewers under
+// names too long to be held in place, takes everything from what the first one left.
+TEST(PlayerBoard, ARefilledBoardAllocatesNothing) {
+    constexpr std::uint32_t kViewers = 2000;
+    std::vector<std::u16string> names;
+    for (std::uint32_t i = 0; i < kViewers; ++i)
+        names.push_back(u"a viewer with a long name " + std::u16string(1 + i % 20, u'x'));
+    PlayerBoard board;
+    auto fill = [&](std::uint32_t firstId) {
+        for (std::uint32_t i = 0; i < kViewers; ++i)
+            board.AddPoints(firstId + i, names[i], static_cast<std::uint16_t>(1 + i % 50));
+    };
+    fill(1);
+    board.Clear();
+
+    std::size_t allocations = 0;
+    {
+        AllocationCounter counter;
+        fill(1'000'000);
+        allocations = counter.count();
+    }
+    EXPECT_EQ(allocations, 0u);
+    ASSERT_EQ(board.size(), kViewers);
+    ASSERT_NE(board.Find(1'000'000 + 7), nullptr);
+    EXPECT_EQ(std::u16string_view(board.Find(1'000'000 + 7)->senderName), names[7]);
+    EXPECT_EQ(board.Find(1), nullptr);
 }
 
 } // namespace
