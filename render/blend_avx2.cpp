@@ -43,19 +43,40 @@ __m256i BlendEight(__m256i frame, __m256i sprite, __m256i spreadAlpha) {
 
 } // namespace
 
+namespace {
+
+// Blends eight pixels unless all eight are transparent: alpha 0 leaves a frame pixel exactly as
+// it was, so such a block needs no read or write of the frame.
+void BlendBlock(BYTE* dst, __m256i sprite, __m256i alphaBytes, __m256i spreadAlpha) {
+    if (_mm256_testz_si256(sprite, alphaBytes)) return;
+    const __m256i frame = _mm256_loadu_si256(AsVector(dst));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), BlendEight(frame, sprite, spreadAlpha));
+}
+
+} // namespace
+
 void BlendRowAvx2(BYTE* dst, const BYTE* src, unsigned width) {
     const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     // Each pixel's alpha byte into both of its 16-bit lanes (-1 selects a zero byte).
     const __m256i spreadAlpha =
         _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, //
                          3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1);
-    for (; width >= 8; width -= 8, dst += 32, src += 32) {
-        const __m256i sprite = _mm256_loadu_si256(AsVector(src));
-        // Alpha 0 leaves a frame pixel exactly as it was: eight of them need no read or write.
-        if (_mm256_testz_si256(sprite, alphaBytes)) continue;
-        const __m256i frame = _mm256_loadu_si256(AsVector(dst));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
-                            BlendEight(frame, sprite, spreadAlpha));
+    // Text sprites are mostly transparent, in runs: the margins, the rows above and below the
+    // ink, the gaps between words. Thirty-two pixels (two cache lines) are tested with one
+    // branch, so a transparent run costs little more than reading it.
+    for (; width >= 32; width -= 32, dst += 128, src += 128) {
+        const __m256i s0 = _mm256_loadu_si256(AsVector(src));
+        const __m256i s1 = _mm256_loadu_si256(AsVector(src + 32));
+        const __m256i s2 = _mm256_loadu_si256(AsVector(src + 64));
+        const __m256i s3 = _mm256_loadu_si256(AsVector(src + 96));
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(s0, s1), _mm256_or_si256(s2, s3));
+        if (_mm256_testz_si256(any, alphaBytes)) continue;
+        BlendBlock(dst, s0, alphaBytes, spreadAlpha);
+        BlendBlock(dst + 32, s1, alphaBytes, spreadAlpha);
+        BlendBlock(dst + 64, s2, alphaBytes, spreadAlpha);
+        BlendBlock(dst + 96, s3, alphaBytes, spreadAlpha);
     }
+    for (; width >= 8; width -= 8, dst += 32, src += 32)
+        BlendBlock(dst, _mm256_loadu_si256(AsVector(src)), alphaBytes, spreadAlpha);
     if (width > 0) BlendRowSse2(dst, src, width);
 }

@@ -92,19 +92,21 @@ TEST_P(VectorKernel, MatchesTheScalarKernelByteForByte) {
 
 TEST_P(VectorKernel, TransparentAndOpaqueBlocksFollowTheFormula) {
     // Whole vector blocks of one alpha: 0 must leave the frame as it is, 255 must not fully
-    // cover it (white over black gives 254), and a single visible pixel must not be skipped.
+    // cover it (white over black gives 254), and a single visible pixel in a run of transparent
+    // ones must not be skipped. Pixels 0-31: transparent but for pixel 29; 32-63: transparent;
+    // 64-71: opaque but for pixel 68.
     const BlendRowFn kernel = BlendRowFor(GetParam());
-    constexpr unsigned width = 24;
+    constexpr unsigned width = 72;
     std::vector<BYTE> frame(width * 4), sprite(width * 4, 255);
     for (unsigned i = 0; i < width; ++i) {
         frame[i * 4 + 3] = 77;
-        sprite[i * 4 + 3] = i < 8 ? 0 : 255;
+        sprite[i * 4 + 3] = i < 64 ? 0 : 255;
     }
-    sprite[20 * 4 + 3] = 0;
-    sprite[5 * 4 + 3] = 128;
+    sprite[29 * 4 + 3] = 128;
+    sprite[68 * 4 + 3] = 0;
     kernel(frame.data(), sprite.data(), width);
     for (unsigned i = 0; i < width; ++i) {
-        const BYTE expected = i == 5 ? 127 : (i < 8 || i == 20) ? 0 : 254;
+        const BYTE expected = i == 29 ? 127 : (i < 64 || i == 68) ? 0 : 254;
         EXPECT_EQ(frame[i * 4], expected) << "pixel " << i;
         EXPECT_EQ(frame[i * 4 + 3], 77) << "pixel " << i;
     }
