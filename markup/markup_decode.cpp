@@ -92,7 +92,7 @@ std::size_t RemoveNullUnits(DocumentBytes& bytes, std::size_t& begin, std::size_
         removed = RemoveZeroUnits<std::uint32_t>(bytes, begin);
         break;
     default:
-        if (!std::memchr(bytes.data() + begin, '\0', bytes.size() - begin)) return 0;
+        if (!std::memchr(bytes.view().data() + begin, '\0', bytes.size() - begin)) return 0;
         removed = RemoveZeroUnits<std::uint8_t>(bytes, begin);
     }
     begin = 0;

@@ -53,7 +53,7 @@ bool CMarkupDocument::LoadFile(std::u16string_view path) {
 
 bool CMarkupDocument::LoadBytes(std::string_view bytes) {
     Clear();
-    text_ = markup::DecodeMarkupBytes(markup::DocumentBytes(bytes), log_);
+    text_ = markup::DecodeMarkupBytes(markup::DocumentBytes::Borrow(bytes), log_);
     return Parse();
 }
 
