@@ -121,12 +121,54 @@ std::u16string FromUtf16(DocumentBytes& bytes, bool bigEndian) {
     return text;
 }
 
+// UTF-8 is converted a piece at a time into a small buffer and appended, so that the text is
+// written once rather than zero-filled first and then written again.
+constexpr std::size_t kUtf8PieceBytes = 16 * 1024;
+
+bool IsUtf8Continuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// Where a piece of UTF-8 may end at or just before `end` (0 < end < bytes.size(), end >= 3)
+// without splitting a sequence, valid or not: a sequence, or the invalid part of one that
+// becomes a single U+FFFD, is a lead byte and at most three continuation bytes. Any other byte
+// starts one, so the piece can end before it; and if four continuation bytes end at `end`, no
+// sequence holds both the byte before `end` and the byte at it.
+std::size_t Utf8PieceEnd(std::string_view bytes, std::size_t end) {
+    for (std::size_t back = 0; back <= 3; ++back)
+        if (!IsUtf8Continuation(bytes[end - back])) return end - back;
+    return end;
+}
+
+// UTF-8 converted piece by piece, with exactly the result of one conversion of the whole;
+// nullopt when a piece does not convert (an invalid sequence under `flags` asking for
+// strictness).
+std::optional<std::u16string> FromUtf8Pieces(std::string_view body, DWORD flags) {
+    // UTF-8 never takes more UTF-16 units than bytes.
+    static thread_local char16_t piece[kUtf8PieceBytes];
+    std::u16string text;
+    text.reserve(body.size());
+    AdviseHugePages(text.data(), body.size() * sizeof(char16_t));
+    for (std::size_t begin = 0; begin < body.size();) {
+        std::size_t end = std::min(begin + kUtf8PieceBytes, body.size());
+        if (end < body.size()) end = Utf8PieceEnd(body, end);
+        const int units =
+            MultiByteToWideChar(CP_UTF8, flags, body.data() + begin, static_cast<int>(end - begin),
+                                piece, static_cast<int>(kUtf8PieceBytes));
+        if (units <= 0) return std::nullopt;
+        text.append(piece, static_cast<std::size_t>(units));
+        begin = end;
+    }
+    return text;
+}
+
 // Through the system's conversion; one pass when the text has no more units than bytes, as
 // in every multi-byte code page in practice, and a size query first otherwise. Nullopt when
 // `flags` ask for strictness and the bytes are not valid in the code page.
 std::optional<std::u16string> FromCodePage(std::string_view body, std::uint32_t codePage,
                                            DWORD flags = 0) {
     if (body.empty()) return std::u16string();
+    if (codePage == CP_UTF8 && body.size() > kUtf8PieceBytes) return FromUtf8Pieces(body, flags);
     const int srcLen = static_cast<int>(body.size());
     std::u16string text;
     ResizeLarge(text, body.size());

@@ -10,6 +10,7 @@
 
 #include "markup/encoding_names.h"
 #include "markup/markup_document.h"
+#include "platform/codepage.h"
 #include "platform/file.h"
 #include "support/scoped_env.h"
 
@@ -85,6 +86,43 @@ TEST_F(MarkupFiles, UnmarkedTextIsUtf8WhenValidAndAnsiOtherwise) {
     EXPECT_TRUE(ansi.LoadFile(Write("w.xml", "<r>caf\xE9 \x80</r>")));
     EXPECT_EQ(ansi.GetDoc(), u"<r>café €</r>");
     EXPECT_TRUE(Logged(ansi, u"<utf8_detection encoding=\"ANSI\"/>"));
+}
+
+// Long UTF-8 text is converted in pieces; wherever a piece ends, the text is the one a single
+// conversion of the whole gives, invalid sequences included (each becomes one U+FFFD).
+TEST(MarkupUtf8, LongTextDecodesAsOneConversionOfTheWhole) {
+    const std::string pattern = "a\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9"       // a € 😀 é
+                                "\xE2\x82 \x80\x80\x80\x80\x80x\xF0\x9F\x98"; // broken
+    auto whole = [](const std::string& bytes, DWORD flags) {
+        std::u16string text(bytes.size(), u'\0');
+        const int units =
+            MultiByteToWideChar(CP_UTF8, flags, bytes.data(), static_cast<int>(bytes.size()),
+                                text.data(), static_cast<int>(text.size()));
+        text.resize(static_cast<std::size_t>(units));
+        return text;
+    };
+    for (std::size_t shift = 0; shift < pattern.size(); ++shift) {
+        std::string body(shift, 'p');
+        while (body.size() < 40'000)
+            body += pattern;
+        const std::string bytes = "<?xml version=\"1.0\" encoding=\"utf-8\"?><r>" + body + "</r>";
+        CMarkupDocument doc;
+        doc.LoadBytes(bytes);
+        ASSERT_EQ(doc.GetDoc(), whole(bytes, 0)) << "shift " << shift;
+    }
+    // Undeclared: valid UTF-8 throughout is UTF-8, one bad byte near the end makes it ANSI.
+    ScopedEnv acp("ASKGAME_ACP", "1252");
+    std::string valid = "<r>";
+    while (valid.size() < 40'000)
+        valid += "caf\xC3\xA9 \xE2\x82\xAC ";
+    CMarkupDocument utf8, ansi;
+    utf8.LoadBytes(valid + "</r>");
+    EXPECT_EQ(utf8.GetDoc(), whole(valid + "</r>", 0));
+    ansi.LoadBytes(valid + "\xE9</r>");
+    EXPECT_EQ(ansi.GetDoc().substr(0, 4), u"<r>c");
+    EXPECT_EQ(ansi.GetDoc()[4], u'a');
+    EXPECT_EQ(ansi.GetDoc()[5], u'f');
+    EXPECT_EQ(ansi.GetDoc()[6], u'\u00C3'); // the UTF-8 bytes of é read one by one
 }
 
 TEST_F(MarkupFiles, DeclaredEncodingIsMatchedInAnyCase) {
