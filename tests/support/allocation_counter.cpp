@@ -15,18 +15,51 @@ AllocationCounter::~AllocationCounter() {
     activeCount = outer_;
 }
 
-// The replaceable allocation functions; the array, nothrow and sized forms the library provides
-// all come here. Over-aligned allocations keep the library's own functions.
-void* operator new(std::size_t size) {
+namespace {
+
+void* Allocate(std::size_t size) noexcept {
     if (activeCount) ++*activeCount;
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+
+void* AllocateOrThrow(std::size_t size) {
+    if (void* p = Allocate(size)) return p;
     throw std::bad_alloc();
+}
+
+} // namespace
+
+// Every replaceable allocation and deallocation function but the over-aligned ones, which keep
+// the library's (or a sanitizer's) own pair: a replaced function must never free what one left
+// in place allocated, nor the other way round.
+void* operator new(std::size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
 }
 
 void operator delete(void* p) noexcept {
     std::free(p);
 }
-
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
