@@ -71,3 +71,8 @@ add_dependencies(askgame askgame_data)
 # The platform and toolkit DLLs export their whole C++ interface, as their .so twins do.
 target_link_options(askgame-platform PRIVATE -Wl,--export-all-symbols)
 target_link_options(askgame-toolkit PRIVATE -Wl,--export-all-symbols)
+
+if(ASKGAME_TESTS)
+    enable_testing()
+    include(${CMAKE_CURRENT_LIST_DIR}/windows_tests.cmake)
+endif()

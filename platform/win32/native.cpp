@@ -5,9 +5,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
+// The dialog and shell headers build on <windows.h>.
 #include <commdlg.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstddef>

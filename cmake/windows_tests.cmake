@@ -1,0 +1,26 @@
+# The tests of the Windows build: the system-neutral suites that need no Linux-only test
+# support (the deterministic test font hooks FreeType), plus the Windows checks in
+# platform/win32/tests, built with Debian's GoogleTest sources and run under Wine.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+set(ASKGAME_WINDOWS_SUITES codepage markup_document markup_encoding markup_parse blend_kernels
+    blend toolkit_builder toolkit_tree toolkit_delegate platform_file)
+set(ASKGAME_WINDOWS_TEST_SOURCES)
+foreach(suite ${ASKGAME_WINDOWS_SUITES})
+    list(APPEND ASKGAME_WINDOWS_TEST_SOURCES ${PROJECT_SOURCE_DIR}/tests/${suite}_test.cpp)
+endforeach()
+file(GLOB ASKGAME_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${WIN32_DIR}/tests/*.cpp)
+# The shared test support sets environment variables the POSIX way.
+set(ASKGAME_WINDOWS_TEST_PRELUDE ${WIN32_DIR}/tests/posix_env.h)
+
+add_executable(askgame_tests ${ASKGAME_WINDOWS_TEST_SOURCES} ${ASKGAME_WIN32_TEST_SOURCES})
+target_include_directories(askgame_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_compile_options(askgame_tests PRIVATE -include ${ASKGAME_WINDOWS_TEST_PRELUDE})
+target_link_libraries(askgame_tests PRIVATE askgame_core gtest_main gmock gdi32 user32)
+target_compile_definitions(askgame_tests PRIVATE ASKGAME_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                                 ASKGAME_RUNTIME_DIR="${ASKGAME_RUNTIME_DIR}")
+add_dependencies(askgame_tests askgame)
+# Wine is slow to start: one process lists the tests, and each runs with its own start-up.
+gtest_discover_tests(askgame_tests DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST)
