@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "markup/markup_document.h"
 
 namespace {
@@ -19,13 +20,14 @@ void Touch(CMarkupDocument& doc) {
 }
 
 // Depth first over the whole tree, by navigation only: in, along, and back out.
-void Walk(CMarkupDocument& doc) {
-    std::size_t depth = 0;
+std::size_t Walk(CMarkupDocument& doc) {
+    std::size_t depth = 0, visited = 0;
     doc.ResetMainPosition();
     for (;;) {
         if (doc.FindElement()) {
             Touch(doc);
-            doc.EnterElement();
+            ++visited;
+            FUZZ_CHECK(doc.EnterElement());
             doc.ResetMainPosition();
             ++depth;
         } else if (depth > 0 && doc.LeaveElement()) {
@@ -40,6 +42,7 @@ void Walk(CMarkupDocument& doc) {
     (void)doc.EnterElement();
     (void)doc.LeaveElement();
     (void)doc.LeaveElement();
+    return visited;
 }
 
 } // namespace
@@ -47,7 +50,9 @@ void Walk(CMarkupDocument& doc) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CMarkupDocument doc;
     doc.LoadBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-    Walk(doc);
+    // Navigation holds no state beyond the positions: a second walk sees the same tree.
+    const std::size_t first = Walk(doc);
+    FUZZ_CHECK(Walk(doc) == first);
     (void)doc.GetResult();
     return 0;
 }

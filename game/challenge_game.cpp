@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -10,12 +11,17 @@
 #include "platform/codepage.h"
 #include "platform/debug.h"
 #include "platform/shell.h"
+#include "plugin/effect_call_scope.h"
 #include "plugin/no_throw.h"
+#include "render/text_draft.h"
 
 namespace {
 
 constexpr UINT kTraceCodePage = 936;
 constexpr int kMaxFrameSide = 0xFFFF; // the sprites hold frame sizes in 16 bits
+// Renders of a new question made to one side before one is made under the lock: each is thrown
+// away when the layout or colour changed while it was made.
+constexpr int kRenderAttempts = 3;
 
 // Column titles of the three player columns while no player holds them.
 constexpr const char16_t* kColumnTitleIds[kRankedPlayers] = {u"FirstGroup", u"SecondGroup",
@@ -115,10 +121,10 @@ void CChallengeGameImpl::LayoutPlayers() {
         UpdateScoreMark(marks_[i], 0, PlayerColumnX(static_cast<int>(i)));
 }
 
-void CChallengeGameImpl::ShowQuestion(bool show) {
+void CChallengeGameImpl::HideQuestion() {
     Trace(u"保存的题目：" + storedQuestion_);
-    if (!show) Trace(u"隐藏题目");
-    question_.SetText(show ? storedQuestion_ : std::u16string());
+    Trace(u"隐藏题目");
+    question_.SetText(std::u16string());
     question_.SetVisible(true);
     question_.Render();
 }
@@ -130,6 +136,7 @@ void CChallengeGameImpl::SignalHost(CAudienceTracker* tracker) {
 
 template <typename Work>
 auto CChallengeGameImpl::WithRoom(Work work) {
+    const EffectCallScope running(this); // outlives the calls played to the host below
     LibraryRoom& room = LibraryRoom::Instance();
     HostCalls calls = room.Lease(); // destroyed last: plays the calls after both locks are gone
     const std::lock_guard lock(mutex_);
@@ -173,7 +180,7 @@ BOOL CChallengeGameImpl::Relayout(int frameWidth, int frameHeight, CAudienceTrac
     question_.SetTextColor(WidenedColour(textColour_));
     question_.SetVerticalPercent(kQuestionPercent);
 
-    ShowQuestion(false);
+    HideQuestion();
     LayoutPlayers();
     if (tracker) {
         tracker->SetQuestionOpen(false);
@@ -191,6 +198,7 @@ BOOL CChallengeGameImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytes
                                       int /*reserved3*/) {
     if (bytesPerPixel != 4) return FALSE;
     return NoThrow(FALSE, [&] {
+        const EffectCallScope running(this);
         LibraryRoom& room = LibraryRoom::Instance();
         HostCalls calls = room.Lease(); // played after both locks are let go
         // The waiting messages are fetched with no lock held, when the round will read them.
@@ -231,8 +239,14 @@ void CChallengeGameImpl::TakeRoomMessages(CAudienceTracker* tracker) {
     tracker->Source()->ReleaseMessage(right);
 }
 
+bool CChallengeGameImpl::CanBeDestroyedHere() const {
+    return CBaseVideoEffect::CanBeDestroyedHere() &&
+           !LibraryRoom::Instance().UnbindWouldWaitHere(this);
+}
+
 void CChallengeGameImpl::SetAudienceSource(IAudienceSource* source) {
     NoThrow(0, [&] {
+        const EffectCallScope running(this);
         // Binding waits for calls on the previous source to finish; no lock of the effect is held.
         HostCalls calls = LibraryRoom::Instance().Bind(this, source);
         return 0;
@@ -279,24 +293,47 @@ void CChallengeGameImpl::SetLanguageFile(LPCWSTR path) {
 }
 
 bool CChallengeGameImpl::SubmitQuestion(LPCWSTR text) {
+    const std::u16string question = TextOrEmpty(text);
     std::u16string refusal, caption;
-    const bool accepted = WithRoom([&](CAudienceTracker* tracker) {
-        questionCount_ = std::min(questionCount_ + 1, kQuestionsPerRound + 1);
-        questionRefused_ = questionCount_ > kQuestionsPerRound;
-        if (!questionRefused_) {
-            storedQuestion_ = TextOrEmpty(text);
+    // Declared first, so the picture it takes from the live sprite is freed after the locks.
+    TextDraft<CSpriteChallengeTextShow> draft;
+    std::optional<bool> accepted;
+    for (int attempt = 1; !accepted; ++attempt) {
+        {
+            const std::lock_guard lock(mutex_);
+            // A question the round refuses needs no picture.
+            if (questionCount_ < kQuestionsPerRound) draft.Capture(question_);
+        }
+        draft.RenderWith(question,
+                         [this](CSpriteTextShowBase& sprite) { return RenderAside(sprite); });
+        const bool lastAttempt = attempt >= kRenderAttempts;
+        accepted = WithRoom([&](CAudienceTracker* tracker) -> std::optional<bool> {
+            if (questionCount_ >= kQuestionsPerRound) {
+                questionCount_ = kQuestionsPerRound + 1;
+                questionRefused_ = true;
+                refusal = language_.GetString(u"RoundExceed");
+                caption = language_.GetString(u"tipTitle");
+                return false;
+            }
+            // The frames drawn meanwhile showed the previous question, whole; now it changes.
+            if (!draft.InstallInto(question_)) {
+                if (!lastAttempt) return std::nullopt; // relaid out meanwhile: render again
+                question_.SetText(question);
+                question_.Render();
+            }
+            ++questionCount_;
+            questionRefused_ = false;
+            storedQuestion_ = question;
             Trace(u"题目：" + storedQuestion_);
-            ShowQuestion(true);
+            Trace(u"保存的题目：" + storedQuestion_);
+            question_.SetVisible(true);
             if (tracker) tracker->SetQuestionOpen(true);
             return true;
-        }
-        refusal = language_.GetString(u"RoundExceed");
-        caption = language_.GetString(u"tipTitle");
-        return false;
-    });
+        });
+    }
     // Shown outside the lock: frames keep coming while the presenter reads the box.
-    if (!accepted) MessageBoxW(nullptr, refusal.c_str(), caption.c_str(), MB_OK);
-    return accepted;
+    if (!*accepted) MessageBoxW(nullptr, refusal.c_str(), caption.c_str(), MB_OK);
+    return *accepted;
 }
 
 void CChallengeGameImpl::SetCorrectAnswer(LPCWSTR answer) {
@@ -324,7 +361,7 @@ void CChallengeGameImpl::NewRound() {
     WithRoom([&](CAudienceTracker* tracker) {
         questionCount_ = 0;
         questionRefused_ = false;
-        ShowQuestion(false);
+        HideQuestion();
         LayoutPlayers();
         if (tracker) {
             tracker->SetQuestionOpen(false);
@@ -340,9 +377,27 @@ std::u16string CChallengeGameImpl::GetRightAnswererText() {
 }
 
 void CChallengeGameImpl::SetQuestionColour(std::uint32_t colour) {
-    std::lock_guard lock(mutex_);
-    question_.SetTextColor(colour);
-    question_.Render();
+    TextDraft<CSpriteChallengeTextShow> draft; // freed after the lock, with the old picture
+    for (int attempt = 1;; ++attempt) {
+        std::u16string shown;
+        {
+            const std::lock_guard lock(mutex_);
+            draft.Capture(question_);
+            shown = question_.text;
+        }
+        draft.RenderWith(shown, [this, colour](CSpriteTextShowBase& sprite) {
+            sprite.SetTextColor(colour);
+            return RenderAside(sprite);
+        });
+        const std::lock_guard lock(mutex_);
+        question_.SetTextColor(colour);
+        // Another question or layout arrived meanwhile: that one is recoloured instead.
+        if (question_.text == shown && draft.InstallInto(question_)) return;
+        if (attempt >= kRenderAttempts) {
+            question_.Render();
+            return;
+        }
+    }
 }
 
 void CChallengeGameImpl::ClearAnswered() {

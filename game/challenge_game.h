@@ -45,13 +45,19 @@ public:
                       int frameHeight, int reserved3) override;
     // Replaces the library's audience room with a new one around `source` (null allowed); every
     // challenge effect then plays in that room. Destroying this effect forgets the source.
+    // Called from inside one of a challenge effect's calls into the host (on the same thread),
+    // it changes nothing and says so in a trace: binding waits for those calls to end.
     void SetAudienceSource(IAudienceSource* source) override;
+    // Also false where this effect bound the room and this thread is inside a challenge
+    // effect's call into the host: forgetting the source waits for that call to end.
+    bool CanBeDestroyedHere() const override;
 
     // ---- The panel's operations; null text reads as empty.
     void SetLanguageFile(LPCWSTR path);
     // Shows the question and opens answering, unless the round already holds 20 questions: then
     // the "RoundExceed" box comes up, the question is neither shown nor opened and the answer is
-    // false (the panel then leaves the shown question's answer as it is).
+    // false (the panel then leaves the shown question's answer as it is). The question is
+    // rendered before the effect's lock is taken: frames drawn meanwhile show the previous one.
     bool SubmitQuestion(LPCWSTR text);
     void SetCorrectAnswer(LPCWSTR answer);
     // Opens answering on the question shown; does nothing after a refused SubmitQuestion.
@@ -62,6 +68,7 @@ public:
     void NewRound();
     // "name(id)" of the last right answer, the name cut like the labels; empty until then.
     std::u16string GetRightAnswererText();
+    // Re-renders the shown question in `colour`, like a new question, before taking the lock.
     void SetQuestionColour(std::uint32_t colour);
     // Forgets who has answered the current question.
     void ClearAnswered();
@@ -76,7 +83,7 @@ private:
     // passed.
     BOOL Relayout(int frameWidth, int frameHeight, CAudienceTracker* tracker);
     void TakeRoomMessages(CAudienceTracker* tracker);
-    void ShowQuestion(bool show);
+    void HideQuestion();
     void LayoutPlayers();
     int PlayerColumnX(int column) const;
     void UpdatePlayerLabel(CSpriteChallengeTextShow& label, std::u16string text, int x);

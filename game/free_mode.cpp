@@ -7,7 +7,9 @@
 
 #include "askgame/effect_ids.h"
 #include "platform/codepage.h"
+#include "plugin/effect_call_scope.h"
 #include "plugin/no_throw.h"
+#include "render/text_draft.h"
 
 namespace {
 
@@ -45,6 +47,12 @@ constexpr std::array<std::u16string_view, 3> kRankLabelIds{u"FirstScore", u"Seco
                                                            u"ThirdScore"};
 
 constexpr std::uint16_t kPointsPerRightAnswer = 1;
+
+// Renders of a text made to one side before one is made under the lock: each is thrown away when
+// the layout changed while it was made.
+constexpr int kRenderAttempts = 3;
+
+void NoAdjustment(CSpriteTextShowBase&) {}
 
 bool IsAcceptedAnswerKind(std::uint32_t type) {
     return type == AudienceKind::Text || type == AudienceKind::FreeText;
@@ -116,6 +124,7 @@ const GUID* CFreeModeImpl::GetEffectId() {
 
 BOOL CFreeModeImpl::Init(int frameWidth, int frameHeight, int /*reserved*/) {
     if (!IsUsableFrameSize(frameWidth, frameHeight)) return FALSE;
+    const EffectCallScope running(this); // the host is called below
     return NoThrow(FALSE, [&] {
         IAudienceSource* source =
             LayOut(static_cast<std::uint16_t>(frameWidth), static_cast<std::uint16_t>(frameHeight));
@@ -163,6 +172,7 @@ BOOL CFreeModeImpl::ProcessFrame(BYTE* pixels, int /*reserved1*/, int bytesPerPi
                                  int /*reserved2*/, int frameWidth, int frameHeight,
                                  int /*reserved3*/) {
     if (bytesPerPixel != 4) return FALSE;
+    const EffectCallScope running(this); // the host is called below
     return NoThrow(FALSE, [&] {
         IAudienceSource* source = nullptr;
         {
@@ -208,15 +218,14 @@ void CFreeModeImpl::SetShowQuestionText(bool show) {
 }
 
 void CFreeModeImpl::PresentQuestion(LPCWSTR text) {
+    const EffectCallScope running(this); // the host is called below
     IAudienceSource* source = nullptr;
-    {
-        std::lock_guard lock(mutex_);
-        questionSprite.SetText(std::u16string(OrEmpty(text)));
-        RenderSprite(questionSprite);
+    const std::u16string question(OrEmpty(text));
+    ReplaceAside(questionSprite, &question, NoAdjustment, [&] {
         questionSprite.SetVisible(true);
         answeredSenders.clear();
         source = audienceSource;
-    }
+    });
     if (source) source->Start();
 }
 
@@ -232,6 +241,7 @@ void CFreeModeImpl::SetRightAnswer(LPCWSTR answer) {
 }
 
 void CFreeModeImpl::SetQuestionVisible(bool visible) {
+    const EffectCallScope running(this); // the host is called below
     IAudienceSource* source = nullptr;
     {
         std::lock_guard lock(mutex_);
@@ -244,12 +254,9 @@ void CFreeModeImpl::SetQuestionVisible(bool visible) {
 }
 
 void CFreeModeImpl::SetOverlayTextColor(std::uint32_t color) {
-    std::lock_guard lock(mutex_);
-    for (CSpriteTextShow* sprite :
-         {&questionSprite, &answerSprite, &congratsSprite, &promptSprite}) {
-        sprite->SetTextColor(color);
-        RenderSprite(*sprite);
-    }
+    const auto recolour = [color](CSpriteTextShowBase& sprite) { sprite.SetTextColor(color); };
+    for (CSpriteTextShow* sprite : {&questionSprite, &answerSprite, &congratsSprite, &promptSprite})
+        ReplaceAside(*sprite, nullptr, recolour, [] {});
 }
 
 bool CFreeModeImpl::IsChoiceAnswer(std::u16string_view text) {
@@ -265,6 +272,41 @@ bool CFreeModeImpl::IsChoiceAnswer(std::u16string_view text) {
 FreeModeView CFreeModeImpl::View() const {
     return {promptSprite, questionSprite, answerSprite, congratsSprite, scoreTitle,
             scoreLines,   scoreBoard,     rightAnswer,  choiceAnswer,   textRenders_};
+}
+
+// ---- Rendering to one side ----
+
+template <class Adjust, class Then>
+void CFreeModeImpl::ReplaceAside(CSpriteTextShow& live, const std::u16string* text, Adjust adjust,
+                                 Then then) {
+    TextDraft<CSpriteTextShow> draft; // freed after the lock, with the picture it replaced
+    for (int attempt = 1;; ++attempt) {
+        std::u16string rendered;
+        {
+            std::lock_guard lock(mutex_);
+            draft.Capture(live);
+            rendered = text ? *text : live.text;
+        }
+        draft.RenderWith(rendered, [&](CSpriteTextShowBase& sprite) {
+            adjust(sprite);
+            return RenderAside(sprite);
+        });
+        std::lock_guard lock(mutex_);
+        adjust(live);
+        // A re-render of the live text is dropped when another text arrived meanwhile; any
+        // render is dropped when the layout changed meanwhile.
+        const bool current = text || live.text == rendered;
+        if (current && draft.InstallInto(live)) {
+            ++textRenders_;
+        } else if (attempt < kRenderAttempts) {
+            continue;
+        } else {
+            if (text) live.SetText(*text);
+            RenderSprite(live);
+        }
+        then();
+        return;
+    }
 }
 
 // ---- Frame work ----

@@ -64,14 +64,15 @@ public:
     void SetLanguageFile(LPCWSTR path);
     // Whether viewers see the question text under the prompt.
     void SetShowQuestionText(bool show);
-    // Shows the question and opens it: every viewer gets a new attempt at a choice question.
+    // Shows the question and opens it: every viewer gets a new attempt at a choice question. The
+    // question is rendered before the lock is taken; frames drawn meanwhile show the previous one.
     void PresentQuestion(LPCWSTR text);
     // Stores the answer messages are compared with and prepares the hidden answer banner.
     void SetRightAnswer(LPCWSTR answer);
     // Shows or hides question and banner, hides the score list, stops the audience source.
     void SetQuestionVisible(bool visible);
-    // Text colour (0xAARRGGBB) of prompt, question, banner and congratulation; the score list
-    // stays white.
+    // Text colour (0xAARRGGBB) of prompt, question, banner and congratulation, each re-rendered
+    // before the lock is taken; the score list stays white.
     void SetOverlayTextColor(std::uint32_t color);
 
     // A single choice character: one unit whose byte in the ANSI code page is a to f, A to F or
@@ -91,6 +92,11 @@ private:
     // Init's work under the lock; answers the source to start once the lock is let go.
     IAudienceSource* LayOut(std::uint16_t width, std::uint16_t height);
     bool RenderSprite(CSpriteTextShowBase& sprite);
+    // Renders `text` (null: the sprite's own text) in `live`'s settings changed by `adjust`, with
+    // no lock held; then, under the lock, applies `adjust` to `live`, swaps the picture in and
+    // runs `then`. Frames drawn meanwhile show the sprite as it was.
+    template <class Adjust, class Then>
+    void ReplaceAside(CSpriteTextShow& live, const std::u16string* text, Adjust adjust, Then then);
     void CheckMessages(const std::vector<AudienceMessage*>& messages, int frameWidth,
                        int frameHeight);
     // Checks one accepted message; a right answer scores and is remembered for the line renders.

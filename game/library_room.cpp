@@ -1,5 +1,20 @@
 #include "game/library_room.h"
 
+#include "platform/debug.h"
+
+namespace {
+
+constexpr char kRefusedRebind[] =
+    "askgame: the audience source cannot change from inside the plug-in's own call into the "
+    "host; it stays as it was";
+constexpr char kRefusedUnbind[] =
+    "askgame: a challenge effect destroyed from inside the plug-in's own call into the host "
+    "leaves its audience source bound";
+
+} // namespace
+
+thread_local int LibraryRoom::leasesHere_ = 0;
+
 // ---- HostCalls ----
 
 HostCalls& HostCalls::operator=(HostCalls&& other) noexcept {
@@ -77,12 +92,14 @@ HostCalls LibraryRoom::Lease() {
     HostCalls calls;
     if (!source_) return calls;
     ++leases_;
+    ++leasesHere_;
     calls.room_ = this;
     calls.source_ = source_;
     return calls;
 }
 
 void LibraryRoom::ReturnLease() {
+    --leasesHere_;
     const std::lock_guard lock(mutex_);
     if (--leases_ == 0) leasesReturned_.notify_all();
 }
@@ -92,6 +109,10 @@ void LibraryRoom::WaitForLeases(std::unique_lock<std::mutex>& lock) {
 }
 
 HostCalls LibraryRoom::Bind(const void* binder, IAudienceSource* source) {
+    if (CallInProgressHere()) {
+        OutputDebugStringA(kRefusedRebind);
+        return {};
+    }
     std::unique_lock lock(mutex_);
     WaitForLeases(lock);
     tracker_.reset(); // the old room goes before the new one starts the source
@@ -103,6 +124,7 @@ HostCalls LibraryRoom::Bind(const void* binder, IAudienceSource* source) {
     HostCalls calls;
     if (source_) {
         ++leases_;
+        ++leasesHere_;
         calls.room_ = this;
         calls.source_ = source_;
     }
@@ -110,9 +132,18 @@ HostCalls LibraryRoom::Bind(const void* binder, IAudienceSource* source) {
     return calls;
 }
 
+bool LibraryRoom::UnbindWouldWaitHere(const void* binder) {
+    const std::lock_guard lock(mutex_);
+    return binder && binder_ == binder && CallInProgressHere();
+}
+
 void LibraryRoom::Unbind(const void* binder) {
     std::unique_lock lock(mutex_);
     if (binder_ != binder || !binder) return;
+    if (CallInProgressHere()) {
+        OutputDebugStringA(kRefusedUnbind);
+        return;
+    }
     WaitForLeases(lock);
     if (binder_ != binder) return;
     tracker_.reset();
@@ -122,6 +153,10 @@ void LibraryRoom::Unbind(const void* binder) {
 }
 
 void LibraryRoom::Drop() {
+    if (CallInProgressHere()) {
+        OutputDebugStringA(kRefusedRebind);
+        return;
+    }
     std::unique_lock lock(mutex_);
     WaitForLeases(lock);
     tracker_.reset();

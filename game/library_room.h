@@ -75,12 +75,21 @@ public:
     // A lease on the current source (null when there is none), for calls made outside the lock.
     HostCalls Lease();
     // A fresh room around `source` (null allowed), bound on behalf of `binder`. Waits until no
-    // lease on the previous source is out. The returned calls start the new source.
+    // lease on the previous source is out. The returned calls start the new source. Refused,
+    // changing nothing, while this thread is inside a challenge effect's call.
     HostCalls Bind(const void* binder, IAudienceSource* source);
-    // Forgets the source and the room when `binder` bound them, once no lease is out.
+    // Forgets the source and the room when `binder` bound them, once no lease is out; refused
+    // while this thread is inside a challenge effect's call (see CallInProgressHere).
     void Unbind(const void* binder);
     // Forgets the source and the room whoever bound them.
     void Drop();
+
+    // Whether this thread is inside a challenge effect's call (it holds a lease): then Bind, and
+    // Unbind for the effect that bound the room, would wait for that call to end, which cannot
+    // happen while this thread waits. Both refuse instead and say so in a trace.
+    static bool CallInProgressHere() { return leasesHere_ > 0; }
+    // Whether Unbind(binder) would have to wait on this thread's own call.
+    bool UnbindWouldWaitHere(const void* binder);
 
 private:
     friend class HostCalls;
@@ -101,6 +110,8 @@ private:
 
     void WaitForLeases(std::unique_lock<std::mutex>& lock);
     void ReturnLease();
+
+    static thread_local int leasesHere_; // leases held by calls running on this thread
 
     std::mutex mutex_;
     std::condition_variable leasesReturned_;

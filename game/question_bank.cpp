@@ -1,11 +1,8 @@
 #include "game/question_bank.h"
 
 #include <climits>
-#include <cstdio>
-#include <memory>
 
 #include "platform/codepage.h"
-#include "platform/file.h"
 
 namespace {
 
@@ -60,10 +57,6 @@ void ReadCrLfAsLf(std::string& bytes) {
     bytes.resize(out);
 }
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
 } // namespace
 
 void QuestionBank::Parse(std::u16string_view text, QuestionCleaning cleaning) {
@@ -106,15 +99,11 @@ std::u16string DecodeQuestionBankBytes(std::string bytes) {
     return text;
 }
 
-std::u16string ReadQuestionBankText(LPCWSTR path) {
-    if (!path) return {};
-    const std::unique_ptr<FILE, FileCloser> file(_wfopen(path, u"rb"));
-    if (!file) return {};
+QuestionBankText ReadQuestionBankText(LPCWSTR path) {
+    QuestionBankText result;
     std::string bytes;
-    char chunk[64 * 1024];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        bytes.append(chunk, got);
-    if (std::ferror(file.get())) return {};
-    return DecodeQuestionBankBytes(std::move(bytes));
+    result.status = ReadRegularFile(path, kMaxQuestionBankBytes, bytes);
+    if (result.status == FileReadStatus::Ok)
+        result.text = DecodeQuestionBankBytes(std::move(bytes));
+    return result;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_read.h"
 #include "platform/wintypes.h"
 
 inline constexpr std::u16string_view kQuestionMarker = u"[问题]";
@@ -46,9 +47,20 @@ private:
     std::vector<QuestionEntry> entries_;
 };
 
+// The largest bank file a panel reads. Real banks are a few megabytes at most; the cap keeps a
+// wrong choice (a disk image, a device) from taking the presenter's machine down.
+inline constexpr std::size_t kMaxQuestionBankBytes = 64u * 1024 * 1024;
+
+// A bank file read and decoded: `text` is empty unless `status` is Ok.
+struct QuestionBankText {
+    FileReadStatus status = FileReadStatus::Missing;
+    std::u16string text;
+};
+
 // The text of a bank file: its bytes up to the first NUL, CR LF read as LF (as a text-mode read
-// gives them), decoded from the ANSI code page. Empty when the file cannot be opened or read,
-// is empty, or is too large to decode.
-std::u16string ReadQuestionBankText(LPCWSTR path);
-// The same decoding for bytes already in memory.
+// gives them), decoded from the ANSI code page. Only a regular file of at most
+// kMaxQuestionBankBytes is read; the status says why anything else gave no text.
+QuestionBankText ReadQuestionBankText(LPCWSTR path);
+// The same decoding for bytes already in memory. Bytes the code page cannot decode become
+// U+FFFD, as the panels show them.
 std::u16string DecodeQuestionBankBytes(std::string bytes);

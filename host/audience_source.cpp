@@ -97,15 +97,23 @@ void HostAudienceSource::HandOut(Record& record) {
 }
 
 std::shared_ptr<AudienceMessageList> HostAudienceSource::GetPendingMessages() {
-    auto list = std::make_shared<AudienceMessageList>();
+    auto free = std::find_if(lists_.begin(), lists_.end(),
+                             [](const auto& list) { return list.use_count() == 1; });
+    if (free == lists_.end())
+        free = lists_.insert(lists_.end(), std::make_shared<AudienceMessageList>());
+    AudienceMessageList& list = **free;
+    spareNodes_.splice(spareNodes_.end(), list);
     for (Record* record : queue_) {
         HandOut(*record);
-        list->push_back(&record->message);
+        if (spareNodes_.empty()) {
+            list.push_back(&record->message);
+        } else {
+            list.splice(list.end(), spareNodes_, spareNodes_.begin());
+            list.back() = &record->message;
+        }
     }
     queue_.clear();
-    std::erase_if(lists_, [](const auto& held) { return held.expired(); });
-    lists_.push_back(list);
-    return list;
+    return *free;
 }
 
 AudienceMessage* HostAudienceSource::PopMessage() {
@@ -174,7 +182,7 @@ void HostAudienceSource::Finish() {
         if (record->state == State::HandedOut)
             transcript_.HostError(Describe(*record) + " was handed out and never released");
     const auto held = std::count_if(lists_.begin(), lists_.end(),
-                                    [](const auto& list) { return !list.expired(); });
+                                    [](const auto& list) { return list.use_count() > 1; });
     if (held > 0)
         transcript_.HostError(std::to_string(held) +
                               " message list(s) from GetPendingMessages still held by the effect");

@@ -75,7 +75,10 @@ private:
     std::vector<std::unique_ptr<Record>> records_;
     std::unordered_map<const AudienceMessage*, Record*> byAddress_;
     std::deque<Record*> queue_;
-    std::vector<std::weak_ptr<AudienceMessageList>> lists_;
+    // Every list handed out; one the effect no longer holds is refilled, so handing out a list
+    // allocates only when the effect keeps more lists than ever before.
+    std::vector<std::shared_ptr<AudienceMessageList>> lists_;
+    AudienceMessageList spareNodes_; // list nodes kept from refilled lists, to be spliced back
     std::function<void(const AudienceMessage&)> observer_;
     int pendingSignals_ = 0;
     bool finished_ = false;

@@ -1,35 +1,32 @@
-// `askgame-host bank FILE`: shows a question bank the way a panel reads it, with warnings about
-// what in the raw text would surprise a presenter.
+// `askgame-host bank FILE`: shows a question bank exactly as a panel reads it (the same file
+// checks, decoding and parser as the plug-in's), with warnings about what in the file would
+// surprise a presenter.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "game/question_bank.h"
 #include "host/scenario.h"
 #include "platform/shell.h"
 
 namespace host {
 
-struct BankBlock {
-    int line = 0; // of its question marker, from 1
-    std::u16string question;
-    std::u16string answer;
+// Exit status of `bank` for a bank that holds no question or has something to warn about.
+inline constexpr int kBankHasProblems = 65;
+
+struct BankReview {
+    FileReadStatus status = FileReadStatus::Missing;
+    QuestionBank bank;                 // as the panel holds it after loading the file
+    std::vector<int> markerLines;      // line (from 1) of each entry's question marker
+    std::vector<std::string> warnings; // each names its line where it has one
 };
 
-struct BankScan {
-    std::vector<BankBlock> blocks;
-    std::vector<std::string> warnings; // each names its line
-};
-
-// A light scan of the raw text, already decoded to UTF-16 (as the panels convert it).
-BankScan ScanBankText(std::u16string_view text);
-// Decodes a bank file's bytes as the panels would in the system code page (`codeset` is an
-// iconv name); adds a warning for what cannot be decoded or ends the text early.
-std::u16string DecodeBankBytes(std::string_view bytes, const std::string& codeset,
-                               std::vector<std::string>& warnings);
-// The code page bank files are read in here: $ASKGAME_ACP when set, else the locale's codeset.
-std::string BankCodeset();
+// Reviews a bank file's bytes as a panel with `cleaning` reads them.
+BankReview ReviewBankBytes(std::string bytes, QuestionCleaning cleaning);
+// Reads the file as a panel does (regular files up to the bank size cap only) and reviews it.
+BankReview ReviewBankFile(const std::string& path, QuestionCleaning cleaning);
 
 struct BankCheckOptions {
     std::string pluginPath;
@@ -38,7 +35,8 @@ struct BankCheckOptions {
     LCID lcid = 0;
 };
 
-// Prints the bank and its warnings; 0 when it holds questions and nothing to warn about.
+// Prints the bank and its warnings; 0 when it holds questions and nothing to warn about,
+// kBankHasProblems otherwise, 2 when the file cannot be opened.
 int RunBankCheck(const BankCheckOptions& options);
 
 } // namespace host

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "host/frame_io.h"
+#include "host/png_sequence.h"
 #include "host/player.h"
 
 namespace host {

@@ -1,6 +1,5 @@
 #include "host/frame.h"
 
-#include <algorithm>
 #include <limits>
 
 namespace host {
@@ -22,11 +21,6 @@ std::optional<Frame> MakeFrame(int width, int height) {
     frame.height = height;
     frame.pixels.assign(*bytes, 0);
     return frame;
-}
-
-void FlipRows(Frame& frame) {
-    for (int top = 0, bottom = frame.height - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(frame.Row(top), frame.Row(top) + frame.RowBytes(), frame.Row(bottom));
 }
 
 } // namespace host

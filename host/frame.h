@@ -1,5 +1,5 @@
 // A video frame as the host handles it: BGRA pixels, 4 bytes each, rows top-down, no padding.
-// The plug-in wants rows bottom-up, so the host flips a frame before and after ProcessFrame.
+// The plug-in is handed it as it is, with a negative height saying the rows run top-down.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +30,5 @@ struct Frame {
 std::optional<std::size_t> FrameBytes(int width, int height);
 // A black frame, or nothing when the size is unusable.
 std::optional<Frame> MakeFrame(int width, int height);
-// Turns the rows upside down in place: top-down becomes bottom-up and back.
-void FlipRows(Frame& frame);
 
 } // namespace host

@@ -1,14 +1,19 @@
 #include "host/frame_io.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <sys/stat.h>
 
-#include "host/png_still.h"
 
 namespace host {
 
 namespace {
+
+constexpr const char* kX264Presets[] = {"ultrafast", "superfast", "veryfast", "faster",
+                                        "fast",      "medium",    "slow",     "slower",
+                                        "veryslow",  "placebo"};
 
 std::string Size(int width, int height) {
     return std::to_string(width) + "x" + std::to_string(height);
@@ -71,15 +76,50 @@ bool FfmpegReader::Next(Frame& frame) {
     return ffmpeg_.ReadExactly(frame.pixels.data(), frame.pixels.size());
 }
 
+bool KnownPreset(const std::string& preset) {
+    return std::find(std::begin(kX264Presets), std::end(kX264Presets), preset) !=
+           std::end(kX264Presets);
+}
+
 bool FfmpegWriter::Open(const std::string& path, int width, int height, double fps,
-                        std::string& error) {
+                        std::string& error, const EncoderSettings& settings) {
     path_ = path;
-    const std::vector<std::string> argv = {
-        "ffmpeg",  "-nostdin",  "-hide_banner", "-loglevel", "error", "-y",
-        "-f",      "rawvideo",  "-pix_fmt",     "bgra",      "-s",    Size(width, height),
-        "-r",      Rate(fps),   "-i",           "pipe:0",    "-an",   "-c:v",
-        "libx264", "-preset",   "veryfast",     "-crf",      "21",    "-pix_fmt",
-        "yuv420p", "-movflags", "+faststart",   path};
+    if (!KnownPreset(settings.preset)) {
+        error = settings.preset + ": not an x264 preset (ultrafast to placebo)";
+        return false;
+    }
+    const std::vector<std::string> argv = {"ffmpeg",
+                                           "-nostdin",
+                                           "-hide_banner",
+                                           "-loglevel",
+                                           "error",
+                                           "-y",
+                                           "-f",
+                                           "rawvideo",
+                                           "-pix_fmt",
+                                           "bgra",
+                                           "-s",
+                                           Size(width, height),
+                                           "-r",
+                                           Rate(fps),
+                                           "-i",
+                                           "pipe:0",
+                                           "-an",
+                                           "-c:v",
+                                           "libx264",
+                                           "-preset",
+                                           settings.preset,
+                                           "-tune",
+                                           "zerolatency",
+                                           "-threads",
+                                           std::to_string(std::max(0, settings.threads)),
+                                           "-crf",
+                                           "21",
+                                           "-pix_fmt",
+                                           "yuv420p",
+                                           "-movflags",
+                                           "+faststart",
+                                           path};
     return ffmpeg_.Start(argv, Subprocess::Pipe::ToChild, error);
 }
 
@@ -95,18 +135,6 @@ bool FfmpegWriter::Close(std::string& error) {
     const std::string said = ffmpeg_.ErrorText();
     error = "ffmpeg could not write " + path_ + (said.empty() ? "" : ": " + said);
     return false;
-}
-
-bool PngSequenceSink::Put(const Frame& frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/frame-%06ld.png", ++count_);
-    if (error_.empty() && !WritePng(frame, folder_ + name, &error_)) return false;
-    return error_.empty();
-}
-
-bool PngSequenceSink::Close(std::string& error) {
-    error = error_;
-    return error_.empty();
 }
 
 bool FfmpegAvailable() {

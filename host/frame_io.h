@@ -1,5 +1,5 @@
 // Where frames come from (the test card, or any video ffmpeg can read) and where they go (a
-// video ffmpeg encodes, or a folder of PNG frames).
+// video ffmpeg encodes; a folder of PNG frames is in png_sequence.h).
 #pragma once
 
 #include <memory>
@@ -53,10 +53,20 @@ private:
     bool haveFirst_ = false;
 };
 
+// How x264 encodes: tuned for live output (no frames held back), on every core by default.
+struct EncoderSettings {
+    std::string preset = "veryfast"; // one of x264's presets, ultrafast to placebo
+    int threads = 0;                 // 0: as many as ffmpeg finds cores for
+};
+
+// True for a preset name x264 knows.
+bool KnownPreset(const std::string& preset);
+
 // Encodes BGRA frames to H.264 (yuv420p) through ffmpeg.
 class FfmpegWriter final : public FrameSink {
 public:
-    bool Open(const std::string& path, int width, int height, double fps, std::string& error);
+    bool Open(const std::string& path, int width, int height, double fps, std::string& error,
+              const EncoderSettings& settings = {});
     bool Put(const Frame& frame) override;
     bool Close(std::string& error) override;
     std::string Where() const override { return path_; }
@@ -65,20 +75,6 @@ private:
     Subprocess ffmpeg_;
     std::string path_;
     bool failed_ = false;
-};
-
-// Numbered PNG frames in a folder: frame-000001.png, ...
-class PngSequenceSink final : public FrameSink {
-public:
-    explicit PngSequenceSink(std::string folder) : folder_(std::move(folder)) {}
-    bool Put(const Frame& frame) override;
-    bool Close(std::string& error) override;
-    std::string Where() const override { return folder_; }
-
-private:
-    std::string folder_;
-    long count_ = 0;
-    std::string error_;
 };
 
 bool FfmpegAvailable();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 #include "askgame/effect_ids.h"
 #include "platform/codepage.h"
@@ -56,20 +57,33 @@ std::string FirstLine(const std::u16string& text) {
 
 } // namespace
 
-class HostedGame::TraceSink final : public IDebugOutputSink {
-public:
-    explicit TraceSink(Transcript& transcript) : transcript_(transcript) {}
-    void WriteAnsi(std::string_view bytes) override { transcript_.Add("trace", TraceText(bytes)); }
-    void WriteWide(std::u16string_view text) override {
-        transcript_.Add("trace", Utf16ToUtf8(text));
-    }
-
-private:
-    Transcript& transcript_;
-};
-
 HostedGame::HostedGame(PluginLibrary& plugin, GameMode mode, Transcript& transcript)
-    : plugin_(plugin), mode_(mode), transcript_(transcript), audience_(transcript) {}
+    : plugin_(plugin), mode_(mode), transcript_(transcript), audience_(transcript) {
+    JoinPresenters();
+}
+
+int HostedGame::PresentMessageBox(const MessageBoxRequest& box) {
+    ++messageBoxes_;
+    const char* owner = box.owner == PaintWindow() ? "panel" : box.owner ? "other" : "none";
+    transcript_.Add("box", "[" + Utf16ToUtf8(box.caption) + "] " + Utf16ToUtf8(box.text) +
+                               " (owner: " + owner + ")");
+    return IDOK;
+}
+
+std::optional<std::u16string> HostedGame::PresentOpenFile(const OpenFileRequest&) {
+    if (nextFile_.empty()) return std::nullopt;
+    std::u16string chosen = FromNativePath(nextFile_);
+    nextFile_.clear();
+    return chosen;
+}
+
+void HostedGame::PresentTrace(std::string_view ansi) {
+    transcript_.Add("trace", TraceText(ansi));
+}
+
+void HostedGame::PresentTrace(std::u16string_view wide) {
+    transcript_.Add("trace", Utf16ToUtf8(wide));
+}
 
 std::unique_ptr<HostedGame> HostedGame::Create(PluginLibrary& plugin, GameMode mode, int width,
                                                int height, LCID lcid, Transcript& transcript,
@@ -77,24 +91,7 @@ std::unique_ptr<HostedGame> HostedGame::Create(PluginLibrary& plugin, GameMode m
     std::unique_ptr<HostedGame> game(new HostedGame(plugin, mode, transcript));
     HostedGame& g = *game;
 
-    // The host's presenters: boxes are answered OK and written down; the file dialog answers
-    // the file a scenario chose; traces go to the transcript.
-    g.traceSink_ = std::make_unique<TraceSink>(transcript);
-    g.previousSink_ = SetDebugOutputSink(g.traceSink_.get());
-    g.previousBoxes_ = SetMessageBoxPresenter([&g](const MessageBoxRequest& box) {
-        ++g.messageBoxes_;
-        const char* owner = box.owner == PaintWindow() ? "panel" : box.owner ? "other" : "none";
-        g.transcript_.Add("box", "[" + Utf16ToUtf8(box.caption) + "] " + Utf16ToUtf8(box.text) +
-                                     " (owner: " + owner + ")");
-        return IDOK;
-    });
-    g.previousFiles_ =
-        SetOpenFilePresenter([&g](const OpenFileRequest&) -> std::optional<std::u16string> {
-            if (g.nextFile_.empty()) return std::nullopt;
-            std::u16string chosen = FromNativePath(g.nextFile_);
-            g.nextFile_.clear();
-            return chosen;
-        });
+    const ActingGame acting(&g);
     g.audience_.SetHandOutObserver(
         [&g](const AudienceMessage& message) { g.OnMessageHandedOut(message); });
 
@@ -135,15 +132,14 @@ HostedGame::~HostedGame() {
 void HostedGame::Finish() {
     if (finished_) return;
     finished_ = true;
+    const ActingGame acting(this);
     manager_.AttachDialog(nullptr);
     delete panel_;
     panel_ = nullptr;
     if (effect_) plugin_.DestroyEffect(effect_);
     effect_ = nullptr;
     audience_.Finish();
-    SetOpenFilePresenter(std::move(previousFiles_));
-    SetMessageBoxPresenter(std::move(previousBoxes_));
-    SetDebugOutputSink(previousSink_);
+    LeavePresenters();
 }
 
 std::optional<std::u16string> HostedGame::ControlText(const char16_t* name) const {
@@ -179,6 +175,7 @@ bool HostedGame::Click(const std::string& name, std::string& error) {
 }
 
 bool HostedGame::Apply(const ScenarioEvent& event, std::string& error) {
+    const ActingGame acting(this);
     switch (event.kind) {
     case ActionKind::Gift:
         audience_.QueueGift(event.viewer.id, event.viewer.name, event.giftCount, event.giftValue);
@@ -241,13 +238,25 @@ bool HostedGame::Apply(const ScenarioEvent& event, std::string& error) {
 }
 
 bool HostedGame::ProcessFrame(Frame& frame) {
+    return ProcessTopDown(frame.pixels.data(), frame.width, frame.height);
+}
+
+bool HostedGame::DrawFrame(BYTE* pixels, int width, int height) {
     if (!effect_) return false;
-    FlipRows(frame); // the plug-in's frames are bottom-up
-    const BOOL drawn = effect_->ProcessFrame(frame.pixels.data(), 0, kBytesPerPixel, 0, frame.width,
-                                             frame.height, 0);
-    FlipRows(frame);
+    return effect_->ProcessFrame(pixels, 0, kBytesPerPixel, 0, width, height, 0) != 0;
+}
+
+void HostedGame::RouteAudienceThrough(IAudienceSource& source) {
+    if (effect_) effect_->SetAudienceSource(&source);
+}
+
+bool HostedGame::ProcessTopDown(BYTE* pixels, int width, int height) {
+    if (!pixels || width <= 0 || height <= 0) return false;
+    const ActingGame acting(this);
+    // A negative height tells the plug-in the rows run top-down, so no row is moved.
+    const bool drawn = DrawFrame(pixels, width, -height);
     DeliverSignals();
-    return drawn != 0;
+    return drawn;
 }
 
 // Answers every signal as the host's window would: a "GameNotify" to the panel, after which the
@@ -257,21 +266,55 @@ void HostedGame::DeliverSignals() {
         if (!panel_) continue;
         manager_.SendNotify(panel_, kGameNotify);
         const auto answerer = ControlText(kRightAnswerer);
-        if (mode_ == GameMode::Challenge && answerer && !answerer->empty()) {
-            const std::string who = Utf16ToUtf8(*answerer);
-            scores_.AddPoint(who);
-            transcript_.Add("right", who + " answered right; " +
-                                         std::to_string(scores_.PointsOf(who)) + " so far");
+        if (mode_ != GameMode::Challenge || !answerer || answerer->empty()) continue;
+        const std::string who = Utf16ToUtf8(*answerer);
+        const auto sender = ParseSenderLabel(who);
+        if (!sender) {
+            transcript_.HostError("the right answerer \"" + who + "\" names no viewer id");
+            continue;
         }
+        const auto full = giftSenders_.find(sender->id);
+        CountRightAnswer(sender->id, full != giftSenders_.end() ? full->second : sender->name, who);
     }
 }
 
 void HostedGame::OnMessageHandedOut(const AudienceMessage& message) {
+    if (message.type == AudienceKind::Gift) {
+        std::string name = SenderNameUtf8(message);
+        if (season_) {
+            season::SeasonEvent gift;
+            gift.kind = season::SeasonEvent::Kind::Gift;
+            gift.atMs = season::NowMs();
+            gift.viewer = message.senderId;
+            gift.name = name;
+            gift.giftCount = message.giftCount;
+            gift.giftValue = message.giftValue;
+            season_->Record(std::move(gift));
+        }
+        if (mode_ == GameMode::Challenge) giftSenders_[message.senderId] = std::move(name);
+    }
     if (mode_ != GameMode::Free || !judge_.Judge(message)) return;
-    const std::string who = SenderLabel(message);
+    CountRightAnswer(message.senderId, SenderNameUtf8(message), SenderLabel(message));
+}
+
+void HostedGame::CountRightAnswer(std::uint32_t viewer, const std::string& name,
+                                  const std::string& who) {
     scores_.AddPoint(who);
     transcript_.Add("right",
                     who + " answered right; " + std::to_string(scores_.PointsOf(who)) + " so far");
+    if (!season_) return;
+    const auto question = ControlText(NamesFor(mode_).question);
+    const auto number = ControlText(u"EditNum");
+    int questionNumber = 0;
+    if (number) questionNumber = std::atoi(Utf16ToUtf8(*number).c_str());
+    season::SeasonEvent answer;
+    answer.atMs = season::NowMs();
+    answer.viewer = viewer;
+    answer.name = name;
+    answer.questionNumber = questionNumber;
+    if (question) answer.question = FirstLine(*question);
+    answer.points = 1;
+    season_->Record(std::move(answer));
 }
 
 void HostedGame::LogPanelState(const std::string& action) {

@@ -6,21 +6,24 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "askgame/effect_panel.h"
 #include "host/audience_source.h"
 #include "host/frame.h"
+#include "host/game_presenters.h"
 #include "host/plugin_loader.h"
 #include "host/scenario.h"
 #include "host/scores.h"
 #include "host/transcript.h"
 #include "platform/debug.h"
 #include "platform/shell.h"
+#include "season/season_recorder.h"
 #include "toolkit/UIlib.h"
 
 namespace host {
 
-class HostedGame {
+class HostedGame final : private GamePresenter {
 public:
     // Creates effect and panel, initialises the panel with `lcid`, attaches and binds it, and
     // readies the effect for width × height frames. Null, with the reason in `error`, when the
@@ -36,31 +39,56 @@ public:
     // Plays one viewer or presenter event (stills and notes are the player's). False, with
     // the reason in `error`, when the panel has no such control or refuses the action.
     bool Apply(const ScenarioEvent& event, std::string& error);
-    // Hands one top-down frame to the effect (flipped to bottom-up and back).
+    // Hands one top-down frame to the effect, which draws on it in place.
     bool ProcessFrame(Frame& frame);
+    // Hands the effect a frame as it lies: width × |height| BGRA pixels, bottom-up for a
+    // positive height, top-down for a negative one. Signals wait for DeliverSignals().
+    bool DrawFrame(BYTE* pixels, int width, int height);
+    // Answers the effect's signals with "GameNotify" to the panel (on the panel's thread).
+    void DeliverSignals();
+    // The effect takes viewers' messages from `source` instead, which must outlive the game;
+    // a host that calls the game from two threads puts a guard in front of Audience() this way.
+    void RouteAudienceThrough(IAudienceSource& source);
+    // Hands the effect a top-down buffer of width × height packed BGRA pixels to draw on in
+    // place, as video tools hold their frames.
+    bool ProcessTopDown(BYTE* pixels, int width, int height);
 
     // The text of a panel control, or nothing when there is no such control.
     std::optional<std::u16string> ControlText(const char16_t* name) const;
+    // The panel's control tree, for a host that presents it; null once finished.
+    DuiLib::CControlUI* Panel() const { return panel_; }
     // Answers the next file dialog with `path` (a Linux path).
     void ChooseNextFile(const std::string& path);
 
     // Ends the game: panel and effect go, the audience checks what is still out. Idempotent.
     void Finish();
 
+    // Every right answer and gift the host sees from now on also goes into `recorder` (null:
+    // none). The recorder outlives the game.
+    void RecordSeasonInto(season::SeasonRecorder* recorder) { season_ = recorder; }
+
     GameMode Mode() const { return mode_; }
+    // The panel's paint manager: its control tree, for a host that shows the panel.
+    DuiLib::CPaintManagerUI& PaintManager() { return manager_; }
     HostAudienceSource& Audience() { return audience_; }
     const ScoreTable& Scores() const { return scores_; }
     int MessageBoxes() const { return messageBoxes_; }
 
 private:
-    class TraceSink;
     HostedGame(PluginLibrary& plugin, GameMode mode, Transcript& transcript);
 
     DuiLib::CControlUI* FindControl(const std::string& name, std::string& error) const;
     bool Click(const std::string& name, std::string& error);
-    void DeliverSignals();
     void LogPanelState(const std::string& action);
     void OnMessageHandedOut(const AudienceMessage& message);
+    void CountRightAnswer(std::uint32_t viewer, const std::string& name, const std::string& who);
+
+    // ---- GamePresenter: boxes are answered OK and written down; the file dialog answers the
+    // file a scenario chose; traces go to the transcript.
+    int PresentMessageBox(const MessageBoxRequest& box) override;
+    std::optional<std::u16string> PresentOpenFile(const OpenFileRequest& dialog) override;
+    void PresentTrace(std::string_view ansi) override;
+    void PresentTrace(std::u16string_view wide) override;
 
     PluginLibrary& plugin_;
     GameMode mode_;
@@ -73,12 +101,11 @@ private:
     int height_ = 0;
     ScoreTable scores_;
     FreeAnswerJudge judge_;
+    season::SeasonRecorder* season_ = nullptr;
+    // Challenge players' full names by id: the panel shows a right answerer's name cut short.
+    std::unordered_map<std::uint32_t, std::string> giftSenders_;
     int messageBoxes_ = 0;
     std::string nextFile_;
-    std::unique_ptr<TraceSink> traceSink_;
-    IDebugOutputSink* previousSink_ = nullptr;
-    MessageBoxPresenter previousBoxes_;
-    OpenFilePresenter previousFiles_;
     bool finished_ = false;
 };
 

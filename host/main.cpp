@@ -12,8 +12,12 @@
 #include "host/bank_check.h"
 #include "host/demo.h"
 #include "host/frame_io.h"
+#include "host/png_sequence.h"
+#include "host/install_check.h"
+#include "host/live.h"
 #include "host/player.h"
 #include "host/plugin_loader.h"
+#include "host/season_command.h"
 
 namespace {
 
@@ -37,22 +41,6 @@ LCID ChosenLcid(const Common& common, std::optional<std::uint32_t> fromScenario 
     return GetSystemDefaultLCID();
 }
 
-int Check(const std::string& path) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "askgame-host: cannot load the plug-in: %s\n", dlerror());
-        return 1;
-    }
-    const auto missing = PluginLibrary::MissingExports(library);
-    for (const char* name :
-         {kQvCreateVideoEffectName, kQvCreateEffectUIName, kQvDestroyEffectName}) {
-        const bool found = std::find(missing.begin(), missing.end(), name) == missing.end();
-        std::printf("%-20s %s\n", name, found ? "found" : "missing");
-    }
-    dlclose(library);
-    return missing.empty() ? 0 : 1;
-}
-
 // A folder when it ends in '/', is an existing folder, or its last part has no extension.
 bool IsFolderOutput(const std::string& path) {
     namespace fs = std::filesystem;
@@ -62,13 +50,28 @@ bool IsFolderOutput(const std::string& path) {
     return !fs::path(path).has_extension();
 }
 
+// A path handed to ffmpeg: one that starts with '-' would be read as an option.
+std::string PathForFfmpeg(const std::string& path) {
+    return !path.empty() && path.front() == '-' ? "./" + path : path;
+}
+
 struct RunArgs {
     std::string scenario;
     std::string input;
     std::string output;
-    std::string size;
-    double fps = 0;
+    std::optional<std::string> size; // given, even when empty
+    std::optional<double> fps;
+    SeasonArgs season;
+    EncoderSettings encoder;
 };
+
+void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
+    command.add_option("--db", season.db, "The season file (default: " +
+                                              season::DefaultSeasonPath() + ")");
+    command.add_option("--season", season.season, "The season this show counts for")
+        ->capture_default_str();
+    command.add_flag("--no-season", season.off, "Keep no scores beyond this show");
+}
 
 int Run(const Common& common, const RunArgs& args) {
     auto parsed = LoadScenarioFile(args.scenario);
@@ -77,23 +80,24 @@ int Run(const Common& common, const RunArgs& args) {
         return 1;
     }
     Scenario scenario = std::move(*parsed.scenario);
-    if (!args.size.empty() && !ParseFrameSize(args.size, scenario.width, scenario.height)) {
+    if (args.size && !ParseFrameSize(*args.size, scenario.width, scenario.height)) {
         std::fprintf(stderr,
-                     "askgame-host: --size %s: expected WIDTHxHEIGHT, both even, 16 to "
+                     "askgame-host: --size \"%s\": expected WIDTHxHEIGHT, both even, 16 to "
                      "7680\n",
-                     args.size.c_str());
+                     args.size->c_str());
         return 2;
     }
-    if (args.fps != 0) {
-        if (!ValidFps(args.fps)) {
+    if (args.fps) {
+        if (!ValidFps(*args.fps)) {
             std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
             return 2;
         }
-        scenario.SetFps(args.fps);
+        scenario.SetFps(*args.fps);
     }
 
     std::string output = args.output;
     if (output.empty()) output = std::filesystem::path(args.scenario).stem().string() + ".mp4";
+    output = PathForFfmpeg(output);
     std::string error;
     std::unique_ptr<FrameSink> sink;
     std::string folder; // where stills and the transcript go
@@ -103,7 +107,8 @@ int Run(const Common& common, const RunArgs& args) {
         if (folder.empty()) folder = ".";
         auto writer = std::make_unique<FfmpegWriter>();
         if (!MakeFolders(folder, error) ||
-            !writer->Open(output, scenario.width, scenario.height, scenario.fps, error)) {
+            !writer->Open(output, scenario.width, scenario.height, scenario.fps, error,
+                          args.encoder)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
             return 1;
         }
@@ -130,7 +135,8 @@ int Run(const Common& common, const RunArgs& args) {
     std::unique_ptr<FrameSource> source;
     if (!args.input.empty()) {
         auto reader = std::make_unique<FfmpegReader>();
-        if (!reader->Open(args.input, scenario.width, scenario.height, scenario.fps, error)) {
+        if (!reader->Open(PathForFfmpeg(args.input), scenario.width, scenario.height, scenario.fps,
+                          error)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
             return 1;
         }
@@ -144,9 +150,15 @@ int Run(const Common& common, const RunArgs& args) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
     }
+    auto recorder = OpenSeasonRecorder(args.season, scenario.mode, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
+        return 1;
+    }
     Transcript transcript;
     auto game = HostedGame::Create(*plugin, scenario.mode, scenario.width, scenario.height,
                                    ChosenLcid(common, scenario.lcid), transcript, error);
+    if (game) game->RecordSeasonInto(recorder.get());
     if (!game) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
@@ -184,7 +196,8 @@ int main(int argc, char** argv) {
 
     Common common;
     auto* check = app.add_subcommand(
-        "check", "Load the plug-in and report whether it exports the three entry points");
+        "check",
+        "Check the installed tree: plug-in, skins, language files, sample bank, font, ffmpeg");
     check->add_option("--plugin", common.plugin, "The plug-in to load")->capture_default_str();
 
     DemoOptions demo;
@@ -203,6 +216,69 @@ int main(int argc, char** argv) {
                            "A video file, or a folder for PNG frames (default: SCENARIO.mp4)");
     runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
     runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
+    runCommand
+        ->add_option("--preset", run.encoder.preset,
+                     "x264 preset, ultrafast (fastest) to placebo; ultrafast holds 1080p60")
+        ->capture_default_str();
+    runCommand->add_option("--threads", run.encoder.threads, "Encoder threads (0: all cores)")
+        ->capture_default_str();
+    AddSeasonOptions(*runCommand, run.season);
+
+    ScoresArgs scores;
+    auto* scoresCommand =
+        app.add_subcommand("scores", "Show the season's leaderboard or one viewer's standing");
+    scoresCommand->add_option("--db", scores.db, "The season file (default: " +
+                                                     season::DefaultSeasonPath() + ")");
+    scoresCommand->add_option("--season", scores.season, "Count only this season's shows");
+    scoresCommand->add_option("--top", scores.top, "How many viewers to list")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    scoresCommand->add_option("--viewer", scores.viewer, "One viewer's standing, by id");
+    scoresCommand->add_flag("--csv", scores.csv, "Write the table as CSV");
+    scoresCommand->add_option("--since", scores.since, "From this day on (YYYY-MM-DD or YYYY-MM)");
+    scoresCommand->add_option("--until", scores.until, "Before this day (YYYY-MM-DD or YYYY-MM)");
+
+    LiveOptions live;
+    std::string liveMode = "free";
+    std::string liveSize = "1280x720";
+    auto* liveCommand = app.add_subcommand(
+        "live", "Go live: draw the game on a camera, file, stream or the test card until Ctrl-C, "
+                "with viewers' chat and gifts and the presenter's actions over HTTP");
+    AddCommon(*liveCommand, common);
+    liveCommand->add_option("--mode", liveMode, "The game: free or challenge")
+        ->check(CLI::IsMember({"free", "challenge"}))
+        ->capture_default_str();
+    liveCommand->add_option(
+        "--input", live.input,
+        "Any ffmpeg input: /dev/video0, a file, a URL (default: the test card)");
+    liveCommand->add_flag("--loop", live.loop, "Play a file input over and over");
+    liveCommand->add_option("--size", liveSize, "Frame size WIDTHxHEIGHT")->capture_default_str();
+    liveCommand->add_option("--fps", live.fps, "Frames per second, 1 to 120")
+        ->capture_default_str();
+    liveCommand->add_option("--output", live.outputs,
+                            "A file, rtmp:// or srt:// URL, or /dev/videoN loopback device; "
+                            "give it again for more outputs");
+    liveCommand->add_flag("--preview", live.preview, "Show the output in a window (SDL)");
+    liveCommand
+        ->add_option("--preset", live.encoder.preset,
+                     "x264 preset for encoded outputs, ultrafast (fastest) to placebo")
+        ->capture_default_str();
+    liveCommand->add_option("--threads", live.encoder.threads, "Encoder threads (0: all cores)")
+        ->capture_default_str();
+    liveCommand->add_option("--listen", live.listen, "The endpoint's ADDRESS:PORT")
+        ->capture_default_str();
+    liveCommand->add_option("--token", live.token, "The endpoint's token (default: a random one)");
+    liveCommand->add_option("--banks", live.banks,
+                            "The folder of question banks the presenter's page offers");
+    liveCommand->add_option("--events", live.events,
+                            "Events as JSON lines from a file, or - for stdin");
+    liveCommand->add_option("--scenario", live.scenario,
+                            "Replay a scenario's events on the wall clock (a rehearsal)");
+    liveCommand->add_option("--transcript", live.transcript, "Where the transcript goes")
+        ->capture_default_str();
+    AddSeasonOptions(*liveCommand, live.season);
+    liveCommand->add_option("--duration", live.duration,
+                            "End after this many seconds (default: when stopped)");
 
     BankCheckOptions bank;
     std::string bankMode = "challenge";
@@ -216,7 +292,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
 
-    if (check->parsed()) return Check(common.plugin);
+    if (check->parsed()) return RunInstallCheck({common.plugin});
     if (demoCommand->parsed()) {
         // The demo's bank is UTF-8: read it so unless the user chose a code page.
         setenv("ASKGAME_ACP", "65001", 0);
@@ -225,6 +301,25 @@ int main(int argc, char** argv) {
         return RunDemo(demo);
     }
     if (runCommand->parsed()) return Run(common, run);
+    if (scoresCommand->parsed()) return RunScores(scores);
+    if (liveCommand->parsed()) {
+        if (!ParseFrameSize(liveSize, live.width, live.height)) {
+            std::fprintf(stderr,
+                         "askgame-host: --size %s: expected WIDTHxHEIGHT, both even, 16 "
+                         "to 7680\n",
+                         liveSize.c_str());
+            return 2;
+        }
+        if (!ValidFps(live.fps)) {
+            std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
+            return 2;
+        }
+        live.pluginPath = common.plugin;
+        live.lcid = ChosenLcid(common);
+        live.mode = liveMode == "free" ? GameMode::Free : GameMode::Challenge;
+        return RunLive(live);
+    }
+    SeasonArgs season;
     if (bankCommand->parsed()) {
         bank.pluginPath = common.plugin;
         bank.lcid = ChosenLcid(common);

@@ -75,6 +75,8 @@ std::u16string Text16(const std::string& utf8) {
 
 std::uint32_t ChatKind(const json& value, const std::string& where) {
     if (value.is_number_unsigned()) return Whole<std::uint32_t>(value, where, "kind", 0xFFFFFFFF);
+    if (value.is_number())
+        Fail(where, "\"kind\" must be a whole number from 0 to 4294967295 or a kind name");
     static const std::map<std::string, std::uint32_t, std::less<>> kinds = {
         {"text", AudienceKind::Text},
         {"challenge", AudienceKind::ChallengeText},
@@ -260,6 +262,70 @@ Scenario ParseRoot(const json& root, std::string_view baseDir) {
     return scenario;
 }
 
+// Watches the parser for an object that names one field twice: the JSON library would keep the
+// last value silently, so {"mode": "free", "mode": "challenge"} would run a challenge. Tracks
+// the path of the value being read, for the message.
+class DuplicateKeyCheck {
+public:
+    bool operator()(int /*depth*/, json::parse_event_t event, const json& parsed) {
+        using Event = json::parse_event_t;
+        switch (event) {
+        case Event::object_start:
+            levels_.push_back({true});
+            break;
+        case Event::array_start:
+            levels_.push_back({false});
+            break;
+        case Event::key:
+            Key(parsed.get_ref<const std::string&>());
+            break;
+        case Event::object_end:
+        case Event::array_end:
+            levels_.pop_back();
+            ValueDone();
+            break;
+        case Event::value:
+            ValueDone();
+            break;
+        }
+        return true;
+    }
+
+private:
+    struct Level {
+        bool object;
+        std::set<std::string> keys = {};
+        std::string key = {};
+        std::size_t index = 0;
+    };
+
+    void Key(const std::string& key) {
+        Level& level = levels_.back();
+        if (!level.keys.insert(key).second)
+            Fail(Where(), "duplicate field " + Quote(key) + "; each field may appear once");
+        level.key = key;
+    }
+    void ValueDone() {
+        if (!levels_.empty() && !levels_.back().object) ++levels_.back().index;
+    }
+    // "events[2]" for the object being read; "top level" at the root.
+    std::string Where() const {
+        std::string where;
+        for (std::size_t i = 0; i + 1 < levels_.size(); ++i) {
+            const Level& level = levels_[i];
+            if (level.object) {
+                if (!where.empty()) where += '.';
+                where += level.key;
+            } else {
+                where += "[" + std::to_string(level.index) + "]";
+            }
+        }
+        return where.empty() ? "top level" : where;
+    }
+
+    std::vector<Level> levels_;
+};
+
 // Line and column (both from 1) of the byte at `offset` (0-based).
 std::pair<std::size_t, std::size_t> LineAndColumn(std::string_view text, std::size_t offset) {
     offset = std::min(offset, text.size());
@@ -276,10 +342,19 @@ std::pair<std::size_t, std::size_t> LineAndColumn(std::string_view text, std::si
 }
 
 // The library's message without its "[json.exception...] parse error at ...:" prefix.
+// The library's messages read "[json.exception.KIND.N] parse error at line L, column C: WHAT" or
+// "[json.exception.KIND.N] WHAT"; the reader is told the place already, so only WHAT is kept.
 std::string ParseErrorDescription(const char* what) {
     std::string_view message(what);
-    const auto colon = message.find(": ");
-    return std::string(colon == std::string_view::npos ? message : message.substr(colon + 2));
+    if (message.starts_with('[')) {
+        if (const auto close = message.find("] "); close != std::string_view::npos)
+            message.remove_prefix(close + 2);
+    }
+    if (message.starts_with("parse error")) {
+        if (const auto colon = message.find(": "); colon != std::string_view::npos)
+            message.remove_prefix(colon + 2);
+    }
+    return std::string(message);
 }
 
 } // namespace
@@ -301,12 +376,20 @@ ScenarioResult ParseScenario(std::string_view text, std::string_view fileName,
     ScenarioResult result;
     json root;
     try {
-        root = json::parse(text.begin(), text.end());
+        root = json::parse(text.begin(), text.end(), DuplicateKeyCheck());
+    } catch (const ContentError& e) {
+        result.error = std::string(fileName) + ": " + e.where + ": " + e.what;
+        return result;
     } catch (const json::parse_error& e) {
         // `byte` counts from 1 and points at the character that could not be read.
         const auto [line, column] = LineAndColumn(text, e.byte > 0 ? e.byte - 1 : 0);
         result.error = std::string(fileName) + ":" + std::to_string(line) + ":" +
                        std::to_string(column) + ": " + ParseErrorDescription(e.what());
+        return result;
+    } catch (const json::exception& e) {
+        // A number too large for any type ("1e999") is reported as out of range, not as a
+        // parse error, and carries no position.
+        result.error = std::string(fileName) + ": " + ParseErrorDescription(e.what());
         return result;
     }
     try {

@@ -1,6 +1,7 @@
 #include "host/scores.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "host/audience_source.h"
 
@@ -65,6 +66,18 @@ bool FreeAnswerJudge::Judge(const AudienceMessage& message) {
 
 std::string SenderLabel(const AudienceMessage& message) {
     return SenderNameUtf8(message) + "(" + std::to_string(message.senderId) + ")";
+}
+
+std::optional<LabelledSender> ParseSenderLabel(const std::string& label) {
+    const auto open = label.rfind('(');
+    if (open == std::string::npos || label.size() < open + 3 || label.back() != ')')
+        return std::nullopt;
+    const char* first = label.data() + open + 1;
+    const char* last = label.data() + label.size() - 1;
+    std::uint32_t id = 0;
+    const auto [stop, error] = std::from_chars(first, last, id);
+    if (error != std::errc() || stop != last) return std::nullopt;
+    return LabelledSender{label.substr(0, open), id};
 }
 
 } // namespace host

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,5 +47,12 @@ private:
 
 // "name(id)" for a message's sender, as the games write it.
 std::string SenderLabel(const AudienceMessage& message);
+
+// The name and id back out of such a label; nothing when it does not end in "(digits)".
+struct LabelledSender {
+    std::string name;
+    std::uint32_t id = 0;
+};
+std::optional<LabelledSender> ParseSenderLabel(const std::string& label);
 
 } // namespace host

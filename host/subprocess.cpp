@@ -70,7 +70,15 @@ bool Subprocess::Start(const std::vector<std::string>& argv, Pipe pipe, std::str
     for (const auto& arg : argv)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    const int spawned = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    // The child gets a process group of its own, so a Ctrl-C at the terminal reaches the host
+    // alone; the host then ends the child in order by closing its pipe, and a video being
+    // written is finished rather than cut off.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int spawned = posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(childEnd);
     if (spawned != 0) {

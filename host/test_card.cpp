@@ -24,12 +24,33 @@ constexpr Bgr kBars[] = {
     {191, 0, 191},   {0, 0, 191},   {191, 0, 0},
 };
 constexpr int kBarCount = sizeof kBars / sizeof kBars[0];
+constexpr Bgr kBallColour{235, 235, 235};
+constexpr Bgr kTickerColour{40, 200, 255};
+constexpr long kBarSpeed = 2;      // pixels a frame the bars slide left
+constexpr long kBallSpeedX = 7;    // pixels a frame the ball moves across
+constexpr long kBallSpeedY = 5;    // and down
+constexpr long kTickerFrames = 25; // the ticker fills up over this many frames
+constexpr int kTickerGap = 4;      // rows between the bars and the ticker
 
 // Where a bouncing coordinate is after `steps`, within [0, span].
 long Bounce(long steps, long span) {
     if (span <= 0) return 0;
     const long phase = steps % (2 * span);
     return phase <= span ? phase : 2 * span - phase;
+}
+
+std::vector<BYTE> Row(long pixels, Bgr colour) {
+    std::vector<BYTE> row(static_cast<std::size_t>(pixels) * kBytesPerPixel);
+    for (long x = 0; x < pixels; ++x)
+        Put(row.data() + x * kBytesPerPixel, colour);
+    return row;
+}
+
+// Copies pixels [from, to) of `source` into the same place of `row`.
+void Span(BYTE* row, const BYTE* source, long from, long to) {
+    if (to > from)
+        std::memcpy(row + from * kBytesPerPixel, source + from * kBytesPerPixel,
+                    static_cast<std::size_t>(to - from) * kBytesPerPixel);
 }
 
 } // namespace
@@ -47,53 +68,50 @@ TestCard::TestCard(int width, int height) : width_(width), height_(height) {
         for (int x = 0; x < width_; ++x)
             Put(row + x * kBytesPerPixel, colour);
     }
+    // Colour bars across the middle third.
+    barsTop_ = height_ / 3;
+    barsBottom_ = height_ * 2 / 3;
+    const long barWidth = std::max(1, width_ / kBarCount);
+    barPeriod_ = barWidth * kBarCount;
+    bars_.resize(static_cast<std::size_t>(width_ + barPeriod_) * kBytesPerPixel);
+    for (long x = 0; x < width_ + barPeriod_; ++x)
+        Put(bars_.data() + x * kBytesPerPixel, kBars[(x / barWidth) % kBarCount]);
+    // A strip under the bars.
+    tickerTop_ = barsBottom_ + kTickerGap;
+    tickerBottom_ = std::min(height_, tickerTop_ + std::max(2, height_ / 60));
+    ballSide_ = std::max(2, height_ / 8);
+    ball_ = Row(width_, kBallColour);
+    ticker_ = Row(width_, kTickerColour);
+}
+
+TestCard::Layout TestCard::LayoutOf(long index) const {
+    return {(index * kBarSpeed) % barPeriod_, Bounce(index * kBallSpeedX, width_ - ballSide_),
+            Bounce(index * kBallSpeedY, height_ - ballSide_),
+            static_cast<long>(width_) * (index % kTickerFrames + 1) / kTickerFrames};
 }
 
 void TestCard::Draw(long index, Frame& frame) const {
     if (frame.width != width_ || frame.height != height_ || backdrop_.pixels.empty()) return;
-    std::memcpy(frame.pixels.data(), backdrop_.pixels.data(), frame.pixels.size());
-    DrawBars(index, frame);
-    DrawBall(index, frame);
-    DrawTicker(index, frame);
+    const Layout layout = LayoutOf(index);
+    for (int y = 0; y < height_; ++y)
+        DrawRow(y, layout, frame.Row(y));
 }
 
-// Colour bars across the middle third, sliding left by two pixels a frame.
-void TestCard::DrawBars(long index, Frame& frame) const {
-    const int top = height_ / 3, bottom = height_ * 2 / 3;
-    const long barWidth = std::max(1, width_ / kBarCount);
-    const long shift = index * 2;
-    for (int y = top; y < bottom; ++y) {
-        BYTE* row = frame.Row(y);
-        for (int x = 0; x < width_; ++x) {
-            const long bar = ((x + shift) / barWidth) % kBarCount;
-            Put(row + x * kBytesPerPixel, kBars[bar]);
-        }
-    }
-}
-
-// A white square bouncing around the picture.
-void TestCard::DrawBall(long index, Frame& frame) const {
-    const int side = std::max(2, height_ / 8);
-    const long left = Bounce(index * 7, width_ - side);
-    const long top = Bounce(index * 5, height_ - side);
-    for (long y = top; y < top + side && y < height_; ++y) {
-        BYTE* row = frame.Row(static_cast<int>(y));
-        for (long x = left; x < left + side && x < width_; ++x)
-            Put(row + x * kBytesPerPixel, {235, 235, 235});
-    }
-}
-
-// A strip under the bars that fills up over each second (at 25 frames a second), so the time
-// can be read off a still.
-void TestCard::DrawTicker(long index, Frame& frame) const {
-    const int top = height_ * 2 / 3 + 4;
-    const int bottom = std::min(height_, top + std::max(2, height_ / 60));
-    const long filled = static_cast<long>(width_) * (index % 25 + 1) / 25;
-    for (int y = top; y < bottom; ++y) {
-        BYTE* row = frame.Row(y);
-        for (long x = 0; x < filled; ++x)
-            Put(row + x * kBytesPerPixel, {40, 200, 255});
-    }
+// Left to right: the ticker (drawn over everything), then the bars or the backdrop with the
+// ball over them. Each pixel is written once.
+void TestCard::DrawRow(int y, const Layout& layout, BYTE* row) const {
+    const bool inBars = y >= barsTop_ && y < barsBottom_;
+    const BYTE* base = inBars ? bars_.data() + layout.barShift * kBytesPerPixel : backdrop_.Row(y);
+    const long tickerEnd = y >= tickerTop_ && y < tickerBottom_ ? layout.tickerFilled : 0;
+    const bool inBall = y >= layout.ballTop && y < layout.ballTop + ballSide_;
+    const long ballStart = inBall ? std::max(layout.ballLeft, tickerEnd) : tickerEnd;
+    const long ballEnd =
+        inBall ? std::max(std::min<long>(layout.ballLeft + ballSide_, width_), ballStart)
+               : ballStart;
+    Span(row, ticker_.data(), 0, tickerEnd);
+    Span(row, base, tickerEnd, ballStart);
+    Span(row, ball_.data(), ballStart, ballEnd);
+    Span(row, base, ballEnd, width_);
 }
 
 } // namespace host

@@ -8,12 +8,18 @@
 
 namespace host {
 
+// `text` with every line break and other control character written as an escape (\n, \r, \t,
+// \xHH, \u2028 ...) and a backslash doubled, so a viewer's name or message can never start a
+// line of its own in the transcript.
+std::string EscapeTranscriptText(std::string_view text);
+
 class Transcript {
 public:
     // Time stamps are taken from the frame being worked on.
     void SetClock(long frameIndex, double fps);
 
-    // One line under a short category tag ("chat", "gift", "panel", "host", "box", ...).
+    // One line under a short category tag ("chat", "gift", "panel", "host", "box", ...); the
+    // line holds `text` escaped, Texts() gives it back as it was.
     void Add(std::string_view category, std::string_view text);
     // A fault of the plug-in in dealing with the host (a message released twice, a leak...).
     // Recorded like any line, counted, and makes the run fail.

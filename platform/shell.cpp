@@ -60,7 +60,10 @@ HMODULE ExecutableHandle() {
     return handle;
 }
 
-std::string ExecutablePath() {
+std::mutex hostProgramMutex;
+std::string hostProgramPath; // set by a host that is not the executable; empty otherwise
+
+std::string RunningExecutablePath() {
     std::string path(256, '\0');
     for (;;) {
         const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
@@ -72,6 +75,15 @@ std::string ExecutablePath() {
         if (path.size() >= (size_t{1} << 20)) return {};
         path.resize(path.size() * 2);
     }
+}
+
+// The host program's file: the one a host named, else the running executable.
+std::string ExecutablePath() {
+    {
+        std::lock_guard lock(hostProgramMutex);
+        if (!hostProgramPath.empty()) return hostProgramPath;
+    }
+    return RunningExecutablePath();
 }
 
 std::string AbsolutePath(const char* path) {
@@ -104,7 +116,8 @@ bool NameMatches(const std::string& path, const std::string& name) {
 int MatchModule(dl_phdr_info* object, size_t, void* data) {
     auto& search = *static_cast<ModuleSearch*>(data);
     const bool isExecutable = !object->dlpi_name || !*object->dlpi_name;
-    const std::string path = isExecutable ? ExecutablePath() : AbsolutePath(object->dlpi_name);
+    const std::string path =
+        isExecutable ? RunningExecutablePath() : AbsolutePath(object->dlpi_name);
     if (!NameMatches(path, search.name)) return 0;
     search.found = ModuleContaining(ImageStart(*object));
     return 1;
@@ -168,6 +181,11 @@ HMODULE GetModuleHandleW(LPCWSTR moduleName) {
     if (search.name.empty()) return nullptr;
     dl_iterate_phdr(MatchModule, &search);
     return search.found;
+}
+
+void SetHostProgramPath(const std::string& path) {
+    std::lock_guard lock(hostProgramMutex);
+    hostProgramPath = path;
 }
 
 BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleNameOrAddress, HMODULE* module) {

@@ -35,6 +35,12 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleNameOrAddress, HMODULE* modul
 // written without the terminator; when the path does not fit, writes size - 1 units and the
 // terminator and returns `size`. Returns 0 when the module is unknown or `size` is 0.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+// Names the file that stands for the host program (Linux path). A host that is itself a library
+// inside another program (a video filter loaded by ffmpeg) names a file in the folder that holds
+// its data, so that GetModuleFileNameW(NULL) and everything the plug-in finds beside the host
+// lead there rather than to the program's own folder. Call before the plug-in is loaded; an
+// empty path goes back to the running executable.
+void SetHostProgramPath(const std::string& path);
 
 // ---- Folders and language
 

@@ -3,6 +3,8 @@
 
 #include "askgame/video_effect.h"
 
+class CSpriteTextShowBase;
+
 class CBaseVideoEffect : public IVideoEffect {
 public:
     int Reserved1() override { return 0; }
@@ -17,8 +19,23 @@ public:
     void SetAudienceSource(IAudienceSource* /*source*/) override {}
     virtual ~CBaseVideoEffect() = default; // slot 16
 
+    // ---- The library's own, after the slots a host calls (they stay where they are)
+    // Whether destroying the effect on this thread, now, is safe: false from inside one of its
+    // own operations (a host callback it made) and, for a challenge effect, wherever its
+    // destruction would wait on this thread's own call.
+    virtual bool CanBeDestroyedHere() const;
+
 protected:
+    // Renders a sprite that is being prepared to one side, with none of the effect's locks held
+    // (the frames keep coming meanwhile); answers whether its Render succeeded. Tests override it
+    // to hold a render in progress.
+    virtual bool RenderAside(CSpriteTextShowBase& draft);
+
     CBaseVideoEffect() = default;
     CBaseVideoEffect(const CBaseVideoEffect&) = delete;
     CBaseVideoEffect& operator=(const CBaseVideoEffect&) = delete;
 };
+
+// QvDestroyEffect's work: destroys an effect made by the library (null accepted) and answers 1;
+// 0, leaving it alive and tracing why, where CanBeDestroyedHere says no.
+int DestroyEffect(IVideoEffect* effect) noexcept;

@@ -46,9 +46,9 @@ ASKGAME_EXPORT IEffPlugInUI* QvCreateEffectUI(int mode) {
     });
 }
 
-// Destroys an effect made by QvCreateVideoEffect; null is accepted. Always 1.
+// Destroys an effect made by QvCreateVideoEffect; null is accepted. 1; 0, with the effect left
+// alive, when called from inside one of the plug-in's own calls into the host that the
+// destruction would run under or wait on (see askgame/exports.h).
 ASKGAME_EXPORT int QvDestroyEffect(IVideoEffect* effect) {
-    // Every effect this library hands out is a CBaseVideoEffect, whose destructor is virtual.
-    delete static_cast<CBaseVideoEffect*>(effect);
-    return 1;
+    return DestroyEffect(effect);
 }

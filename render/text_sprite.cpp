@@ -249,3 +249,40 @@ BOOL CSpriteTextShowBase::DrawOnFrame(const FrameView& frame) {
                    width * kBytesPerPixel, &text.dst, &text.src);
     return TRUE;
 }
+
+// ---- Rendering to one side ----
+
+void CSpriteTextShowBase::CopySettingsFrom(const CSpriteTextShowBase& other) {
+    frameWidth = other.frameWidth;
+    frameHeight = other.frameHeight;
+    fontFace = other.fontFace;
+    backgroundColor = other.backgroundColor;
+    fontHeight = other.fontHeight;
+    textColor = other.textColor;
+    visible = other.visible;
+    x = other.x;
+    y = other.y;
+}
+
+bool CSpriteTextShowBase::HasSettingsOf(const CSpriteTextShowBase& other) const {
+    return frameWidth == other.frameWidth && frameHeight == other.frameHeight &&
+           fontFace == other.fontFace && backgroundColor == other.backgroundColor &&
+           fontHeight == other.fontHeight && textColor == other.textColor;
+}
+
+void CSpriteTextShowBase::SwapRendering(CSpriteTextShowBase& other) noexcept {
+    using std::swap;
+    swap(pixels, other.pixels);
+    swap(width, other.width);
+    swap(height, other.height);
+    swap(x, other.x);
+    swap(y, other.y);
+    swap(text, other.text);
+    swap(background, other.background);
+    swap(bufferPages, other.bufferPages);
+    // What each buffer holds travels with it.
+    swap(trackedPixels_, other.trackedPixels_);
+    swap(trackedCapacity_, other.trackedCapacity_);
+    swap(dirtyBytes_, other.dirtyBytes_);
+    swap(bandPixels_, other.bandPixels_);
+}

@@ -53,6 +53,17 @@ public:
         return DrawOnFrame(BottomUpFrame(frame, frameWidth, frameHeight));
     }
 
+    // ---- Rendering a new text to one side (no lock held) and swapping it in (under the lock)
+    // Takes every setting Render reads from `other` (frame size, font, colours, visibility,
+    // place), but not its text or picture.
+    virtual void CopySettingsFrom(const CSpriteTextShowBase& other);
+    // Whether Render reads the same settings from both sprites, so that a text rendered by
+    // `other` looks here as it would had this sprite rendered it.
+    virtual bool HasSettingsOf(const CSpriteTextShowBase& other) const;
+    // Exchanges text, picture, band, size and place with `other`: a text rendered to one side
+    // goes live without a copy or an allocation, and the old picture leaves with `other`.
+    void SwapRendering(CSpriteTextShowBase& other) noexcept;
+
     std::uint16_t frameWidth = 0;
     std::uint16_t frameHeight = 0;
     std::unique_ptr<BYTE[]> background; // frameWidth × height pixels of backgroundColor

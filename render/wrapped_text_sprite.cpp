@@ -86,3 +86,15 @@ BOOL CWrappedTextSprite::Render() {
     }
     return TRUE;
 }
+
+void CWrappedTextSprite::CopySettingsFrom(const CSpriteTextShowBase& other) {
+    CSpriteTextShowBase::CopySettingsFrom(other);
+    if (const auto* wrapped = dynamic_cast<const CWrappedTextSprite*>(&other))
+        verticalPercent = wrapped->verticalPercent;
+}
+
+bool CWrappedTextSprite::HasSettingsOf(const CSpriteTextShowBase& other) const {
+    const auto* wrapped = dynamic_cast<const CWrappedTextSprite*>(&other);
+    return wrapped && wrapped->verticalPercent == verticalPercent &&
+           CSpriteTextShowBase::HasSettingsOf(other);
+}

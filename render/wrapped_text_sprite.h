@@ -20,6 +20,9 @@ public:
     BOOL Render() override;
 
     void SetVerticalPercent(int percent) { verticalPercent = percent; }
+    // The settings of the base plus the vertical percentage, when `other` wraps too.
+    void CopySettingsFrom(const CSpriteTextShowBase& other) override;
+    bool HasSettingsOf(const CSpriteTextShowBase& other) const override;
 
     // 0 puts the sprite's top edge on the frame's top edge, 100 its bottom edge on the frame's
     // bottom edge; values outside 0..100 are clamped where they are used.

@@ -55,6 +55,39 @@ TEST(HostAudienceSource, PendingListTakesEverythingWaitingAndTextsOutliveTheList
     EXPECT_EQ(transcript.HostErrorCount(), 0);
 }
 
+TEST(HostAudienceSource, ListsAreRefilledOnlyOnceTheEffectDropsThem) {
+    Transcript transcript;
+    HostAudienceSource source(transcript);
+    source.QueueChat(1, u"a", u"first");
+    source.QueueChat(2, u"b", u"second");
+    auto held = source.GetPendingMessages();
+    const AudienceMessageList* dropped = nullptr;
+    {
+        source.QueueChat(3, u"c", u"third");
+        auto list = source.GetPendingMessages();
+        EXPECT_NE(list.get(), held.get()) << "a list the effect holds is never refilled";
+        ASSERT_EQ(list->size(), 1u);
+        source.ReleaseMessage(list->front());
+        dropped = list.get();
+    }
+    source.QueueChat(4, u"d", u"fourth");
+    source.QueueChat(5, u"e", u"fifth");
+    auto again = source.GetPendingMessages();
+    EXPECT_EQ(again.get(), dropped);
+    ASSERT_EQ(again->size(), 2u);
+    EXPECT_EQ(std::u16string(again->front()->text), u"fourth");
+    EXPECT_EQ(std::u16string(again->back()->text), u"fifth");
+    ASSERT_EQ(held->size(), 2u);
+    EXPECT_EQ(std::u16string(held->back()->text), u"second");
+    for (auto* list : {held.get(), again.get()})
+        for (AudienceMessage* m : *list)
+            source.ReleaseMessage(m);
+    held.reset();
+    again.reset();
+    source.Finish();
+    EXPECT_EQ(transcript.HostErrorCount(), 0) << transcript.ToString();
+}
+
 TEST(HostAudienceSource, DoubleAndForeignReleasesAreHostErrors) {
     Transcript transcript;
     HostAudienceSource source(transcript);

@@ -1,11 +1,15 @@
-// Frames on their way in and out of the host: the test card, row flipping, PNG stills and the
+// Frames on their way in and out of the host: the test card, PNG stills and the
 // ffmpeg pipes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <unistd.h>
 
 #include "host/frame_io.h"
+#include "host/live_output.h"
+#include "host/png_sequence.h"
 #include "host/png_still.h"
 #include "host/test_card.h"
 
@@ -36,6 +40,48 @@ TEST(TestCard, SameIndexSamePictureAndThePictureMoves) {
     EXPECT_NE(std::memcmp(a.Row(0), a.Row(120), a.RowBytes()), 0);
 }
 
+// The card painted pixel by pixel, layer over layer: backdrop, bars, ball, ticker. The real
+// card writes each pixel once from prepared rows; both must agree everywhere.
+std::array<BYTE, 3> ReferencePixel(int w, int h, long index, long x, long y) {
+    static constexpr std::array<BYTE, 3> bars[] = {{191, 191, 191}, {0, 191, 191}, {191, 191, 0},
+                                                   {0, 191, 0},     {191, 0, 191}, {0, 0, 191},
+                                                   {191, 0, 0}};
+    auto bounce = [](long steps, long span) {
+        if (span <= 0) return 0L;
+        const long phase = steps % (2 * span);
+        return phase <= span ? phase : 2 * span - phase;
+    };
+    const int t = h > 1 ? int(y) * 255 / (h - 1) : 0;
+    std::array<BYTE, 3> c{BYTE(90 + t / 4), BYTE(30 + t / 10), BYTE(20 + t / 3)};
+    const long barWidth = std::max(1, w / 7);
+    if (y >= h / 3 && y < h * 2 / 3) c = bars[((x + index * 2) / barWidth) % 7];
+    const long side = std::max(2, h / 8);
+    const long left = bounce(index * 7, w - side), top = bounce(index * 5, h - side);
+    if (x >= left && x < left + side && y >= top && y < top + side) c = {235, 235, 235};
+    const long tickerTop = h * 2 / 3 + 4;
+    if (y >= tickerTop && y < tickerTop + std::max(2, h / 60) && x < w * (index % 25 + 1) / 25)
+        c = {40, 200, 255};
+    return c;
+}
+
+TEST(TestCard, EveryPixelMatchesTheLayeredPicture) {
+    // Sizes where the ball crosses the ticker, the bar period does not divide the width, and
+    // the parts overlap or fall off a tiny frame.
+    for (auto [w, h] : {std::pair{320, 240}, {101, 37}, {17, 3}, {1, 1}, {64, 16}}) {
+        for (long index : {0L, 1L, 24L, 37L, 333L, 100001L}) {
+            const Frame frame = Card(w, h, index);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const BYTE* p = frame.Row(y) + x * 4;
+                    const auto want = ReferencePixel(w, h, index, x, y);
+                    ASSERT_TRUE(p[0] == want[0] && p[1] == want[1] && p[2] == want[2] &&
+                                p[3] == 0xFF)
+                        << w << "x" << h << " frame " << index << " at " << x << "," << y;
+                }
+        }
+    }
+}
+
 TEST(TestCard, OddAndTinySizesStayInsideTheFrame) {
     for (auto [w, h] : {std::pair{16, 16}, {17, 3}, {1, 1}, {641, 479}}) {
         Frame frame = *host::MakeFrame(w, h);
@@ -43,16 +89,6 @@ TEST(TestCard, OddAndTinySizesStayInsideTheFrame) {
             host::TestCard(w, h).Draw(i, frame);
         EXPECT_EQ(frame.pixels.size(), std::size_t(w) * h * 4);
     }
-}
-
-TEST(Frame, FlipRowsTurnsThePictureUpsideDownAndBack) {
-    const Frame original = Card(64, 5, 3);
-    Frame flipped = original;
-    host::FlipRows(flipped);
-    for (int y = 0; y < 5; ++y)
-        EXPECT_EQ(std::memcmp(flipped.Row(y), original.Row(4 - y), original.RowBytes()), 0);
-    host::FlipRows(flipped);
-    EXPECT_EQ(flipped.pixels, original.pixels);
 }
 
 TEST(Frame, UnusableSizesMakeNoFrame) {
@@ -76,6 +112,41 @@ TEST(PngStill, UnwritablePathIsReported) {
     std::string error;
     EXPECT_FALSE(host::WritePng(Card(16, 16, 0), "/nonexistent-folder/x.png", &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST(PngSequence, FramesWrittenSideBySideEachReadBackUnderTheirNumber) {
+    const std::string folder = TempDir() + "/sequence";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    constexpr long kFrames = 13; // more than the writers' buffers, so Put() has to wait
+    {
+        host::PngSequenceSink sink(folder, 3);
+        for (long i = 1; i <= kFrames; ++i)
+            ASSERT_TRUE(sink.Put(Card(40, 24, i)));
+        std::string error;
+        EXPECT_TRUE(sink.Close(error)) << error;
+        EXPECT_TRUE(sink.Close(error)) << "a second Close";
+    }
+    for (long i = 1; i <= kFrames; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%06ld.png", i);
+        const auto read = host::ReadPng(folder + name);
+        ASSERT_TRUE(read) << name;
+        EXPECT_EQ(read->pixels, Card(40, 24, i).pixels) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/frame-000014.png"));
+}
+
+TEST(PngSequence, AFrameThatCannotBeWrittenStopsTheSequenceAndIsReported) {
+    host::PngSequenceSink sink("/nonexistent-folder", 2);
+    bool refused = false;
+    // The failure surfaces once a writer met it; Put() then refuses every further frame.
+    for (int i = 0; i < 100 && !refused; ++i)
+        refused = !sink.Put(Card(16, 16, i));
+    EXPECT_TRUE(refused);
+    std::string error;
+    EXPECT_FALSE(sink.Close(error));
+    EXPECT_NE(error.find("/nonexistent-folder/frame-"), std::string::npos) << error;
 }
 
 TEST(FfmpegPipes, WriterProducesAVideoTheReaderCanPlayBack) {
@@ -114,6 +185,29 @@ TEST(FfmpegPipes, ReaderRefusesMissingAndNonVideoFiles) {
     host::FfmpegReader bad;
     EXPECT_FALSE(bad.Open(text, 64, 48, 10, error));
     EXPECT_NE(error.find("not a readable video"), std::string::npos) << error;
+}
+
+TEST(LiveOutput, EachKindOfOutputGetsItsFormatAndTheChosenEncoder) {
+    using Args = std::vector<std::string>;
+    auto tail = [](const Args& args, std::size_t n) { return Args(args.end() - n, args.end()); };
+    const host::EncoderSettings fast{"ultrafast", 2};
+    EXPECT_EQ(tail(host::OutputArguments("rtmp://example/live", fast), 3),
+              (Args{"-f", "flv", "rtmp://example/live"}));
+    EXPECT_EQ(tail(host::OutputArguments("srt://127.0.0.1:9000"), 3),
+              (Args{"-f", "mpegts", "srt://127.0.0.1:9000"}));
+    // A device takes raw pictures; a file named like an option stays a file.
+    EXPECT_EQ(host::OutputArguments("/dev/video10"),
+              (Args{"-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", "/dev/video10"}));
+    EXPECT_EQ(host::OutputArguments("-y.mp4").back(), "file:-y.mp4");
+
+    const Args encoded = host::OutputArguments("show.mp4", fast);
+    const auto preset = std::find(encoded.begin(), encoded.end(), "-preset");
+    ASSERT_NE(preset, encoded.end());
+    EXPECT_EQ(preset[1], "ultrafast");
+    const auto threads = std::find(encoded.begin(), encoded.end(), "-threads");
+    ASSERT_NE(threads, encoded.end());
+    EXPECT_EQ(threads[1], "2");
+    EXPECT_NE(std::find(encoded.begin(), encoded.end(), "zerolatency"), encoded.end());
 }
 
 } // namespace

@@ -64,6 +64,12 @@ TEST(Scenario, MalformedJsonNamesFileLineAndColumn) {
     EXPECT_FALSE(result.scenario);
     EXPECT_EQ(result.error.rfind("broken.json:4:", 0), 0u) << result.error;
     EXPECT_EQ(result.error.find("json.exception"), std::string::npos) << result.error;
+
+    // A number no type holds is the library's other kind of parse failure.
+    const auto overflow = ParseScenario(R"({"mode": "free", "fps": 1e999, "events": []})",
+                                        "huge.json", ".");
+    EXPECT_FALSE(overflow.scenario);
+    EXPECT_EQ(overflow.error, "huge.json: number overflow parsing '1e999'");
 }
 
 struct BadCase {
@@ -85,6 +91,10 @@ TEST(Scenario, ContentFaultsSayWhereAndWhat) {
         {"negative time", R"([{"at": -1, "click": "BtnGo"}])", "\"at\" must be seconds"},
         {"gift too big", R"([{"at": 1, "gift": "v", "value": 70000}])", "\"value\" must be"},
         {"still as a path", R"([{"at": 1, "still": "../x"}])", "plain file name"},
+        {"negative kind", R"([{"at": 1, "chat": "v", "text": "B", "kind": -5}])",
+         "\"kind\" must be a whole number from 0 to 4294967295 or a kind name"},
+        {"field twice", R"([{"at": 1, "click": "BtnGo"}, {"at": 2, "at": 3, "click": "BtnGo"}])",
+         "events[1]: duplicate field \"at\""},
     };
     for (const auto& c : cases) {
         const std::string text = std::string(R"({"mode": "free", "viewers": {"v": {"id": 1,
@@ -107,6 +117,15 @@ TEST(Scenario, TopLevelFaults) {
                   .error.find("size"),
               std::string::npos);
     EXPECT_NE(ParseScenario(R"([1, 2])", "s", ".").error.find("JSON object"), std::string::npos);
+    // The last of two values would win silently and run the other game.
+    EXPECT_EQ(
+        ParseScenario(R"({"mode": "free", "mode": "challenge", "events": []})", "s", ".").error,
+        "s: top level: duplicate field \"mode\"; each field may appear once");
+    EXPECT_NE(ParseScenario(R"({"mode": "free", "viewers": {"a": {"id": 1, "id": 2, "name": "A"}},
+              "events": []})",
+                            "s", ".")
+                  .error.find("s: viewers.a: duplicate field \"id\""),
+              std::string::npos);
 }
 
 TEST(Scenario, FrameSizeText) {

@@ -26,14 +26,15 @@ public:
     }
     void Reserved5() override {}
     BOOL Reserved6(int) override { return 1; }
-    BOOL ProcessFrame(BYTE* pixels, int, int bytesPerPixel, int, int, int, int) override {
-        if (bytesPerPixel != 4) return 0;
+    BOOL ProcessFrame(BYTE* pixels, int, int bytesPerPixel, int, int w, int h, int) override {
+        if (bytesPerPixel != 4 || w != width || (h != height && h != -height)) return 0;
         if (const auto list = source ? source->GetPendingMessages() : nullptr)
             for (AudienceMessage* m : *list)
                 if (!m->text || std::u16string(m->text) != u"keep") source->ReleaseMessage(m);
-        // Bottom-up rows: the top of the picture is the end of the buffer.
-        std::memset(pixels + std::size_t(height - 10) * width * 4, 0xFF,
-                    std::size_t(10) * width * 4);
+        // Paints the picture's top ten rows: the buffer's start when its rows run top-down (a
+        // negative height), its end when they run bottom-up.
+        const std::size_t top = h < 0 ? 0 : std::size_t(height - 10) * width * 4;
+        std::memset(pixels + top, 0xFF, std::size_t(10) * width * 4);
         return 1;
     }
     void Reserved11(int, int, int) override {}

@@ -46,11 +46,11 @@ std::unique_ptr<StubRun> PlayWithStub(const std::string& events, double duration
     return run;
 }
 
-TEST(HostWithStubPlugin, FramesReachTheEffectBottomUpAndComeBackTopDown) {
+TEST(HostWithStubPlugin, FramesReachTheEffectTopDownAndUnmoved) {
     auto run = PlayWithStub("");
     ASSERT_TRUE(run);
     ASSERT_EQ(run->sink.frames.size(), 5u);
-    // The effect paints the last ten rows of its bottom-up buffer: the top of the picture.
+    // The effect paints the picture's top ten rows, which it finds by the sign of the height.
     const Frame& out = run->sink.frames[3];
     Frame card = *MakeFrame(64, 40);
     TestCard(64, 40).Draw(3, card);

@@ -159,7 +159,8 @@ TEST(LanguageFiles, EveryStringIdIsTranslatedInEveryLanguage) {
     const char16_t* ids[] = {u"tipTitle",      u"NoQue",          u"NeedPlayer",  u"PlayGroup",
                              u"RoundExceed",   u"FirstGroup",     u"SecondGroup", u"ThirdGroup",
                              u"correctAnswer", u"InputAnswerTip", u"ScoreList",   u"FirstScore",
-                             u"SecondeScore",  u"ThirdScore",     u"ScoreAll",    u"congratitute"};
+                             u"SecondeScore",  u"ThirdScore",     u"ScoreAll",    u"congratitute",
+                             u"BankTooLarge",  u"BankNotFile"};
     const std::u16string folder = FromNativePath(ASKGAME_SOURCE_DIR "/data/VideoGames/AskGame/");
     for (LCID lcid : {LCID{1033}, LCID{2052}, LCID{1028}}) {
         CLanguageTable table;

@@ -126,13 +126,13 @@ TEST(QuestionBankText, FilesAreReadInTheAnsiCodePage) {
     const std::u16string path =
         files.Write("gbk.txt", "[\xCE\xCA\xCC\xE2]\xC4\xE3\xBA\xC3\r\n[\xB4\xF0\xB0\xB8]\xCA\xC7");
     QuestionBank bank;
-    bank.Parse(ReadQuestionBankText(path.c_str()), Cleaning::CollapseThenTrimLines);
+    bank.Parse(ReadQuestionBankText(path.c_str()).text, Cleaning::CollapseThenTrimLines);
     ASSERT_EQ(bank.count(), 1);
     EXPECT_EQ(bank.At(0)->question, u"你好");
     EXPECT_EQ(bank.At(0)->answer, u"是");
 
-    EXPECT_EQ(ReadQuestionBankText(files.Missing().c_str()), u"");
-    EXPECT_EQ(ReadQuestionBankText(nullptr), u"");
+    EXPECT_EQ(ReadQuestionBankText(files.Missing().c_str()).status, FileReadStatus::Missing);
+    EXPECT_EQ(ReadQuestionBankText(nullptr).text, u"");
 }
 
 } // namespace

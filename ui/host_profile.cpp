@@ -9,6 +9,7 @@
 #include "markup/markup_document.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "platform/file_read.h"
 #include "platform/shell.h"
 
 namespace {
@@ -78,8 +79,15 @@ LCID GetProfileLCID() {
     const std::u16string path = GetProfilePath();
     if (path.empty() || !PathFileExistsW(path.c_str())) return fallback;
 
+    std::string bytes;
+    if (ReadRegularFile(path.c_str(), kMaxProfileBytes, bytes) != FileReadStatus::Ok)
+        return fallback;
+    return ReadProfileLCID(bytes, fallback);
+}
+
+LCID ReadProfileLCID(std::string_view bytes, LCID fallback) {
     CMarkupDocument profile;
-    if (!profile.LoadFile(path)) return fallback;
+    if (!profile.LoadBytes(bytes)) return fallback;
     profile.ResetMainPosition();
     if (!profile.FindChildElement(kLanguageElement) || !profile.EnterElement()) return fallback;
     return static_cast<LCID>(ParseLeadingNumber(profile.GetAttribute(kLcidAttribute)));

@@ -3,7 +3,9 @@
 // folder.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "ui/localisation.h"
 
@@ -20,3 +22,10 @@ std::u16string GetProfilePath();
 // read as atoi reads its "LCID" attribute: "2052" is 2052, "0x0804" is 0, a missing attribute
 // is 0. The system default when there is no readable profile or no "Language" element.
 LCID GetProfileLCID();
+
+// The largest profile file read.
+inline constexpr std::size_t kMaxProfileBytes = 16u * 1024 * 1024;
+
+// GetProfileLCID's reading of a profile's bytes: `fallback` when they are not a well-formed
+// document or hold no "Language" element under the first root-level element.
+LCID ReadProfileLCID(std::string_view bytes, LCID fallback);

@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "markup/markup_document.h"
+#include "platform/debug.h"
+#include "platform/file.h"
 #include "platform/shell.h"
+#include "platform/utf.h"
 #include "plugin/library.h"
 #include "toolkit/UIlib.h"
 #include "ui/localisation.h"
@@ -14,6 +17,24 @@ namespace {
 
 bool IsBlank(char16_t ch) {
     return ch == u' ' || (ch >= u'\t' && ch <= u'\r');
+}
+
+// A panel without its skin is an empty panel: the trace names the file and what was wrong.
+void TraceBrokenSkin(std::u16string_view skinFile, const std::u16string& path,
+                     const CMarkupDocument& document, const std::u16string& builderError) {
+    std::string reason;
+    if (path.empty())
+        reason = "its path cannot be formed";
+    else if (!PathFileExistsW(path.c_str()))
+        reason = "missing";
+    else if (document.GetDoc().empty())
+        reason = "empty or unreadable";
+    else
+        reason = builderError.empty() ? "no usable control tree" : Utf16ToUtf8(builderError);
+    const std::string trace = "askgame: skin " +
+                              ToNativePath(path.empty() ? std::u16string(skinFile) : path) + ": " +
+                              reason + "; the panel stays empty";
+    OutputDebugStringA(trace.c_str());
 }
 
 std::u16string Widen(const char* ascii) {
@@ -80,11 +101,11 @@ void CPanelBase::BuildFromSkin(std::u16string_view skinFile) {
     const std::u16string& text = document.GetDoc();
     const auto start = text.find(u'<');
     DuiLib::CControlUI* root = nullptr;
-    if (start != std::u16string::npos) {
-        DuiLib::CDialogBuilder builder;
+    DuiLib::CDialogBuilder builder;
+    if (start != std::u16string::npos)
         root = builder.Create(text.c_str() + start, nullptr, nullptr, nullptr, nullptr);
-    }
     if (!root) {
+        TraceBrokenSkin(skinFile, path, document, builder.GetLastErrorMessage().Str());
         RemoveAll();
         return;
     }
@@ -141,19 +162,29 @@ void CPanelBase::SetControlText(DuiLib::LPCTSTR name, std::u16string_view text) 
 
 // ---- The bank
 
-void CPanelBase::LoadQuestionBank(LPCWSTR path) {
+void CPanelBase::LoadQuestionBank(LPCWSTR path) noexcept {
+    try {
+        LoadQuestionBankFile(path);
+    } catch (...) {
+        // Out of memory half way: the bank stays empty rather than half built.
+        bank_.Clear();
+        OutputDebugStringA("askgame: the question bank could not be loaded (out of memory)");
+    }
+}
+
+void CPanelBase::LoadQuestionBankFile(LPCWSTR path) {
     bankPath_ = path ? path : u"";
     bank_.Clear();
     SetControlText(panel_control::kEditNum, FormatQuestionNumber(1));
     OnBankEmptied();
 
-    const std::u16string text = ReadQuestionBankText(bankPath_.c_str());
-    if (text.empty()) return; // unreadable or empty: silently an empty bank
-    bank_.Parse(text, layout_.cleaning);
-    if (bank_.count() < 1) {
-        ShowMessage(u"NoQue");
-        return;
-    }
+    const QuestionBankText file = ReadQuestionBankText(bankPath_.c_str());
+    if (file.status != FileReadStatus::Ok) TraceBankRefusal(file.status);
+    if (file.status == FileReadStatus::NotRegular) return ShowMessage(u"BankNotFile");
+    if (file.status == FileReadStatus::TooLarge) return ShowMessage(u"BankTooLarge");
+    if (file.text.empty()) return; // unreadable or empty: silently an empty bank
+    bank_.Parse(file.text, layout_.cleaning);
+    if (bank_.count() < 1) return ShowMessage(u"NoQue");
     ShowEntry(0);
     if (auto* question =
             dynamic_cast<DuiLib::CRichEditUI*>(FindControlByName(layout_.questionControl)))
@@ -161,6 +192,12 @@ void CPanelBase::LoadQuestionBank(LPCWSTR path) {
     SetControlText(panel_control::kLabMaxNum, FormatQuestionCount(bank_.count()));
     if (DuiLib::CControlUI* button = FindControlByName(panel_control::kBtnQuestions))
         button->SetToolTip(bankPath_.c_str());
+}
+
+void CPanelBase::TraceBankRefusal(FileReadStatus status) const {
+    const std::string trace =
+        "askgame: question bank " + ToNativePath(bankPath_) + ": " + FileReadStatusText(status);
+    OutputDebugStringA(trace.c_str());
 }
 
 void CPanelBase::LoadSampleQuestionBank() {

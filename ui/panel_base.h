@@ -14,6 +14,7 @@
 #include "askgame/effect_panel.h"
 #include "game/question_bank.h"
 #include "ui/language_table.h"
+#include "ui/no_throw_delegate.h"
 
 // The text colours the panels' colour buttons step through, in order (0xAARRGGBB).
 inline constexpr std::uint32_t kTextColorCycle[] = {0x9FFFCB71, 0x9F1995E4, 0x9FEF2978, 0xFFFFFFFF};
@@ -75,8 +76,9 @@ public:
 
     // Replaces the bank with the file at `path` and shows its first entry, its size and its path.
     // "EditNum" goes back to 1 even when the file cannot be read; a file without any question
-    // shows the "NoQue" message.
-    void LoadQuestionBank(LPCWSTR path);
+    // shows the "NoQue" message, one that is not a regular file "BankNotFile" and one above
+    // kMaxQuestionBankBytes "BankTooLarge". Never throws: out of memory leaves an empty bank.
+    void LoadQuestionBank(LPCWSTR path) noexcept;
     // The sample bank beside the host executable.
     void LoadSampleQuestionBank();
     const QuestionBank& GetQuestionBank() const { return bank_; }
@@ -95,11 +97,12 @@ protected:
 
     // Subscribes each handler to its control's notifications, in table order; controls the skin
     // lacks are skipped.
+    // Each handler runs behind a guard: nothing it throws reaches the toolkit.
     template <class Panel>
     void BindHandlers(Panel* panel, std::span<const HandlerBinding<Panel>> table) {
         for (const HandlerBinding<Panel>& binding : table) {
             if (DuiLib::CControlUI* control = FindControlByName(binding.control))
-                control->OnNotify += DuiLib::MakeDelegate(panel, binding.handler);
+                control->OnNotify += NoThrowDelegate<Panel>(panel, binding.handler);
         }
     }
 
@@ -134,6 +137,8 @@ protected:
 
 private:
     void BuildFromSkin(std::u16string_view skinFile);
+    void LoadQuestionBankFile(LPCWSTR path);
+    void TraceBankRefusal(FileReadStatus status) const;
     HWND OwnerWindow() const;
     void ShowEntry(int index);
     bool StepTo(long long number);

@@ -15,6 +15,7 @@
 #include "game/free_mode.h"
 #include "platform/file.h"
 #include "platform/font_testing.h"
+#include "plugin/base_video_effect.h"
 #include "support/fake_audience.h"
 #include "support/panel_harness.h"
 
@@ -178,6 +179,46 @@ TEST_F(ChallengeHostCalls, TwoChallengeEffectsShowOneRoom) {
     EXPECT_TRUE(Frame(second));
     EXPECT_EQ(room.callsAfterRetired, 0);
     room.retired = false;
+    EXPECT_TRUE(room.Balanced());
+}
+
+// Rebinding or destroying an effect from inside the plug-in's own call into the host would wait
+// for that very call (or free the effect under it): both are refused, and nothing hangs.
+TEST_F(ChallengeHostCalls, NoRebindOrDestroyFromInsideItsOwnCall) {
+    ReactingAudience room, other;
+    auto game = std::make_unique<CChallengeGameImpl>();
+    Prepare(*game, &room);
+    int destroyed = -1;
+    room.onSignal = [&] {
+        destroyed = DestroyEffect(game.get());
+        game->SetAudienceSource(&other);
+    };
+    BobAnswers(*game, room);
+    ASSERT_TRUE(OnOtherThreadAndWait([&] { Frame(*game); })) << "the effect waited on itself";
+    EXPECT_EQ(destroyed, 0);
+    room.onSignal = nullptr;
+    EXPECT_EQ(other.startCalls, 0); // the room still reads the first source
+    room.Gift(3, u"cid", 1, 1);
+    Frame(*game);
+    EXPECT_EQ(game->GetPlayerCount(), 3);
+    EXPECT_EQ(DestroyEffect(game.release()), 1); // outside its calls it goes as usual
+    EXPECT_TRUE(room.Balanced());
+}
+
+TEST(FreeModeHostCalls, NoDestroyFromInsideItsOwnCall) {
+    ReactingAudience room;
+    auto game = std::make_unique<CFreeModeImpl>();
+    game->SetAudienceSource(&room);
+    ASSERT_TRUE(game->Init(kW, kH, 0));
+    game->PresentQuestion(u"Capital of France?");
+    int destroyed = -1;
+    room.onRelease = [&] { destroyed = DestroyEffect(game.get()); };
+    room.Chat(7, u"ann", u"Paris");
+    std::vector<BYTE> frame(std::size_t{kW} * kH * 4);
+    EXPECT_TRUE(game->ProcessFrame(frame.data(), 0, 4, 0, kW, kH, 0));
+    EXPECT_EQ(destroyed, 0);
+    room.onRelease = nullptr;
+    EXPECT_EQ(DestroyEffect(game.release()), 1);
     EXPECT_TRUE(room.Balanced());
 }
 

@@ -1,0 +1,202 @@
+#include "adapters/frei0r/filter_instance.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "adapters/frei0r/shared_plugin.h"
+#include "host/frame.h"
+#include "platform/shell.h"
+
+namespace frei0r_adapter {
+
+namespace {
+
+// Where the endpoint's token comes from when the user chooses it; else a fresh one is made.
+constexpr const char* kTokenVariable = "ASKGAME_TOKEN";
+// The frame rate time is measured in when no scenario gives one.
+constexpr double kLiveFps = 25;
+
+// Bytes of a width × height BGRA frame; nothing when that does not fit the address space.
+std::optional<std::size_t> FrameBytes(unsigned width, unsigned height) {
+    std::size_t pixels = 0;
+    std::size_t bytes = 0;
+    if (__builtin_mul_overflow(std::size_t{width}, std::size_t{height}, &pixels) ||
+        __builtin_mul_overflow(pixels, std::size_t{host::kBytesPerPixel}, &bytes))
+        return std::nullopt;
+    return bytes;
+}
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+} // namespace
+
+FilterInstance::FilterInstance(unsigned width, unsigned height) : width_(width), height_(height) {}
+
+FilterInstance::~FilterInstance() {
+    const std::lock_guard lock(lock_);
+    Teardown();
+}
+
+void FilterInstance::Teardown() {
+    if (live_) live_->Close();
+    if (endpoint_) endpoint_->Stop();
+    endpoint_.reset();
+    show_.reset();
+    live_.reset();
+    clock_.reset();
+}
+
+void FilterInstance::Set(Setting setting, std::string_view value) {
+    const std::lock_guard lock(lock_);
+    std::string& current = settings_[setting];
+    if (current == value) return; // some tools set every parameter before every frame
+    current = value;
+    changed_ = true;
+}
+
+const char* FilterInstance::Get(Setting setting) const {
+    const std::lock_guard lock(lock_);
+    return settings_[setting].c_str();
+}
+
+void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
+                            std::uint32_t* out) {
+    if (!out) return;
+    const std::lock_guard lock(lock_);
+    const auto bytes = FrameBytes(width_, height_);
+    if (!bytes) return;
+    if (in && in != out) std::memcpy(out, in, *bytes);
+    if (!Prepare(unit)) return;
+
+    const long frame = clock_->FrameAt(time);
+    if (frame < show_->LastFrame() && !live_) {
+        // The tool went back in the stream (a seek in an editor): the game starts over and
+        // catches up with the events due by then. A live show just goes on.
+        std::string error;
+        show_ = MakeShow(error);
+        if (!show_) {
+            Report(error);
+            return;
+        }
+    }
+    show_->Draw(frame, reinterpret_cast<BYTE*>(out), live_.get());
+    if (const std::string failure = show_->TakeFailure(); !failure.empty())
+        Report(settings_[Setting::Scenario] + ": the scenario stopped " + failure);
+}
+
+bool FilterInstance::Prepare(TimeUnit unit) {
+    if (changed_) {
+        changed_ = false;
+        Teardown(); // the old game and endpoint go before new ones are made
+        std::string error;
+        show_ = MakeShow(error);
+        if (!show_ || !OpenEndpoint(error)) {
+            Teardown();
+            Report(error + "; frames pass through untouched");
+            return false;
+        }
+        clock_ = std::make_unique<StreamClock>(unit, show_->Played().fps);
+    }
+    return show_ != nullptr;
+}
+
+std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const {
+    for (int i = 0; i < static_cast<int>(Setting::Count); ++i) {
+        const auto setting = static_cast<Setting>(i);
+        if (settings_[setting].size() > kMaxSettingBytes) {
+            error = std::string(InfoOf(setting).name) + ": a value longer than " +
+                    std::to_string(kMaxSettingBytes) + " bytes";
+            return nullptr;
+        }
+    }
+    if (width_ == 0 || height_ == 0 || width_ > kMaxFrameSide || height_ > kMaxFrameSide) {
+        error = "frames of " + std::to_string(width_) + "x" + std::to_string(height_) +
+                " cannot be drawn on (1 to " + std::to_string(kMaxFrameSide) + " pixels a side)";
+        return nullptr;
+    }
+    std::optional<host::GameMode> mode;
+    if (const std::string& text = settings_[Setting::Mode]; !text.empty()) {
+        mode = ParseGameMode(text);
+        if (!mode) {
+            error = "mode " + Quoted(text) + ": expected free or challenge";
+            return nullptr;
+        }
+    }
+    std::optional<std::uint32_t> lcid;
+    if (const std::string& text = settings_[Setting::Language]; !text.empty()) {
+        lcid = ParseLanguage(text);
+        if (!lcid) {
+            error = "language " + Quoted(text) +
+                    ": expected en, zh-CN, zh-TW, zh-HK, zh-SG or a language id such as 2052";
+            return nullptr;
+        }
+    }
+    const std::string& path = settings_[Setting::Scenario];
+    const bool live = !settings_[Setting::Endpoint].empty();
+    if (path.empty() && !live) {
+        error = "nothing to play: set the scenario parameter to a scenario file, or the "
+                "endpoint parameter to an address for a live show";
+        return nullptr;
+    }
+    if (path.empty() && !mode) {
+        error = "a live show without a scenario needs the mode parameter (free or challenge)";
+        return nullptr;
+    }
+    host::ScenarioResult parsed;
+    if (path.empty()) {
+        parsed.scenario.emplace();
+        parsed.scenario->mode = *mode;
+        parsed.scenario->fps = kLiveFps;
+    } else {
+        parsed = host::LoadScenarioFile(path);
+    }
+    if (!parsed.scenario) {
+        error = parsed.error;
+        return nullptr;
+    }
+    if (mode && *mode != parsed.scenario->mode) {
+        error = "mode " + Quoted(settings_[Setting::Mode]) + " does not match " + path +
+                ", which plays the " + host::GameModeName(parsed.scenario->mode) + " game";
+        return nullptr;
+    }
+    host::PluginLibrary* plugin = SharedPlugin(error);
+    if (!plugin) return nullptr;
+    const LCID language = lcid.value_or(parsed.scenario->lcid.value_or(GetSystemDefaultLCID()));
+    return ScenarioShow::Create(*plugin, std::move(*parsed.scenario), static_cast<int>(width_),
+                                static_cast<int>(height_), language, error);
+}
+
+bool FilterInstance::OpenEndpoint(std::string& error) {
+    const std::string& where = settings_[Setting::Endpoint];
+    if (where.empty()) return true;
+    show::EndpointOptions options;
+    if (!show::ParseListenAddress(where, options.address, options.port) ||
+        !show::IsLoopbackAddress(options.address)) {
+        error = "endpoint " + Quoted(where) +
+                ": expected ADDRESS:PORT on this machine, such as 127.0.0.1:8719";
+        return false;
+    }
+    const char* token = std::getenv(kTokenVariable);
+    options.token = token && *token ? token : show::NewToken();
+    // A presenter chooses a bank by name from the banks folder, by default the scenario's.
+    const std::string& scenario = settings_[Setting::Scenario];
+    const std::string& banks = settings_[Setting::Banks];
+    options.banks = !banks.empty()     ? std::filesystem::path(banks)
+                    : scenario.empty() ? std::filesystem::path()
+                                       : std::filesystem::path(scenario).parent_path();
+    live_ = std::make_unique<LiveLink>(show_->Played().mode);
+    endpoint_ = std::make_unique<show::Endpoint>(*live_, options);
+    if (!endpoint_->Start(error)) return false;
+    Report("the show takes events at " + endpoint_->Url());
+    return true;
+}
+
+void FilterInstance::Report(const std::string& message) const {
+    std::fprintf(stderr, "askgame: %s\n", message.c_str());
+}
+
+} // namespace frei0r_adapter

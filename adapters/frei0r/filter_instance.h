@@ -1,0 +1,60 @@
+// One instance of the filter as a video tool makes it: its parameters, its stream clock and the
+// scenario it plays. Every frame is first copied from the tool's input to its output; the game
+// is then drawn on the output in place. While the parameters are unusable the frame stays as
+// copied and the reason is written to stderr, once for each set of values.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "adapters/frei0r/filter_settings.h"
+#include "adapters/frei0r/live_link.h"
+#include "adapters/frei0r/scenario_show.h"
+#include "adapters/frei0r/stream_clock.h"
+
+namespace frei0r_adapter {
+
+// Frames up to this many pixels a side; beyond it the filter passes frames through untouched.
+inline constexpr unsigned kMaxFrameSide = 16384;
+
+class FilterInstance {
+public:
+    FilterInstance(unsigned width, unsigned height);
+    FilterInstance(const FilterInstance&) = delete;
+    FilterInstance& operator=(const FilterInstance&) = delete;
+    ~FilterInstance();
+
+    // Takes a parameter's new value; the show is rebuilt at the next frame when it changed.
+    void Set(Setting setting, std::string_view value);
+    // The value last set (valid until the next Set).
+    const char* Get(Setting setting) const;
+
+    // Copies `in` to `out` and draws the game for host time `time` on `out`.
+    void Update(double time, TimeUnit unit, const std::uint32_t* in, std::uint32_t* out);
+
+    // The show being played, null while the parameters are unusable (for tests).
+    const ScenarioShow* Show() const { return show_.get(); }
+
+private:
+    bool Prepare(TimeUnit unit);
+    std::unique_ptr<ScenarioShow> MakeShow(std::string& error) const;
+    bool OpenEndpoint(std::string& error);
+    // Ends the show and its endpoint: waiting senders are answered before the endpoint stops.
+    void Teardown();
+    void Report(const std::string& message) const;
+
+    mutable std::mutex lock_; // tools may call from a thread of their choosing
+    unsigned width_;
+    unsigned height_;
+    FilterSettings settings_;
+    bool changed_ = true; // the settings differ from those the show was made from
+    std::unique_ptr<ScenarioShow> show_;
+    std::unique_ptr<StreamClock> clock_;
+    std::unique_ptr<LiveLink> live_;
+    std::unique_ptr<show::Endpoint> endpoint_;
+};
+
+} // namespace frei0r_adapter

@@ -1,0 +1,41 @@
+// The filter's parameters as the video tool hands them over (all frei0r strings, so that every
+// tool passes them alike: GStreamer and MLT clamp frei0r numbers to 0..1), and what they mean.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/scenario.h"
+
+namespace frei0r_adapter {
+
+enum class Setting { Scenario, Mode, Language, Endpoint, Banks, Count };
+
+struct SettingInfo {
+    const char* name;
+    const char* explanation;
+};
+
+// Name and one-line help of each parameter, in the order the tools number them.
+const SettingInfo& InfoOf(Setting setting);
+
+// The longest parameter value taken; anything longer is refused, not cut.
+inline constexpr std::size_t kMaxSettingBytes = 4096;
+
+struct FilterSettings {
+    std::string values[static_cast<int>(Setting::Count)];
+
+    std::string& operator[](Setting s) { return values[static_cast<int>(s)]; }
+    const std::string& operator[](Setting s) const { return values[static_cast<int>(s)]; }
+    bool operator==(const FilterSettings&) const = default;
+};
+
+// "free" or "challenge" (any letter case); nothing for anything else.
+std::optional<host::GameMode> ParseGameMode(std::string_view text);
+// A language by name ("en", "zh-CN", "zh-TW", "zh-HK", "zh-SG", letter case and '_' for '-'
+// free) or a Windows language id in decimal (1033, 2052, ...); nothing for anything else.
+std::optional<std::uint32_t> ParseLanguage(std::string_view text);
+
+} // namespace frei0r_adapter

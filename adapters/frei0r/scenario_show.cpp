@@ -1,0 +1,63 @@
+#include "adapters/frei0r/scenario_show.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "adapters/frei0r/live_link.h"
+
+namespace frei0r_adapter {
+
+ScenarioShow::ScenarioShow(host::Scenario scenario, int width, int height)
+    : scenario_(std::move(scenario)), width_(width), height_(height) {}
+
+std::unique_ptr<ScenarioShow> ScenarioShow::Create(host::PluginLibrary& plugin,
+                                                   host::Scenario scenario, int width, int height,
+                                                   LCID lcid, std::string& error) {
+    std::unique_ptr<ScenarioShow> show(new ScenarioShow(std::move(scenario), width, height));
+    show->game_ = host::HostedGame::Create(plugin, show->scenario_.mode, width, height, lcid,
+                                           show->transcript_, error);
+    if (!show->game_) return nullptr;
+    return show;
+}
+
+ScenarioShow::~ScenarioShow() {
+    if (!game_) return;
+    game_->Finish();
+    // The plug-in's faults towards its host (a message never given back ...) are worth a line.
+    if (transcript_.HostErrorCount() > 0)
+        for (const std::string& fault : transcript_.Texts("ERROR"))
+            std::fprintf(stderr, "askgame: the plug-in broke a host rule: %s\n", fault.c_str());
+}
+
+void ScenarioShow::PlayEventsUntil(long index) {
+    const auto& events = scenario_.events;
+    for (; !stopped_ && nextEvent_ < events.size() && events[nextEvent_].frame <= index;
+         ++nextEvent_) {
+        const host::ScenarioEvent& event = events[nextEvent_];
+        if (event.kind == host::ActionKind::Note) {
+            transcript_.Add("note", event.path);
+            continue;
+        }
+        std::string error;
+        if (!game_->Apply(event, error)) {
+            transcript_.Add("FAILED", error);
+            failure_ = "at " + std::to_string(event.at) + " s: " + error;
+            stopped_ = true;
+        }
+    }
+}
+
+void ScenarioShow::Draw(long index, BYTE* pixels, LiveLink* live) {
+    transcript_.SetClock(index, scenario_.fps);
+    PlayEventsUntil(index);
+    if (live) live->Deliver(*game_);
+    game_->ProcessTopDown(pixels, width_, height_);
+    if (live) live->Observe(*game_, index);
+    lastFrame_ = index;
+}
+
+std::string ScenarioShow::TakeFailure() {
+    return std::exchange(failure_, {});
+}
+
+} // namespace frei0r_adapter

@@ -1,0 +1,58 @@
+// A scenario played on one hosted game, frame by frame, over frames a video tool owns: before
+// frame n is drawn, the events due by n happen, exactly as askgame-host run plays them.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "host/hosted_game.h"
+#include "host/plugin_loader.h"
+#include "host/scenario.h"
+#include "host/transcript.h"
+
+namespace frei0r_adapter {
+class LiveLink;
+}
+
+namespace frei0r_adapter {
+
+class ScenarioShow {
+public:
+    // The game for `scenario` on width × height frames in language `lcid`. Null, with the reason
+    // in `error`, when the plug-in cannot make it.
+    static std::unique_ptr<ScenarioShow> Create(host::PluginLibrary& plugin,
+                                                host::Scenario scenario, int width, int height,
+                                                LCID lcid, std::string& error);
+    ScenarioShow(const ScenarioShow&) = delete;
+    ScenarioShow& operator=(const ScenarioShow&) = delete;
+    ~ScenarioShow();
+
+    // Plays the events due by frame `index` and what arrived live, then draws the game on the
+    // top-down buffer of width × height BGRA pixels. An event that fails stops the scenario (the
+    // game stays); the reason is kept for TakeFailure.
+    void Draw(long index, BYTE* pixels, LiveLink* live = nullptr);
+
+    // The frame last drawn, -1 before the first.
+    long LastFrame() const { return lastFrame_; }
+    const host::Scenario& Played() const { return scenario_; }
+    const host::Transcript& Record() const { return transcript_; }
+    // The reason the scenario stopped, once; empty otherwise.
+    std::string TakeFailure();
+
+private:
+    ScenarioShow(host::Scenario scenario, int width, int height);
+    void PlayEventsUntil(long index);
+
+    host::Scenario scenario_;
+    int width_;
+    int height_;
+    host::Transcript transcript_; // outlives the game, which writes into it
+    std::unique_ptr<host::HostedGame> game_;
+    std::size_t nextEvent_ = 0;
+    long lastFrame_ = -1;
+    bool stopped_ = false;
+    std::string failure_;
+};
+
+} // namespace frei0r_adapter

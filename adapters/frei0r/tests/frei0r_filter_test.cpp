@@ -1,0 +1,344 @@
+// The filter as a video tool sees it: askgame.so opened with dlopen and driven through its
+// frei0r entry points, checked against the same scenario played by the host's own game.
+#include <dlfcn.h>
+// The header declares the entry points without C linkage of its own.
+extern "C" {
+#include <frei0r.h>
+}
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "adapters/frei0r/filter_settings.h"
+#include "adapters/frei0r/stream_clock.h"
+#include "host/hosted_game.h"
+#include "host/player.h"
+#include "host/test_card.h"
+
+namespace {
+
+using namespace frei0r_adapter;
+
+// ---- Parameters and the stream clock
+
+TEST(FilterSettings, NamesAndIdsAreTakenAndAnythingElseIsRefused) {
+    EXPECT_EQ(ParseGameMode("Challenge"), host::GameMode::Challenge);
+    EXPECT_EQ(ParseGameMode("free"), host::GameMode::Free);
+    EXPECT_FALSE(ParseGameMode("quiz"));
+    EXPECT_EQ(ParseLanguage("zh_CN"), 2052u);
+    EXPECT_EQ(ParseLanguage("ZH-tw"), 1028u);
+    EXPECT_EQ(ParseLanguage("1033"), 1033u);
+    for (const char* bad : {"", "0", "klingon", "2052x", "-1", "99999999999"})
+        EXPECT_FALSE(ParseLanguage(bad)) << bad;
+}
+
+TEST(StreamClock, EachToolsTimeBecomesTheSameFrameIndex) {
+    EXPECT_EQ(TimeUnitOfCaller("/usr/lib/x86_64-linux-gnu/libavfilter.so.8"),
+              TimeUnit::Milliseconds);
+    EXPECT_EQ(TimeUnitOfCaller("/usr/lib/x86_64-linux-gnu/gstreamer-1.0/libgstfrei0r.so"),
+              TimeUnit::Seconds);
+    StreamClock seconds(TimeUnit::Seconds, 25); // GStreamer, MLT
+    StreamClock milliseconds(TimeUnit::Milliseconds, 25);
+    for (long n : {0L, 1L, 2L, 49L, 3000L}) {
+        EXPECT_EQ(seconds.FrameAt(n * 0.04), n);
+        EXPECT_EQ(milliseconds.FrameAt(n * 40.0), n);
+    }
+}
+
+TEST(StreamClock, AnUnusableTimeSwitchesToCountingFromTheLastFrame) {
+    // Debian's ffmpeg 5.1 passes this with every frame at 25 fps.
+    constexpr double kNoTimestamp = -368934881474191032320.0;
+    StreamClock ffmpeg(TimeUnit::Milliseconds, 25);
+    for (long n = 0; n < 5; ++n)
+        EXPECT_EQ(ffmpeg.FrameAt(kNoTimestamp), n);
+    EXPECT_EQ(ffmpeg.FrameAt(200.0), 5) << "once counting, always counting";
+
+    StreamClock late(TimeUnit::Seconds, 25);
+    EXPECT_EQ(late.FrameAt(0.4), 10);
+    EXPECT_EQ(late.FrameAt(std::nan("")), 11);
+    EXPECT_TRUE(late.Counting());
+}
+
+// ---- The filter through its entry points
+
+const std::string kRuntime = ASKGAME_RUNTIME_DIR;
+
+struct Filter {
+    void* library = nullptr;
+    decltype(&f0r_construct) construct = nullptr;
+    decltype(&f0r_destruct) destruct = nullptr;
+    decltype(&f0r_set_param_value) set = nullptr;
+    decltype(&f0r_update) update = nullptr;
+    decltype(&f0r_get_plugin_info) info = nullptr;
+
+    template <typename F>
+    void Find(F& function, const char* name) {
+        function = reinterpret_cast<F>(dlsym(library, name));
+    }
+};
+
+Filter OpenFilter() {
+    Filter filter;
+    filter.library = dlopen(ASKGAME_FREI0R_FILTER, RTLD_NOW | RTLD_LOCAL);
+    if (!filter.library) return filter;
+    filter.Find(filter.construct, "f0r_construct");
+    filter.Find(filter.destruct, "f0r_destruct");
+    filter.Find(filter.set, "f0r_set_param_value");
+    filter.Find(filter.update, "f0r_update");
+    filter.Find(filter.info, "f0r_get_plugin_info");
+    return filter;
+}
+
+// One filter instance, its parameters set as ffmpeg sets them (pointers to C strings).
+class Instance {
+public:
+    Instance(const Filter& filter, unsigned width, unsigned height,
+             const std::vector<std::string>& values)
+        : filter_(filter), width_(width), height_(height) {
+        handle_ = filter.construct(width, height);
+        for (int i = 0; i < static_cast<int>(values.size()); ++i) {
+            char* value = const_cast<char*>(values[i].c_str());
+            filter.set(handle_, &value, i);
+        }
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+    ~Instance() { filter_.destruct(handle_); }
+
+    // The output of frame `index` of the test card at 25 fps, time in seconds.
+    host::Frame Frame(long index) {
+        host::Frame in = *host::MakeFrame(static_cast<int>(width_), static_cast<int>(height_));
+        host::TestCard(in.width, in.height).Draw(index, in);
+        host::Frame out = in;
+        std::fill(out.pixels.begin(), out.pixels.end(), BYTE{0x5A});
+        filter_.update(handle_, index / 25.0, reinterpret_cast<const uint32_t*>(in.pixels.data()),
+                       reinterpret_cast<uint32_t*>(out.pixels.data()));
+        return out;
+    }
+
+private:
+    const Filter& filter_;
+    unsigned width_;
+    unsigned height_;
+    f0r_instance_t handle_ = nullptr;
+};
+
+class FilterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { filter_ = new Filter(OpenFilter()); }
+
+    void SetUp() override {
+        ASSERT_TRUE(filter_->library) << dlerror();
+        setenv("ASKGAME_ACP", "65001", 0); // the bank below is UTF-8
+        folder_ = testing::TempDir() + "frei0r-" +
+                  testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::create_directories(folder_);
+        std::ofstream(folder_ + "/bank.txt") << "[问题]\nRed planet? A Mars B Venus\n[答案]\nA\n"
+                                                "[问题]\nCapital of France?\n[答案]\nParis\n";
+    }
+
+    std::string WriteScenario(const std::string& name, const std::string& json) {
+        const std::string path = folder_ + "/" + name;
+        std::ofstream(path) << json;
+        return path;
+    }
+
+    // The frames askgame-host run draws for the scenario over the test card.
+    std::vector<host::Frame> HostFrames(const std::string& path, int width, int height) {
+        std::vector<host::Frame> frames;
+        std::string error;
+        auto plugin = host::PluginLibrary::Open(kRuntime + "/libaskgame.so", error);
+        auto parsed = host::LoadScenarioFile(path);
+        if (!plugin || !parsed.scenario) {
+            ADD_FAILURE() << error << parsed.error;
+            return frames;
+        }
+        parsed.scenario->width = width; // as run --size does
+        parsed.scenario->height = height;
+        host::Transcript transcript;
+        auto game = host::HostedGame::Create(*plugin, parsed.scenario->mode, width, height,
+                                             LCID_ENGLISH_US, transcript, error);
+        if (!game) {
+            ADD_FAILURE() << error;
+            return frames;
+        }
+        struct Keep final : host::FrameSink {
+            std::vector<host::Frame>& frames;
+            explicit Keep(std::vector<host::Frame>& f) : frames(f) {}
+            bool Put(const host::Frame& frame) override {
+                frames.push_back(frame);
+                return true;
+            }
+            bool Close(std::string&) override { return true; }
+            std::string Where() const override { return "memory"; }
+        } sink(frames);
+        host::TestCardSource card(width, height);
+        host::PlayOptions options;
+        options.quiet = true;
+        options.stillsFolder = folder_;
+        const auto result =
+            host::PlayScenario(*game, *parsed.scenario, card, &sink, transcript, options);
+        EXPECT_TRUE(result.ok) << result.error;
+        return frames;
+    }
+
+    static Filter* filter_;
+    std::string folder_;
+};
+
+Filter* FilterTest::filter_ = nullptr;
+
+const char* const kFreeShow = R"({"mode": "free", "fps": 25, "duration": 2,
+    "viewers": {"ming": {"id": 1001, "name": "王小明"}},
+    "events": [
+      {"at": 0.08, "bank": "bank.txt"},
+      {"at": 0.12, "option": "OptShowQuestion", "selected": true},
+      {"at": 0.2, "click": "ButtonShowQue"},
+      {"at": 0.6, "chat": "ming", "text": "A"}]})";
+
+TEST_F(FilterTest, DrawsTheSameFramesAsTheHostAtAnOddSize) {
+    // Neither side a multiple of 8, and odd: the filter takes any size the tools hand it.
+    constexpr int kWidth = 203, kHeight = 117;
+    const std::string show = WriteScenario("show.json", kFreeShow);
+    const auto expected = HostFrames(show, kWidth, kHeight);
+    ASSERT_EQ(expected.size(), 50u);
+
+    Instance filter(*filter_, kWidth, kHeight, {show, "free", "en"});
+    bool drewSomething = false;
+    for (long n = 0; n < 50; ++n) {
+        const host::Frame frame = filter.Frame(n);
+        ASSERT_EQ(frame.pixels, expected[n].pixels) << "frame " << n;
+        host::Frame card = frame;
+        host::TestCard(kWidth, kHeight).Draw(n, card);
+        drewSomething |= card.pixels != frame.pixels;
+    }
+    EXPECT_TRUE(drewSomething) << "the question never appeared";
+}
+
+TEST_F(FilterTest, InstancesInOneProcessPlayTheirOwnGames) {
+    constexpr int kWidth = 320, kHeight = 180;
+    const std::string show = WriteScenario("show.json", kFreeShow);
+    const auto expected = HostFrames(show, kWidth, kHeight);
+    ASSERT_EQ(expected.size(), 50u);
+
+    // A preview and a render side by side; the first made is the first to go, and the one left
+    // still loads its own question bank and draws its own game.
+    auto preview = std::make_unique<Instance>(*filter_, kWidth, kHeight,
+                                              std::vector<std::string>{show, "", "en"});
+    Instance render(*filter_, kWidth, kHeight, {show, "", "en"});
+    for (long n = 0; n < 10; ++n) {
+        EXPECT_EQ(preview->Frame(n).pixels, expected[n].pixels) << "preview frame " << n;
+        EXPECT_EQ(render.Frame(n).pixels, expected[n].pixels) << "render frame " << n;
+    }
+    preview.reset();
+    for (long n = 10; n < 50; ++n)
+        ASSERT_EQ(render.Frame(n).pixels, expected[n].pixels) << "render frame " << n;
+}
+
+TEST_F(FilterTest, ABadParameterLeavesTheFrameAsTheToolGaveIt) {
+    const std::string show = WriteScenario("show.json", kFreeShow);
+    const std::string broken = WriteScenario("broken.json", R"({"mode": "free", "events": [)");
+    host::Frame card = *host::MakeFrame(64, 36);
+    host::TestCard(64, 36).Draw(0, card);
+    const std::vector<std::vector<std::string>> cases = {
+        {show, "quiz"},
+        {show, "challenge"},
+        {show, "", "klingon"},
+        {folder_ + "/no.json"},
+        {broken},
+        {""},
+        {std::string(kMaxSettingBytes + 1, 'x')},
+        {"", "", "", "127.0.0.1:8719"},
+        {"", "free", "", "example.com:8719"},
+        {"", "free", "", "127.0.0.1"},
+    };
+    for (const auto& values : cases) {
+        testing::internal::CaptureStderr();
+        Instance filter(*filter_, 64, 36, values);
+        EXPECT_EQ(filter.Frame(0).pixels, card.pixels);
+        EXPECT_EQ(filter.Frame(1).pixels.size(), card.pixels.size());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("askgame: "), std::string::npos) << values[0];
+        EXPECT_EQ(said.find("askgame: ", 1), std::string::npos) << "said once: " << said;
+    }
+}
+
+TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
+    f0r_plugin_info_t info{};
+    filter_->info(&info);
+    EXPECT_STREQ(info.name, "askgame");
+    EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_BGRA8888);
+    EXPECT_EQ(info.num_params, 5);
+    // Odd calls from a tool never bring it down.
+    f0r_instance_t none = filter_->construct(0, 0);
+    char* value = nullptr;
+    filter_->set(none, &value, 0);
+    filter_->set(none, &value, 99);
+    filter_->update(none, 0, nullptr, nullptr);
+    filter_->destruct(none);
+}
+
+} // namespace
+
+namespace {
+
+// A port for this test run's endpoint, away from the usual one.
+int TestPort() {
+    return 20000 + static_cast<int>(getpid() % 20000);
+}
+
+TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
+    setenv("ASKGAME_TOKEN", "frei0r-test-token", 1);
+    const std::string address = "127.0.0.1:" + std::to_string(TestPort());
+    testing::internal::CaptureStderr();
+    Instance filter(*filter_, 320, 180, {"", "free", "en", address, folder_});
+    long index = 0;
+    const host::Frame first = filter.Frame(index++); // the endpoint opens with the first frame
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("http://" + address + "/?token="),
+              std::string::npos);
+
+    httplib::Client client("127.0.0.1", TestPort());
+    client.set_bearer_token_auth("frei0r-test-token");
+    client.set_read_timeout(10);
+    // A presenter's action is answered once a frame has applied it: keep the frames coming.
+    auto post = [&](const std::string& route, const std::string& body) {
+        auto reply = std::async(std::launch::async, [&client, route, body] {
+            auto result = client.Post(route, body, "application/json");
+            return result ? result->status : -1;
+        });
+        for (int i = 0;
+             i < 2000 && reply.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready;
+             ++i)
+            filter.Frame(index++);
+        return reply.get();
+    };
+    EXPECT_EQ(post("/api/panel", R"({"bank": "bank.txt"})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"option": "OptShowQuestion", "selected": true})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"click": "ButtonShowQue"})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"click": "NoSuchButton"})"), 422);
+    EXPECT_EQ(post("/api/chat", R"({"id": 1001, "name": "Ming", "text": "A"})"), 200);
+
+    const host::Frame shown = filter.Frame(index++);
+    host::Frame card = shown;
+    host::TestCard(320, 180).Draw(index - 1, card);
+    EXPECT_NE(shown.pixels, card.pixels) << "the question is on the picture";
+    const auto state = client.Get("/api/state");
+    ASSERT_TRUE(state);
+    const auto json = nlohmann::json::parse(state->body);
+    EXPECT_EQ(json["mode"], "free");
+    EXPECT_NE(json["question"].get<std::string>().find("Red planet"), std::string::npos)
+        << state->body;
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The filter inside the three video tools: ffmpeg, GStreamer and MLT each play a scenario over
+# the same lossless video as askgame-host run, and each must give the host's frames.
+# Usage: video_tools_test.sh RUNTIME_DIR FILTER_DIR
+set -euo pipefail
+runtime=$1
+filters=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+size=320x180
+width=320
+height=180
+fps=25
+frames=50
+
+export FREI0R_PATH=$filters
+export ASKGAME_ACP=65001                # the bank below is UTF-8
+export GST_REGISTRY=$work/registry.bin  # a registry of its own, so the filter is found afresh
+unset DISPLAY
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+# The tool's frames byte-equal to the host's, compared as BGR (the host's PNG frames carry no
+# alpha). At least `least` frames must be there (MLT's avformat consumer drops the last one).
+same_frames() {
+    local tool=$1 raw=$2 least=${3:-$frames}
+    ffmpeg -v error -f rawvideo -pix_fmt bgra -s $size -i "$raw" -f rawvideo -pix_fmt bgr24 \
+        -y "$work/$tool.bgr"
+    local bytes written
+    bytes=$(stat -c %s "$work/$tool.bgr")
+    written=$((bytes / (width * height * 3)))
+    ((written >= least && written <= frames)) || fail "$tool wrote $written frames, not $frames"
+    cmp -s -n "$bytes" "$work/host.bgr" "$work/$tool.bgr" ||
+        fail "$tool's frames differ from askgame-host run's:" \
+            "$(cmp -n "$bytes" "$work/host.bgr" "$work/$tool.bgr" | head -1)"
+    echo "ok: $tool draws the host's frames ($written of $frames)"
+}
+
+cat >"$work/bank.txt" <<'BANK'
+[问题]
+Which planet is red? A Mars B Venus
+[答案]
+A
+BANK
+cat >"$work/show.json" <<SHOW
+{ "mode": "free", "size": "$size", "fps": $fps, "duration": 2, "lcid": 1033,
+  "viewers": { "ming": { "id": 1001, "name": "王小明" } },
+  "events": [
+    { "at": 0.1, "bank": "bank.txt" },
+    { "at": 0.2, "option": "OptShowQuestion", "selected": true },
+    { "at": 0.4, "click": "ButtonShowQue" },
+    { "at": 1.0, "chat": "ming", "text": "A" } ] }
+SHOW
+
+# One lossless BGRA video for everyone.
+ffmpeg -v error -f lavfi -i testsrc2=size=$size:rate=$fps -frames:v $frames -c:v rawvideo \
+    -pix_fmt bgra "$work/in.nut"
+ffmpeg -v error -i "$work/in.nut" -f rawvideo -pix_fmt bgra "$work/in.raw"
+
+"$runtime/askgame-host" run --scenario "$work/show.json" --input "$work/in.nut" \
+    --output "$work/host/" >/dev/null
+ffmpeg -v error -i "$work/host/frame-%06d.png" -f rawvideo -pix_fmt bgr24 "$work/host.bgr"
+cmp -s "$work/in.raw" "$work/host.bgr" && fail "the host drew nothing"
+
+# ffmpeg: the parameters in order, separated by '|'.
+ffmpeg -v error -i "$work/in.nut" -vf "frei0r=askgame:$work/show.json|free|en" \
+    -f rawvideo -pix_fmt bgra "$work/ffmpeg.raw"
+same_frames ffmpeg "$work/ffmpeg.raw"
+
+# GStreamer: the filter is the element frei0r-filter-askgame, its parameters properties.
+timeout 120 gst-launch-1.0 -q filesrc location="$work/in.raw" \
+    ! rawvideoparse width=$width height=$height format=bgra framerate=$fps/1 \
+    ! frei0r-filter-askgame scenario="$work/show.json" language=en \
+    ! filesink location="$work/gst.raw"
+same_frames gstreamer "$work/gst.raw"
+
+# MLT: the filter is the service frei0r.askgame, at the video's own size and rate.
+cat >"$work/profile" <<PROFILE
+description=$size at $fps fps
+width=$width
+height=$height
+progressive=1
+sample_aspect_num=1
+sample_aspect_den=1
+display_aspect_num=16
+display_aspect_den=9
+frame_rate_num=$fps
+frame_rate_den=1
+colorspace=709
+PROFILE
+timeout 120 melt -silent -profile "$work/profile" "$work/in.nut" out=$((frames - 1)) \
+    -filter frei0r.askgame scenario="$work/show.json" language=en \
+    -consumer avformat:"$work/melt.nut" vcodec=rawvideo pix_fmt=bgra an=1 real_time=-1 \
+    >"$work/melt.log" 2>&1 || { cat "$work/melt.log"; fail "melt failed"; }
+ffmpeg -v error -i "$work/melt.nut" -f rawvideo -pix_fmt bgra "$work/melt.raw"
+same_frames melt "$work/melt.raw" $((frames - 1))
+
+# A bad parameter: a clear message, the video untouched, the tool unharmed.
+ffmpeg -v error -i "$work/in.nut" -vf "frei0r=askgame:$work/show.json|quiz" \
+    -f rawvideo -pix_fmt bgra "$work/bad.raw" 2>"$work/bad.log"
+grep -q 'askgame: mode "quiz": expected free or challenge' "$work/bad.log" ||
+    fail "no clear message for a bad mode: $(cat "$work/bad.log")"
+cmp -s "$work/in.raw" "$work/bad.raw" || fail "a bad parameter changed the frames"
+echo "ok: a bad parameter is reported and the frames pass through"

@@ -1,0 +1,228 @@
+// What the host costs per frame, around the plug-in.
+//
+// Host/<W>x<H>/reference: one copy of a frame, the least any host does with a frame it passes on.
+// Host/<W>x<H>/test_card: drawing the test card into the frame.
+// Host/<W>x<H>/<mode>_effect: the effect drawing a frame of the demo show (its question, score
+// list or players on screen), through the host's audience source and panel.
+// Host/<W>x<H>/<mode>_frame: test card and effect, the host's whole per-frame work before the
+// frame leaves it.
+// Host/<W>x<H>/png_sink, mp4_<preset>_sink: test-card frames handed to a PNG folder (a writer per
+// core) and to ffmpeg's x264; each Put waits while the sink is behind, so the time is its pace
+// (what is still queued at the end is not counted; the first frames start the sink unmeasured).
+//
+// Every benchmark also reports period_60fps (and period_30fps): its time per frame as a share of a
+// frame period, where 1 would fill the whole frame's time.
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include "host/frame_io.h"
+#include "host/hosted_game.h"
+#include "host/player.h"
+#include "host/png_sequence.h"
+#include "host/scenario.h"
+#include "host/transcript.h"
+
+namespace {
+
+using namespace host;
+
+// The demo shows are played up to this time before frames are measured: a question is on
+// screen with the first answers (free) or the players (challenge).
+constexpr double kShowSeconds = 4.7;
+
+using Clock = std::chrono::steady_clock;
+
+// Times the benchmark's loop on the wall clock and reports, per frame, the share of a frame
+// period at 60 and at 30 frames a second.
+class PeriodShare {
+public:
+    explicit PeriodShare(benchmark::State& state) : state_(state), start_(Clock::now()) {}
+    void Report() {
+        const double frames = std::max<double>(1, static_cast<double>(state_.iterations()));
+        const double perFrame =
+            std::chrono::duration<double>(Clock::now() - start_).count() / frames;
+        state_.counters["period_60fps"] = perFrame * 60;
+        state_.counters["period_30fps"] = perFrame * 30;
+    }
+
+private:
+    benchmark::State& state_;
+    Clock::time_point start_;
+};
+
+Frame NewFrame(benchmark::State& state) {
+    return *MakeFrame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+}
+
+std::string ScratchFolder(const char* name) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("askgame-bench-" + std::to_string(getpid()) + "-" + name);
+    std::filesystem::create_directories(path);
+    return path.string();
+}
+
+// A demo game played up to kShowSeconds at the benchmark's size.
+struct DemoGame {
+    std::unique_ptr<PluginLibrary> plugin;
+    Transcript transcript;
+    std::unique_ptr<HostedGame> game;
+
+    DemoGame(GameMode mode, int width, int height, std::string& error) {
+        setenv("ASKGAME_ACP", "65001", 1); // the demo's bank is UTF-8
+        plugin = PluginLibrary::Open(std::string(ASKGAME_RUNTIME_DIR) + "/libaskgame.so", error);
+        if (!plugin) return;
+        const char* file = mode == GameMode::Free ? "demo-free.json" : "demo-challenge.json";
+        auto loaded = LoadScenarioFile(std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/" + file);
+        if (!loaded.scenario) {
+            error = loaded.error;
+            return;
+        }
+        Scenario& show = *loaded.scenario;
+        show.width = width;
+        show.height = height;
+        show.duration = kShowSeconds;
+        std::erase_if(show.events, [](const ScenarioEvent& e) {
+            return e.kind == ActionKind::Still || e.at > kShowSeconds;
+        });
+        game = HostedGame::Create(*plugin, mode, width, height, 1033, transcript, error);
+        if (!game) return;
+        TestCardSource card(width, height);
+        PlayOptions quiet;
+        quiet.quiet = true;
+        const PlayResult played = PlayScenario(*game, show, card, nullptr, transcript, quiet);
+        if (!played.ok) {
+            error = played.error;
+            game.reset();
+        }
+    }
+};
+
+void FrameCopy(benchmark::State& state) {
+    const Frame from = NewFrame(state);
+    Frame to = NewFrame(state);
+    PeriodShare share(state);
+    for (auto _ : state) {
+        std::copy(from.pixels.begin(), from.pixels.end(), to.pixels.begin());
+        benchmark::DoNotOptimize(to.pixels.data());
+        benchmark::ClobberMemory();
+    }
+    share.Report();
+}
+
+void TestCardFrame(benchmark::State& state) {
+    Frame frame = NewFrame(state);
+    TestCardSource card(frame.width, frame.height);
+    PeriodShare share(state);
+    for (auto _ : state) {
+        card.Next(frame);
+        benchmark::DoNotOptimize(frame.pixels.data());
+    }
+    share.Report();
+}
+
+template <GameMode mode, bool withCard>
+void EffectFrame(benchmark::State& state) {
+    Frame frame = NewFrame(state);
+    std::string error;
+    DemoGame demo(mode, frame.width, frame.height, error);
+    if (!demo.game) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    TestCardSource card(frame.width, frame.height);
+    card.Next(frame);
+    PeriodShare share(state);
+    for (auto _ : state) {
+        if constexpr (withCard) card.Next(frame);
+        demo.game->ProcessFrame(frame);
+        benchmark::DoNotOptimize(frame.pixels.data());
+    }
+    share.Report();
+    demo.game->Finish();
+}
+
+// Hands `sink` test-card frames; a few first frames fill the sink's pipeline unmeasured.
+void Feed(benchmark::State& state, FrameSink& sink, Frame& frame) {
+    TestCardSource card(frame.width, frame.height);
+    for (int i = 0; i < 30; ++i) {
+        card.Next(frame);
+        sink.Put(frame);
+    }
+    PeriodShare share(state);
+    for (auto _ : state) {
+        card.Next(frame);
+        if (!sink.Put(frame)) {
+            state.SkipWithError("the sink refused a frame");
+            break;
+        }
+    }
+    share.Report();
+    std::string error;
+    if (!sink.Close(error)) state.SkipWithError(error.c_str());
+}
+
+void PngSink(benchmark::State& state) {
+    Frame frame = NewFrame(state);
+    const std::string folder = ScratchFolder("png");
+    {
+        PngSequenceSink sink(folder);
+        Feed(state, sink, frame);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+template <const char* preset>
+void Mp4Sink(benchmark::State& state) {
+    Frame frame = NewFrame(state);
+    const std::string folder = ScratchFolder("mp4");
+    FfmpegWriter writer;
+    std::string error;
+    EncoderSettings settings;
+    settings.preset = preset;
+    if (!FfmpegAvailable() ||
+        !writer.Open(folder + "/out.mp4", frame.width, frame.height, 30, error, settings)) {
+        state.SkipWithError(error.empty() ? "ffmpeg is not installed" : error.c_str());
+        return;
+    }
+    Feed(state, writer, frame);
+    std::filesystem::remove_all(folder);
+}
+
+constexpr char kUltrafast[] = "ultrafast";
+constexpr char kVeryfast[] = "veryfast";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using Measure = void (*)(benchmark::State&);
+    const std::pair<const char*, Measure> measures[] = {
+        {"reference", FrameCopy},
+        {"test_card", TestCardFrame},
+        {"free_effect", EffectFrame<GameMode::Free, false>},
+        {"challenge_effect", EffectFrame<GameMode::Challenge, false>},
+        {"free_frame", EffectFrame<GameMode::Free, true>},
+        {"challenge_frame", EffectFrame<GameMode::Challenge, true>},
+        {"png_sink", PngSink},
+        {"mp4_ultrafast_sink", Mp4Sink<kUltrafast>},
+        {"mp4_veryfast_sink", Mp4Sink<kVeryfast>},
+    };
+    for (const auto& [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        for (const auto& [name, measure] : measures)
+            benchmark::RegisterBenchmark(("Host/" + size + "/" + name).c_str(), measure)
+                ->Args({width, height})
+                ->Unit(benchmark::kMillisecond)
+                ->MinTime(1)
+                ->UseRealTime();
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+}

@@ -1,0 +1,367 @@
+#include "host/live.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "host/frame_io.h"
+#include "host/live_input.h"
+#include "host/live_output.h"
+#include "host/plugin_loader.h"
+#include "host/test_card.h"
+#include "host/transcript.h"
+#include "show/endpoint.h"
+#include "show/event_reader.h"
+#include "show/live_game.h"
+#include "show/live_presenter.h"
+#include "show/ui_thread.h"
+
+namespace host {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kStatusPeriodOnTerminal = 250ms;
+constexpr auto kStatusPeriodInLog = 1s;
+constexpr auto kStopCheck = 50ms;
+constexpr auto kFullQueueRetry = 10ms;
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void OnStopSignal(int) {
+    stopRequested = true;
+}
+
+void InstallStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void Say(const std::string& text) {
+    std::fprintf(stderr, "askgame-host: %s\n", text.c_str());
+}
+
+// Sleeps until `when` or until the show is stopped; false when stopped.
+bool SleepUntil(Clock::time_point when, const std::atomic<bool>& stop) {
+    while (!stop) {
+        const auto now = Clock::now();
+        if (now >= when) return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(when - now, kStopCheck));
+    }
+    return false;
+}
+
+struct VideoCounters {
+    std::atomic<long> late{0};
+    std::atomic<bool> ended{false}; // the input ended or an output failed
+    std::string why;                // set before `ended`
+    bool outputFailed = false;      // set before `ended`
+};
+
+// The video thread: one frame per period of the wall clock. A frame whose slot has passed
+// entirely is not made at all (and counted late), so the show never runs behind.
+void VideoLoop(const LiveOptions& options, show::LiveGame& live, LiveInput* input,
+               LiveOutput& output, VideoCounters& counters, const std::atomic<bool>& stop,
+               show::LivePresenter& presenter) {
+    auto frame = MakeFrame(options.width, options.height);
+    const TestCard card(options.width, options.height);
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / options.fps));
+    const auto start = Clock::now();
+    long tick = 0;
+    while (SleepUntil(start + tick * period, stop)) {
+        if (input) {
+            if (!input->Latest(*frame)) {
+                counters.why = "the input ended" + (input->EndReason().empty()
+                                                        ? std::string()
+                                                        : " (ffmpeg: " + input->EndReason() + ")");
+                break;
+            }
+        } else {
+            card.Draw(tick, *frame);
+        }
+        live.DrawFrame(frame->pixels.data(), options.width, -options.height); // top-down rows
+        presenter.OfferFrame(frame->pixels.data(), options.width, options.height,
+                             static_cast<std::ptrdiff_t>(frame->RowBytes()));
+        if (!output.Put(*frame)) {
+            counters.why = "an output stopped taking frames";
+            counters.outputFailed = true;
+            break;
+        }
+        ++tick;
+        const auto now = Clock::now();
+        while (start + (tick + 1) * period <= now) { // the next slot is already over
+            ++tick;
+            ++counters.late;
+        }
+    }
+    counters.ended = true;
+}
+
+// Replays a scenario's events on the wall clock: each at its second from the start.
+void ReplayScenario(const Scenario& scenario, show::ShowControl& control,
+                    const std::atomic<bool>& stop) {
+    const auto start = Clock::now();
+    for (const ScenarioEvent& event : scenario.events) {
+        if (!SleepUntil(start + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(event.at)),
+                        stop))
+            return;
+        if (event.kind == ActionKind::Still) continue; // stills are for recorded runs
+        show::Delivery delivery;
+        do {
+            delivery = (event.kind == ActionKind::Chat || event.kind == ActionKind::Gift)
+                           ? control.OfferViewerEvent(event)
+                           : control.ApplyPresenterAction(event);
+        } while (delivery.result == show::Delivery::Result::Full && !stop &&
+                 (std::this_thread::sleep_for(kFullQueueRetry), true));
+        if (!delivery.Ok() && delivery.result != show::Delivery::Result::Closed)
+            Say("scenario at " + std::to_string(event.at) + " s: " + delivery.reason);
+    }
+}
+
+std::string StatusLine(const show::LiveCounters& c, double fps, long late) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "frames %ld  fps %.1f  late %ld  queue %zu  players %zu  question %s", c.frames,
+                  fps, late, c.queued, c.players, c.question.c_str());
+    return line;
+}
+
+// Shows the status on stderr until the show stops: rewritten in place on a terminal, a line a
+// second otherwise.
+void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
+                const std::atomic<bool>& stop, Clock::time_point until) {
+    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const auto period =
+        terminal ? Clock::duration(kStatusPeriodOnTerminal) : Clock::duration(kStatusPeriodInLog);
+    auto last = Clock::now();
+    long lastFrames = 0;
+    auto next = last + period;
+    while (!stop && !video.ended && !stopRequested && Clock::now() < until) {
+        std::this_thread::sleep_for(kStopCheck);
+        const auto now = Clock::now();
+        if (now < next) continue;
+        next += period;
+        const show::LiveCounters counters = live.Counters();
+        const double seconds = std::chrono::duration<double>(now - last).count();
+        const double fps = seconds > 0 ? (counters.frames - lastFrames) / seconds : 0;
+        last = now;
+        lastFrames = counters.frames;
+        const std::string line = StatusLine(counters, fps, video.late);
+        if (terminal)
+            std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        else
+            std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    if (terminal) std::fprintf(stderr, "\n");
+}
+
+} // namespace
+
+int RunLive(const LiveOptions& options) {
+    if (!FfmpegAvailable()) {
+        Say("ffmpeg is not installed: a live show needs it for its outputs (apt-get install "
+            "ffmpeg)");
+        return 1;
+    }
+    if (options.outputs.empty() && !options.preview) {
+        Say("nowhere to send the show: give --output (a file, an rtmp:// or srt:// URL, a "
+            "/dev/videoN loopback device) or --preview");
+        return 2;
+    }
+    if (!KnownPreset(options.encoder.preset)) {
+        Say("--preset " + options.encoder.preset + ": not an x264 preset (ultrafast to placebo)");
+        return 2;
+    }
+    show::EndpointOptions endpointOptions;
+    if (!show::ParseListenAddress(options.listen, endpointOptions.address, endpointOptions.port)) {
+        Say("--listen " + options.listen + ": expected ADDRESS:PORT, e.g. 127.0.0.1:8719");
+        return 2;
+    }
+    std::optional<Scenario> scenario;
+    if (!options.scenario.empty()) {
+        auto parsed = LoadScenarioFile(options.scenario);
+        if (!parsed.scenario) {
+            Say(parsed.error);
+            return 1;
+        }
+        scenario = std::move(parsed.scenario);
+        if (scenario->mode != options.mode)
+            Say("note: the scenario is written for the " +
+                std::string(GameModeName(scenario->mode)) + "-mode game; this show runs the " +
+                GameModeName(options.mode) + "-mode game");
+    }
+
+    std::string error;
+    std::unique_ptr<LiveInput> input;
+    if (!options.input.empty()) {
+        input = std::make_unique<LiveInput>();
+        if (!input->Open(options.input, options.loop, options.width, options.height, options.fps,
+                         error)) {
+            Say(error);
+            return 1;
+        }
+    }
+    auto plugin = PluginLibrary::Open(options.pluginPath, error);
+    if (!plugin) {
+        Say(error);
+        return 1;
+    }
+
+    Transcript transcript;
+    transcript.Add("host", "live show: " + std::string(GameModeName(options.mode)) + " mode, " +
+                               std::to_string(options.width) + "x" +
+                               std::to_string(options.height));
+    auto recorder = OpenSeasonRecorder(options.season, options.mode, error);
+    if (!error.empty()) {
+        Say(error);
+        return 1;
+    }
+    show::UiThread ui;
+    show::LiveGameOptions gameOptions;
+    gameOptions.season = recorder.get();
+    gameOptions.mode = options.mode;
+    gameOptions.width = options.width;
+    gameOptions.height = options.height;
+    gameOptions.fps = options.fps;
+    gameOptions.lcid = options.lcid;
+    auto live = show::LiveGame::Create(*plugin, ui, transcript, gameOptions, error);
+    if (!live) {
+        Say(error);
+        return 1;
+    }
+
+    endpointOptions.token = options.token.empty() ? show::NewToken() : options.token;
+    endpointOptions.banks = options.banks;
+    show::Endpoint endpoint(*live, endpointOptions);
+    // The presenter's page: the panel read on the UI thread, its boxes and bank chooser in the
+    // page, the drawn frames as its preview.
+    auto presenter = std::make_unique<show::LivePresenter>(
+        ui,
+        [&live](const std::function<void(DuiLib::CControlUI*)>& task) {
+            live->WithGame([&](HostedGame& game) { task(game.Panel()); });
+        },
+        [&live] { return live->State(); },
+        show::LivePresenterOptions{
+            options.banks, static_cast<unsigned>(options.lcid), false,
+            [&live](const std::function<void()>& wait) { live->ReleasedWhileWaiting(wait); }});
+    live->SetMessageBoxHandler(
+        [&presenter](const MessageBoxRequest& box) { return presenter->ShowBox(box); });
+    presenter->AddRoutes(endpoint.Server());
+    // The season's table, for the page and for bots: ?top=N (default 10), ?season=NAME.
+    endpoint.Server().Get("/api/scores", [&options](const httplib::Request& request,
+                                                    httplib::Response& response) {
+        const int top = std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, 1000);
+        if (options.season.off) {
+            response.status = 404;
+            const nlohmann::json body = {{"error", "this show keeps no season (--no-season)"}};
+            response.set_content(body.dump(), "application/json");
+            return;
+        }
+        // The show's own season unless asked for another; an empty name means every season.
+        std::optional<std::string> season = options.season.season;
+        if (request.has_param("season")) season = request.get_param_value("season");
+        if (season && season->empty()) season.reset();
+        const auto body = ScoresJson(SeasonPath(options.season), season, top > 0 ? top : 10);
+        response.status = body.contains("error") ? 500 : 200;
+        response.set_content(body.dump(), "application/json");
+    });
+    const auto closePresenter = [&] {
+        presenter->Close();
+        live->SetMessageBoxHandler({});
+    };
+    if (!endpoint.Start(error)) {
+        Say(error);
+        closePresenter();
+        presenter.reset();
+        live->Finish();
+        return 1;
+    }
+    if (!show::IsLoopbackAddress(endpointOptions.address))
+        Say("warning: listening on " + endpointOptions.address +
+            ", which other machines can reach; anyone with the token can drive the show");
+    LiveOutput output;
+    if (!output.Open(options.outputs, options.preview, options.width, options.height, options.fps,
+                     options.encoder, error)) {
+        Say(error);
+        closePresenter();
+        endpoint.Stop();
+        presenter.reset();
+        live->Finish();
+        return 1;
+    }
+
+    std::printf("askgame-host live: %s mode, %dx%d at %g fps\n", GameModeName(options.mode),
+                options.width, options.height, options.fps);
+    std::printf("endpoint: %s\ntoken: %s\n", endpoint.Url().c_str(), endpoint.Token().c_str());
+    std::printf("Ctrl-C ends the show.\n");
+    std::fflush(stdout);
+
+    std::unique_ptr<show::EventReader> reader;
+    if (!options.events.empty()) {
+        reader = show::EventReader::Open(
+            options.events, *live, [](const std::string& line) { Say(line); }, error);
+        if (!reader) Say(error + "; going on without it");
+        if (reader) reader->Start();
+    }
+
+    stopRequested = false;
+    InstallStopSignals();
+    std::atomic<bool> stop{false};
+    VideoCounters video;
+    std::thread videoThread(
+        [&] { VideoLoop(options, *live, input.get(), output, video, stop, *presenter); });
+    std::thread replay;
+    if (scenario) replay = std::thread([&] { ReplayScenario(*scenario, *live, stop); });
+
+    const auto until = options.duration > 0
+                           ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(options.duration))
+                           : Clock::time_point::max();
+    ShowStatus(*live, video, stop, until);
+
+    // The show ends: frames stop first, then the outputs are finished, then the ways in close,
+    // then the game checks every message back in.
+    stop = true;
+    videoThread.join();
+    if (!video.why.empty()) Say(video.why);
+    const bool outputOk = output.Close(error);
+    if (!outputOk) Say(error);
+    if (replay.joinable()) replay.join();
+    if (reader) reader->Stop();
+    closePresenter();
+    endpoint.Stop();
+    presenter.reset();
+    const show::LiveCounters counters = live->Counters();
+    live->Finish();
+    ui.Stop();
+
+    transcript.Add("host", "the show ended after " + std::to_string(counters.frames) + " frames; " +
+                               std::to_string(video.late.load()) + " late");
+    const bool written = transcript.WriteTo(options.transcript);
+    const long made = counters.frames;
+    const long late = video.late;
+    std::fprintf(stderr, "askgame-host: %ld frames, %ld late (%.2f %%); transcript %s\n", made,
+                 late, made + late > 0 ? 100.0 * late / double(made + late) : 0.0,
+                 written ? options.transcript.c_str() : "NOT written");
+    if (transcript.HostErrorCount() > 0) {
+        Say("the plug-in broke the host's rules " + std::to_string(transcript.HostErrorCount()) +
+            " time(s); see " + options.transcript);
+        return 1;
+    }
+    return outputOk && written && !video.outputFailed ? 0 : 1;
+}
+
+} // namespace host

@@ -1,0 +1,44 @@
+// `askgame-host live`: a show on air. Frames from a camera, a file, a stream or the test card,
+// paced by the wall clock; the game drawn on a video thread; viewers' chat and gifts and the
+// presenter's actions arriving over HTTP, from an events file or a rehearsed scenario; the
+// result sent to every output at once, until Ctrl-C or SIGTERM.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/frame_io.h"
+#include "host/season_command.h"
+
+#include "host/scenario.h"
+#include "platform/shell.h"
+
+namespace host {
+
+struct LiveOptions {
+    std::string pluginPath;
+    LCID lcid = 1033;
+    GameMode mode = GameMode::Free;
+    std::string input; // empty: the test card
+    bool loop = false;
+    int width = 1280;
+    int height = 720;
+    double fps = 30;
+    std::vector<std::string> outputs;
+    bool preview = false;
+    EncoderSettings encoder;
+    std::string listen = "127.0.0.1:8719";
+    std::string token;    // empty: a random one
+    std::string banks;    // the presenter page's bank folder; empty: uploads only
+    std::string events;   // JSON lines, "-" for stdin
+    std::string scenario; // replayed on the wall clock
+    std::string transcript = "live.transcript.txt";
+    double duration = 0; // seconds; 0: until stopped
+    SeasonArgs season;
+};
+
+int RunLive(const LiveOptions& options);
+
+} // namespace host

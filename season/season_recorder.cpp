@@ -1,0 +1,81 @@
+#include "season/season_recorder.h"
+
+namespace season {
+
+SeasonRecorder::SeasonRecorder(const std::string& path, const std::string& season,
+                               const std::string& mode)
+    : store_(path), show_(store_.BeginShow(season, mode, NowMs())),
+      writer_([this] { WriteLoop(); }) {}
+
+SeasonRecorder::~SeasonRecorder() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();
+    try {
+        store_.EndShow(show_, NowMs());
+    } catch (const SqliteError&) {
+        // The show's end time is a nicety; its events are already committed.
+    }
+}
+
+void SeasonRecorder::Record(SeasonEvent event) {
+    std::lock_guard lock(mutex_);
+    if (queued_.size() >= kMaxQueuedEvents) {
+        ++dropped_;
+        return;
+    }
+    queued_.push_back(std::move(event));
+    ++recorded_;
+}
+
+void SeasonRecorder::Flush() {
+    std::unique_lock lock(mutex_);
+    const std::size_t target = recorded_;
+    flushWanted_ = true;
+    wake_.notify_one();
+    committed_.wait(lock, [&] { return written_ >= target; });
+}
+
+std::size_t SeasonRecorder::Dropped() const {
+    std::lock_guard lock(mutex_);
+    return dropped_;
+}
+
+std::string SeasonRecorder::Error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+void SeasonRecorder::WriteLoop() {
+    std::vector<SeasonEvent> batch;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        // One commit an interval, sooner when someone waits for it or the show ends.
+        wake_.wait_for(lock, kCommitInterval, [&] { return stopping_ || flushWanted_; });
+        flushWanted_ = false;
+        if (queued_.empty() && stopping_) return;
+        batch.swap(queued_);
+        lock.unlock();
+        std::string failure;
+        try {
+            store_.Write(show_, batch);
+        } catch (const SqliteError& e) {
+            failure = e.what();
+        }
+        lock.lock();
+        if (!failure.empty() && error_.empty()) error_ = failure;
+        written_ += batch.size();
+        batch.clear();
+        committed_.notify_all();
+    }
+}
+
+std::int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+} // namespace season

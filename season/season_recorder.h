@@ -1,0 +1,64 @@
+// Records one show into a season file without ever making the caller wait on the disk: events
+// are queued in memory and a writer thread commits them together every `kCommitInterval`, so
+// a host killed mid-show loses at most the events of the last interval.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "season/season_store.h"
+
+namespace season {
+
+inline constexpr std::chrono::milliseconds kCommitInterval{250};
+// Events waiting for the writer beyond this many are dropped and counted, so a stalled disk
+// cannot grow the host's memory without bound.
+inline constexpr std::size_t kMaxQueuedEvents = 1 << 20;
+
+class SeasonRecorder {
+public:
+    // Opens the store and begins a show of `mode` in `season`. Throws `SqliteError` when the
+    // file cannot be used.
+    SeasonRecorder(const std::string& path, const std::string& season, const std::string& mode);
+    SeasonRecorder(const SeasonRecorder&) = delete;
+    SeasonRecorder& operator=(const SeasonRecorder&) = delete;
+    // Commits what is still queued and ends the show.
+    ~SeasonRecorder();
+
+    // Queues one event; any thread, never blocks on the disk.
+    void Record(SeasonEvent event);
+    // Waits until everything recorded so far is committed.
+    void Flush();
+
+    std::size_t Dropped() const;
+    // The writer's first failure; empty while all is well.
+    std::string Error() const;
+
+private:
+    void WriteLoop();
+
+    SeasonStore store_;
+    std::int64_t show_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable committed_;
+    std::vector<SeasonEvent> queued_;
+    std::size_t recorded_ = 0; // events accepted, ever
+    std::size_t written_ = 0;  // of those, committed or given up on
+    std::size_t dropped_ = 0;
+    std::string error_;
+    bool flushWanted_ = false;
+    bool stopping_ = false;
+    std::thread writer_;
+};
+
+// Now, as the store counts time.
+std::int64_t NowMs();
+
+} // namespace season

@@ -1,0 +1,85 @@
+// The show's HTTP endpoint on a local address: viewers' chat and gifts, the presenter's panel
+// actions and the state, every request checked against the show's token.
+//
+//   POST /api/chat   POST /api/gift   POST /api/panel   GET /api/state
+//
+// A panel action's {"bank": NAME} opens only a file directly in the banks folder.
+//
+// Other pieces add their own routes on Server() before Start(); the token check covers them too.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <httplib.h>
+
+#include "show/bank_folder.h"
+#include "show/live_events.h"
+#include "show/show_control.h"
+
+namespace show {
+
+inline constexpr const char* kDefaultListenAddress = "127.0.0.1";
+inline constexpr int kDefaultListenPort = 8719;
+// The largest request body the server reads at all; the event routes take far less.
+inline constexpr std::size_t kDefaultMaxRequestBytes = 1024 * 1024;
+
+struct EndpointOptions {
+    std::string address = kDefaultListenAddress;
+    int port = kDefaultListenPort; // 0: any free port (see Endpoint::Port)
+    std::string token;             // required on every request; must not be empty
+    // The one folder a {"bank": NAME} action may open a file of, by plain name; empty: the
+    // endpoint refuses bank actions. A request never names a path of its own.
+    std::filesystem::path banks;
+    std::size_t maxRequestBytes = kDefaultMaxRequestBytes;
+};
+
+class Endpoint {
+public:
+    Endpoint(ShowControl& control, EndpointOptions options);
+    Endpoint(const Endpoint&) = delete;
+    Endpoint& operator=(const Endpoint&) = delete;
+    // Stop().
+    ~Endpoint();
+
+    // The server, for adding routes before Start(). Every route is behind the token check.
+    httplib::Server& Server() { return server_; }
+
+    // Binds the address and serves on a thread of its own. False, with the reason, when the
+    // address cannot be bound or the options are unusable.
+    bool Start(std::string& error);
+    // Stops serving and waits for the requests in flight. Idempotent.
+    void Stop();
+
+    int Port() const { return port_; }
+    const std::string& Token() const { return options_.token; }
+    // "http://ADDRESS:PORT/?token=TOKEN", what a presenter opens.
+    std::string Url() const;
+
+private:
+    void AddRoutes();
+    // A panel action from a request body, its bank resolved inside the banks folder.
+    ParsedEvent ReadPanel(std::string_view body) const;
+
+    ShowControl& control_;
+    EndpointOptions options_;
+    BankFolder banks_;
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+// True when the request carries `token` as "Authorization: Bearer TOKEN" or "?token=TOKEN".
+// Compares in time independent of where the texts differ.
+bool HasToken(const httplib::Request& request, std::string_view token);
+// A fresh random token: 32 hexadecimal digits.
+std::string NewToken();
+// "ADDR:PORT" or "[IPv6]:PORT" into its parts; false when malformed or the port is out of range.
+bool ParseListenAddress(std::string_view text, std::string& address, int& port);
+// True for 127.0.0.0/8, ::1 and "localhost".
+bool IsLoopbackAddress(std::string_view address);
+
+} // namespace show

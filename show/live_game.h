@@ -1,0 +1,158 @@
+// One game run live: the effect drawn on a video thread, its panel worked on the user-interface
+// thread, viewers' events queued from any thread and handed to the effect only through the
+// host's audience source. Every live host (the `live` command, the frame-filter adapter, the OBS
+// source) runs its game through this.
+//
+// Threads: DrawFrame() on the video thread; panel actions, the panel's notifications and message
+// boxes on the UiThread; OfferViewerEvent() and State() from anywhere. The host-side state the
+// threads share (audience source, transcript, scores) is guarded by one host lock; the plug-in
+// calls the host with none of its own locks held, so the two never wait on each other.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "host/hosted_game.h"
+#include "host/plugin_loader.h"
+#include "host/transcript.h"
+#include "platform/shell.h"
+#include "show/event_queue.h"
+#include "show/show_control.h"
+#include "show/ui_thread.h"
+
+namespace show {
+
+// Viewers' events waiting to reach the game, at most.
+inline constexpr std::size_t kDefaultViewerQueue = 10000;
+// Messages waiting inside the audience source (the game takes them only at certain moments), at
+// most; beyond it, events stay in the viewers' queue, and when that is full too they are refused.
+inline constexpr std::size_t kDefaultAudienceBacklog = 2000;
+
+struct LiveGameOptions {
+    host::GameMode mode = host::GameMode::Free;
+    int width = 1280;
+    int height = 720;
+    double fps = 30;
+    LCID lcid = 1033;
+    std::size_t viewerQueue = kDefaultViewerQueue;
+    std::size_t audienceBacklog = kDefaultAudienceBacklog;
+    season::SeasonRecorder* season = nullptr; // where right answers and gifts are kept, if any
+};
+
+// What the status line shows.
+struct LiveCounters {
+    long frames = 0;
+    std::size_t queued = 0;          // viewers' events waiting in the queue
+    std::size_t audienceWaiting = 0; // messages waiting in the audience source
+    std::uint64_t accepted = 0;
+    std::uint64_t refused = 0; // refused because the queue was full
+    std::size_t players = 0;   // viewers who sent gifts (challenge) or scored (free)
+    std::string question;      // "3/10", the panel's question number and count
+};
+
+class LiveGame final : public ShowControl {
+public:
+    // Makes the game on `ui`. Null, with the reason in `error`, when the plug-in cannot.
+    static std::unique_ptr<LiveGame> Create(host::PluginLibrary& plugin, UiThread& ui,
+                                            host::Transcript& transcript,
+                                            const LiveGameOptions& options, std::string& error);
+    LiveGame(const LiveGame&) = delete;
+    LiveGame& operator=(const LiveGame&) = delete;
+    // Finish().
+    ~LiveGame() override;
+
+    // ---- Video thread
+    // Hands waiting viewers' events to the audience source, then lets the effect draw on the
+    // frame: width × |height| BGRA pixels, top-down when `height` is negative.
+    bool DrawFrame(BYTE* pixels, int width, int height);
+
+    // ---- Any thread
+    Delivery OfferViewerEvent(host::ScenarioEvent event) override;
+    // Also takes notes (a transcript line); stills are the caller's.
+    Delivery ApplyPresenterAction(const host::ScenarioEvent& event) override;
+    nlohmann::json State() override;
+    LiveCounters Counters() const;
+
+    // Answers message boxes from now on; runs on the UI thread with the host lock released, so
+    // frames go on while it waits for someone to press OK. Without one, boxes are answered OK
+    // at once. Either way the box is in the transcript and in State().
+    void SetMessageBoxHandler(MessageBoxPresenter handler);
+    // Runs `task` with the host lock released when called on the UI thread from inside the
+    // game (as message boxes are shown), else just runs it: for a dialog a piece shows and
+    // waits on, so frames go on meanwhile.
+    void ReleasedWhileWaiting(const std::function<void()>& task);
+    // Runs `task` on the UI thread with the game, under the host lock: for pieces that read or
+    // work the panel themselves. False when the game is finished.
+    bool WithGame(const std::function<void(host::HostedGame&)>& task);
+
+    // Ends the game on the UI thread: the scores go into the transcript, panel and effect go
+    // and every message is checked back in. Call once the video thread stopped. Idempotent.
+    void Finish();
+
+private:
+    class GuardedAudience;
+    class GuardedTraces;
+    class HostLock {
+    public:
+        void lock();
+        void unlock();
+        // Lets go of every level this thread holds while `task` runs, then takes them back.
+        void ReleasedWhile(const std::function<void()>& task);
+
+    private:
+        std::recursive_mutex mutex_;
+        int depth_ = 0; // levels held by the owning thread
+    };
+    struct PanelSnapshot {
+        int number = -1; // the question number the panel shows; -1: none
+        int count = -1;  // questions in the bank
+        std::string question, answer, rightAnswerer;
+    };
+
+    LiveGame(UiThread& ui, host::Transcript& transcript, const LiveGameOptions& options);
+    void InstallGuards();
+    void RemoveGuards();
+    void TakeViewerEvents();
+    void OnSignal();
+    int OnMessageBox(const MessageBoxRequest& box);
+    // Rereads the panel's fields into the snapshot. UI thread, host lock held.
+    void RefreshSnapshot();
+
+    UiThread& ui_;
+    host::Transcript& transcript_;
+    const LiveGameOptions options_;
+    std::unique_ptr<host::HostedGame> game_;
+    std::unique_ptr<GuardedAudience> audience_;
+    std::unique_ptr<GuardedTraces> traces_;
+    IDebugOutputSink* gameTraces_ = nullptr;
+    MessageBoxPresenter gameBoxes_;
+    MessageBoxPresenter boxHandler_; // UI thread only
+    mutable HostLock hostLock_;
+
+    BoundedQueue<host::ScenarioEvent> viewers_;
+    std::vector<host::ScenarioEvent> batch_; // video thread only; kept to reuse its storage
+    std::atomic<long> frames_{0};
+    std::atomic<std::size_t> audienceWaiting_{0};
+    std::atomic<bool> finished_{false};
+
+    // Guarded by the host lock, like the game's own host-side state.
+    PanelSnapshot snapshot_;
+    std::string lastBoxCaption_, lastBoxText_;
+    int boxes_ = 0;
+    struct Player {
+        std::string name;
+        std::uint64_t gifts = 0;
+        std::uint64_t value = 0;
+    };
+    std::map<std::uint32_t, Player> players_; // challenge mode: who sent gifts
+    std::vector<std::pair<std::string, int>> ranking_;
+};
+
+} // namespace show

@@ -1,0 +1,39 @@
+// What the outside world can do to a running show, whichever host runs it: offer a viewer's
+// event, have the presenter act on the panel, read the state. The endpoint and the event reader
+// talk to this and to nothing else.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "host/scenario.h"
+
+namespace show {
+
+struct Delivery {
+    enum class Result {
+        Accepted, // queued (viewers) or done (presenter)
+        Full,     // the queue is full; nothing changed, try again later
+        Refused,  // the panel refused the action; nothing changed
+        Closed,   // the show is ending
+    };
+    Result result = Result::Accepted;
+    std::string reason; // one line when not accepted
+
+    bool Ok() const { return result == Result::Accepted; }
+};
+
+class ShowControl {
+public:
+    virtual ~ShowControl() = default;
+
+    // A viewer's chat or gift, queued for the game; returns at once.
+    virtual Delivery OfferViewerEvent(host::ScenarioEvent event) = 0;
+    // A presenter's action on the panel, done on the user-interface thread; returns when done.
+    virtual Delivery ApplyPresenterAction(const host::ScenarioEvent& event) = 0;
+    // The show's state: mode, question, players or scores, right answerer, last message box.
+    virtual nlohmann::json State() = 0;
+};
+
+} // namespace show

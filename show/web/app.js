@@ -1,0 +1,417 @@
+// The presenter's page: draws the panel from the control tree the host sends, sends the
+// presenter's actions back as panel actions, answers the panel's dialogs, and shows the
+// output frame and the players.
+'use strict';
+
+// ---- The page's own strings, in the panel's language
+
+const STRINGS = {
+  en: {
+    panel: 'Panel', preview: 'What viewers see', ok: 'OK', cancel: 'Cancel',
+    chooseBank: 'Choose a question bank', folderBanks: 'Banks in the bank folder',
+    noFolder: 'No bank folder was given (--banks).', uploadBank: 'Upload a bank file',
+    upload: 'Upload', connected: 'Connected', reconnecting: 'Connection lost; reconnecting…',
+    refused: 'Not done: ', tooLarge: 'The file is too large.', noFile: 'Choose a file first.',
+    players: 'Players', scores: 'Score list', season: 'Season leaderboard', noToken: 'Open the address the host printed, with its token.',
+  },
+  'zh-Hans': {
+    panel: '控制面板', preview: '观众看到的画面', ok: '确定', cancel: '取消',
+    chooseBank: '选择题库', folderBanks: '题库文件夹中的题库', noFolder: '没有指定题库文件夹（--banks）。',
+    uploadBank: '上传题库文件', upload: '上传', connected: '已连接', reconnecting: '连接中断，正在重新连接…',
+    refused: '未执行：', tooLarge: '文件太大。', noFile: '请先选择文件。', players: '玩家', scores: '积分榜', season: '赛季排行榜',
+    noToken: '请打开主程序显示的地址（含令牌）。',
+  },
+  'zh-Hant': {
+    panel: '控制面板', preview: '觀眾看到的畫面', ok: '確定', cancel: '取消',
+    chooseBank: '選擇題庫', folderBanks: '題庫資料夾中的題庫', noFolder: '沒有指定題庫資料夾（--banks）。',
+    uploadBank: '上傳題庫檔案', upload: '上傳', connected: '已連線', reconnecting: '連線中斷，正在重新連線…',
+    refused: '未執行：', tooLarge: '檔案太大。', noFile: '請先選擇檔案。', players: '玩家', scores: '積分榜', season: '賽季排行榜',
+    noToken: '請開啟主程式顯示的位址（含權杖）。',
+  },
+};
+
+// The same rule the plug-in uses: Chinese is primary language 4; only 2052 is Simplified.
+function languageOf(lcid) {
+  if ((lcid & 0xff) !== 4) return 'en';
+  return lcid === 2052 ? 'zh-Hans' : 'zh-Hant';
+}
+
+let strings = STRINGS.en;
+function t(id) { return strings[id] || STRINGS.en[id] || id; }
+
+function applyLanguage(lcid) {
+  const language = languageOf(lcid);
+  strings = STRINGS[language];
+  document.documentElement.lang = language === 'en' ? 'en' : language;
+  for (const el of document.querySelectorAll('[data-string]')) el.textContent = t(el.dataset.string);
+  for (const el of document.querySelectorAll('[data-string-alt]')) el.alt = t(el.dataset.stringAlt);
+}
+
+// ---- Talking to the host
+
+// The token comes with the address the host printed.
+const token = new URLSearchParams(location.search).get('token') || '';
+const $ = (id) => document.getElementById(id);
+
+function request(path, options = {}) {
+  const headers = Object.assign({ Authorization: 'Bearer ' + token }, options.headers || {});
+  return fetch(path, Object.assign({}, options, { headers, cache: 'no-store' }));
+}
+
+function postJson(path, body) {
+  return request(path, { method: 'POST', headers: { 'Content-Type': 'application/json' },
+                         body: JSON.stringify(body) });
+}
+
+function setStatus(text, problem) {
+  const status = $('status');
+  status.textContent = text;
+  status.classList.toggle('problem', !!problem);
+}
+
+// Actions go one after another, in the order the presenter made them: the text typed into a
+// field reaches the panel before the click that reads it.
+let actions = Promise.resolve();
+function act(action) {
+  actions = actions.then(async () => {
+    try {
+      const response = await postJson('/api/panel', action);
+      if (!response.ok) setStatus(t('refused') + (await response.text()).trim(), true);
+    } catch (error) {
+      setStatus(t('refused') + error, true);
+    }
+  });
+  return actions;
+}
+
+// ---- The panel, drawn from its control tree
+
+const elements = new Map(); // control id → element
+let shape = '';             // the tree's ids and kinds: when it changes the panel is drawn anew
+
+function shapeOf(node) {
+  let out = node.id + ':' + node.kind + ';';
+  for (const child of node.children || []) out += shapeOf(child);
+  return out;
+}
+
+function makeElement(node) {
+  switch (node.kind) {
+    case 'window': {
+      const el = document.createElement('div');
+      el.className = 'window vertical';
+      const caption = document.createElement('h3');
+      caption.className = 'caption';
+      el.append(caption);
+      return el;
+    }
+    case 'vertical': case 'horizontal': case 'container': {
+      const el = document.createElement('div');
+      el.className = node.kind === 'container' ? 'vertical' : node.kind;
+      return el;
+    }
+    case 'button': {
+      const el = document.createElement('button');
+      el.type = 'button';
+      el.addEventListener('click', () => node.name && act({ click: node.name }));
+      return el;
+    }
+    case 'option': {
+      const el = document.createElement('label');
+      el.className = 'option';
+      const box = document.createElement('input');
+      box.type = node.group ? 'radio' : 'checkbox';
+      if (node.group) box.name = 'group-' + node.group;
+      box.addEventListener('change', () =>
+        node.name && act({ option: node.name, selected: box.checked }));
+      el.append(box, document.createElement('span'));
+      return el;
+    }
+    case 'edit': case 'richedit': {
+      const el = document.createElement(node.kind === 'edit' ? 'input' : 'textarea');
+      if (node.kind === 'edit') el.type = 'text';
+      if (node.kind === 'richedit') el.rows = 4;
+      const send = () => {
+        if (el.dataset.dirty !== '1') return;
+        el.dataset.dirty = '';
+        if (node.name) act({ type: node.name, text: el.value });
+      };
+      el.addEventListener('input', () => { el.dataset.dirty = '1'; });
+      el.addEventListener('change', send);
+      // Enter in a one-line field sends it, as the toolkit's edit does.
+      if (node.kind === 'edit')
+        el.addEventListener('keydown', (e) => { if (e.key === 'Enter') send(); });
+      return el;
+    }
+    case 'label': case 'text': {
+      const el = document.createElement('span');
+      el.className = node.kind;
+      return el;
+    }
+    default:
+      return document.createElement('div');
+  }
+}
+
+function updateElement(el, node) {
+  el.hidden = !node.visible;
+  if (node.name) el.dataset.name = node.name;
+  el.title = node.tooltip || '';
+  el.style.color = node.color || '';
+  if (node.width && node.kind !== 'window') el.style.flex = '0 1 ' + node.width + 'px';
+  switch (node.kind) {
+    case 'window': el.querySelector('.caption').textContent = node.caption || ''; break;
+    case 'button': el.textContent = node.text; el.disabled = !node.enabled; break;
+    case 'option': {
+      const box = el.querySelector('input');
+      box.checked = !!node.selected;
+      box.disabled = !node.enabled;
+      el.querySelector('span').textContent = node.text;
+      break;
+    }
+    case 'edit': case 'richedit':
+      // What the presenter is typing wins over the panel's text until it is sent.
+      if (el.dataset.dirty !== '1') el.value = node.text;
+      el.disabled = !node.enabled;
+      el.readOnly = !!node.readonly;
+      if (node.kind === 'edit' && node.name) el.setAttribute('aria-label', node.tooltip || node.name);
+      if (node.kind === 'richedit' && node.name) el.setAttribute('aria-label', node.tooltip || node.name);
+      break;
+    case 'label': case 'text': el.textContent = node.text; break;
+  }
+}
+
+function build(node, parent) {
+  const el = makeElement(node);
+  elements.set(node.id, el);
+  updateElement(el, node);
+  parent.append(el);
+  for (const child of node.children || []) build(child, el);
+}
+
+function update(node) {
+  const el = elements.get(node.id);
+  if (el) updateElement(el, node);
+  for (const child of node.children || []) update(child);
+}
+
+function drawPanel(snapshot) {
+  const root = snapshot && snapshot.root;
+  const holder = $('panel-root');
+  if (!root) { holder.replaceChildren(); elements.clear(); shape = ''; return; }
+  const now = shapeOf(root);
+  if (now !== shape) {
+    holder.replaceChildren();
+    elements.clear();
+    build(root, holder);
+    shape = now;
+  } else {
+    update(root);
+  }
+  holder.dataset.version = snapshot.version;
+}
+
+// ---- The show's state: plain values as a list, lists of records as tables
+
+function cellText(value) {
+  if (value === null || value === undefined) return '';
+  return typeof value === 'object' ? JSON.stringify(value) : String(value);
+}
+
+// A record inside the state reads as its fields, one line each ("question number", ...).
+function flatten(state) {
+  const out = [];
+  for (const [key, value] of Object.entries(state || {})) {
+    if (value && typeof value === 'object' && !Array.isArray(value))
+      for (const [inner, v] of Object.entries(value)) out.push([key + ' ' + inner, v]);
+    else out.push([key, value]);
+  }
+  return out;
+}
+
+// A header row of `columns`, then a row of those fields of each record.
+function fillTable(table, columns, rows) {
+  const head = table.createTHead().insertRow();
+  for (const column of columns) {
+    const th = document.createElement('th');
+    th.scope = 'col';
+    th.textContent = column;
+    head.append(th);
+  }
+  const body = table.createTBody();
+  for (const row of rows) {
+    const tr = body.insertRow();
+    for (const column of columns) tr.insertCell().textContent = cellText(row[column]);
+  }
+}
+
+function drawState(state) {
+  const holder = $('state');
+  holder.replaceChildren();
+  const list = document.createElement('dl');
+  for (const [key, value] of flatten(state)) {
+    if (Array.isArray(value) && value.every((v) => v && typeof v === 'object' && !Array.isArray(v))) {
+      const table = document.createElement('table');
+      table.dataset.key = key;
+      const caption = table.createCaption();
+      caption.textContent = strings[key] || key;
+      fillTable(table, [...new Set(value.flatMap((row) => Object.keys(row)))], value);
+      holder.append(table);
+    } else {
+      const dt = document.createElement('dt');
+      dt.textContent = key;
+      const dd = document.createElement('dd');
+      dd.dataset.key = key;
+      dd.textContent = cellText(value);
+      list.append(dt, dd);
+    }
+  }
+  holder.prepend(list);
+}
+
+// ---- Dialogs the panel waits on
+
+let openDialog = null;
+
+async function answer(body) {
+  const response = await postJson('/api/page/dialog', body);
+  return response;
+}
+
+function showBox(dialog) {
+  $('box-caption').textContent = dialog.caption;
+  $('box-text').textContent = dialog.text;
+  const box = $('box');
+  box.dataset.id = dialog.id;
+  if (!box.open) box.showModal();
+}
+
+async function showChooser(dialog) {
+  const chooser = $('chooser');
+  chooser.dataset.id = dialog.id;
+  $('chooser-error').textContent = '';
+  $('chooser-file').value = '';
+  const list = $('chooser-list');
+  list.replaceChildren();
+  if (!chooser.open) chooser.showModal();
+  const response = await request('/api/page/banks');
+  if (!response.ok) return;
+  const banks = await response.json();
+  chooser.dataset.maxUpload = banks.maxUpload;
+  $('chooser-none').hidden = banks.folder;
+  for (const name of banks.banks) {
+    const item = document.createElement('li');
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = name;
+    button.dataset.bank = name;
+    button.addEventListener('click', () => answer({ id: dialog.id, bank: name }));
+    item.append(button);
+    list.append(item);
+  }
+}
+
+async function upload() {
+  const chooser = $('chooser');
+  const file = $('chooser-file').files[0];
+  if (!file) { $('chooser-error').textContent = t('noFile'); return; }
+  if (file.size > Number(chooser.dataset.maxUpload || Infinity)) {
+    $('chooser-error').textContent = t('tooLarge');
+    return;
+  }
+  const response = await request('/api/page/upload?dialog=' + chooser.dataset.id,
+                                 { method: 'POST', body: file,
+                                   headers: { 'Content-Type': 'application/octet-stream' } });
+  if (!response.ok) $('chooser-error').textContent = (await response.text()).trim();
+}
+
+function drawDialog(dialog) {
+  openDialog = dialog;
+  for (const id of ['box', 'chooser']) {
+    const el = $(id);
+    const mine = dialog && (dialog.kind === 'box' ? 'box' : 'chooser') === id;
+    if (!mine && el.open) el.close();
+  }
+  if (!dialog) return;
+  if (dialog.kind === 'box') showBox(dialog);
+  else showChooser(dialog);
+}
+
+function wireDialogs() {
+  // OK, Escape or the form's submit all answer the box with OK: it has no other button.
+  $('box').addEventListener('close', () => {
+    const id = Number($('box').dataset.id);
+    if (openDialog && openDialog.id === id) answer({ id, ok: true });
+  });
+  $('chooser').addEventListener('close', () => {
+    const id = Number($('chooser').dataset.id);
+    if (openDialog && openDialog.id === id) answer({ id, ok: false });
+  });
+  $('chooser-upload').addEventListener('click', upload);
+}
+
+// ---- Preview: the output frame, polled
+
+const PREVIEW_PAUSE_MS = 100;
+
+async function pollPreview() {
+  const img = $('preview');
+  for (;;) {
+    try {
+      const response = await request('/api/page/preview.jpg');
+      if (response.ok) {
+        const url = URL.createObjectURL(await response.blob());
+        const old = img.src;
+        img.src = url;
+        img.dataset.frames = String(Number(img.dataset.frames || 0) + 1);
+        if (old.startsWith('blob:')) URL.revokeObjectURL(old);
+      } else if (response.status === 403) {
+        return;
+      }
+    } catch (error) { /* the host may be restarting; try again */ }
+    await new Promise((resolve) => setTimeout(resolve, PREVIEW_PAUSE_MS));
+  }
+}
+
+// ---- The season's leaderboard, which outlives the show
+
+const SEASON_PAUSE_MS = 5000;
+
+function drawSeason(rows) {
+  const table = $('season');
+  table.replaceChildren();
+  fillTable(table, ['rank', 'name', 'points', 'answers', 'shows'], rows);
+}
+
+async function pollSeason() {
+  for (;;) {
+    try {
+      const response = await request('/api/scores?top=10');
+      if (response.ok) drawSeason((await response.json()).rows || []);
+      else if (response.status === 403 || response.status === 404) { $('season-section').hidden = true; return; }
+    } catch (error) { /* the host may be restarting; try again */ }
+    await new Promise((resolve) => setTimeout(resolve, SEASON_PAUSE_MS));
+  }
+}
+
+// ---- Start
+
+function listen() {
+  const events = new EventSource('/api/page/events?token=' + encodeURIComponent(token));
+  events.addEventListener('open', () => setStatus(t('connected')));
+  events.addEventListener('error', () => setStatus(t('reconnecting'), true));
+  events.addEventListener('hello', (e) => { applyLanguage(JSON.parse(e.data).lcid); setStatus(t('connected')); });
+  events.addEventListener('panel', (e) => drawPanel(JSON.parse(e.data)));
+  events.addEventListener('state', (e) => drawState(JSON.parse(e.data)));
+  events.addEventListener('dialog', (e) => drawDialog(JSON.parse(e.data)));
+}
+
+function start() {
+  if (!token) { setStatus(t('noToken'), true); return; }
+  wireDialogs();
+  listen();
+  pollPreview();
+  pollSeason();
+}
+
+start();

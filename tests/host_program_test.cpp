@@ -1,0 +1,116 @@
+// The host program's own checks: options that are given but empty or zero, paths ffmpeg could
+// mistake for options, transcript lines a viewer's text cannot forge.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "host/transcript.h"
+
+namespace {
+
+const std::string kRuntime = ASKGAME_RUNTIME_DIR;
+
+// A scratch folder for one test, removed afterwards.
+class Scratch {
+public:
+    Scratch() {
+        static int serial = 0;
+        dir_ =
+            std::filesystem::temp_directory_path() /
+            ("askgame-host-program-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
+        std::filesystem::create_directories(dir_);
+    }
+    ~Scratch() { std::filesystem::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+    const std::filesystem::path& dir() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+};
+
+// Runs the host in `dir` and answers its exit status; `output` gets stdout and stderr.
+int RunHost(const Scratch& scratch, const std::string& arguments, std::string& output) {
+    const std::string log = scratch.Path("host-output.txt");
+    const int status = std::system(("cd '" + scratch.dir().string() + "' && " + kRuntime +
+                                    "/askgame-host " + arguments + " >" + log + " 2>&1")
+                                       .c_str());
+    std::ifstream in(log);
+    output.assign(std::istreambuf_iterator<char>(in), {});
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+constexpr char kShortScenario[] = R"({"mode": "free", "size": "64x64", "fps": 10,
+                                      "duration": 0.3, "events": []})";
+
+TEST(HostOptions, AGivenButEmptySizeOrZeroRateIsAnError) {
+    const Scratch scratch;
+    scratch.Write("s.json", kShortScenario);
+    std::string output;
+    EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --fps 0", output), 2);
+    EXPECT_NE(output.find("--fps must be from 1 to 120"), std::string::npos) << output;
+    EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --size ''", output), 2);
+    EXPECT_NE(output.find("--size \"\": expected WIDTHxHEIGHT"), std::string::npos) << output;
+}
+
+TEST(HostOptions, AnOutputStartingWithADashIsAFileNotAnOption) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+    const Scratch scratch;
+    scratch.Write("s.json", kShortScenario);
+    std::string output;
+    EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output -y.mp4", output), 0) << output;
+    EXPECT_GT(std::filesystem::file_size(scratch.Path("-y.mp4")), 0u) << output;
+}
+
+// A copy of the built tree with one language file cut short and one skin broken.
+TEST(HostCheck, NamesEachBrokenFileOfTheInstalledTreeAndWhy) {
+    const Scratch scratch;
+    const std::filesystem::path tree = scratch.dir() / "install";
+    std::filesystem::copy(kRuntime, tree, std::filesystem::copy_options::recursive);
+    std::string output;
+    const std::string host = (tree / "askgame-host").string();
+    ASSERT_EQ(std::system((host + " check >/dev/null 2>&1").c_str()), 0) << "a sound tree";
+
+    std::ofstream(tree / "VideoGames/AskGame/English.xml") << "<language><string ID=\"tipTitle\">Q";
+    std::ofstream(tree / "Skin/freeAnwser.xml") << "<Window><Button";
+    const int status =
+        std::system((host + " check >" + scratch.Path("check.txt") + " 2>&1").c_str());
+    std::ifstream in(scratch.Path("check.txt"));
+    output.assign(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(WEXITSTATUS(status), 0) << output;
+    EXPECT_NE(output.find("broken   " + (tree / "Skin/freeAnwser.xml").string() + ": "),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("English.xml: askgame: language file"), std::string::npos) << output;
+    EXPECT_NE(output.find("not well-formed"), std::string::npos) << output;
+    EXPECT_NE(output.find("found    " + (tree / "Skin/challengeMode.xml").string()),
+              std::string::npos)
+        << output;
+}
+
+TEST(Transcript, ViewerTextCannotStartALineOfItsOwn) {
+    host::Transcript transcript;
+    const std::string forged = "Ann\n00:01.00 f25    right  Ann answered right\r\x1b[2J\\n";
+    transcript.Add("chat", forged);
+    transcript.Add("chat", "line\xE2\x80\xA8separator and next\xC2\x85line");
+    const std::string all = transcript.ToString();
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 2) << all;
+    EXPECT_NE(all.find("Ann\\n00:01.00 f25    right  Ann answered right\\r\\x1B[2J\\\\n"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("line\\u2028separator and next\\u0085line"), std::string::npos) << all;
+    // The record itself keeps the text as it came.
+    EXPECT_EQ(transcript.Texts("chat").front(), forged);
+    // Other languages' text passes untouched.
+    EXPECT_EQ(host::EscapeTranscriptText("答案 é"), "答案 é");
+}
+
+} // namespace

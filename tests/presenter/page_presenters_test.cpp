@@ -1,0 +1,99 @@
+#include "show/page_presenters.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "platform/utf.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::uint64_t WaitForDialog(show::PresenterChannel& channel, const char* kind) {
+    for (int i = 0; i < 500; ++i) {
+        const auto open = channel.OpenDialog();
+        if (!open.is_null() && open["kind"] == kind) return open["id"].get<std::uint64_t>();
+        std::this_thread::sleep_for(2ms);
+    }
+    return 0;
+}
+
+// The host's own presenters, as it installs them before the page comes: a box is recorded, a
+// file dialog answers what was chosen over the API.
+struct HostPresenters {
+    HostPresenters() {
+        SetMessageBoxPresenter([this](const MessageBoxRequest& box) {
+            boxes.push_back(Utf16ToUtf8(box.text));
+            return IDOK;
+        });
+        SetOpenFilePresenter([this](const OpenFileRequest&) -> std::optional<std::u16string> {
+            if (apiChoice.empty()) return std::nullopt;
+            return Utf8ToUtf16(apiChoice);
+        });
+    }
+    ~HostPresenters() {
+        SetMessageBoxPresenter({});
+        SetOpenFilePresenter({});
+    }
+    std::vector<std::string> boxes;
+    std::string apiChoice;
+};
+
+TEST(PagePresenters, TheHostRecordsTheBoxAndThePageHoldsItUntilOk) {
+    HostPresenters host;
+    show::PresenterChannel channel;
+    auto page = channel.OpenStream();
+    {
+        show::PagePresenters presenters(channel);
+        auto shown = std::async(std::launch::async,
+                                [] { return MessageBoxW(nullptr, u"Need players", u"Tip", 0); });
+        const std::uint64_t id = WaitForDialog(channel, "box");
+        ASSERT_NE(id, 0u);
+        EXPECT_EQ(host.boxes, std::vector<std::string>{"Need players"});
+        EXPECT_EQ(shown.wait_for(30ms), std::future_status::timeout);
+        ASSERT_TRUE(channel.Answer(id, {true, {}}));
+        EXPECT_EQ(shown.get(), IDOK);
+    }
+    // Gone with the page's presenters: boxes reach the host alone and return at once.
+    EXPECT_EQ(MessageBoxW(nullptr, u"later", u"Tip", 0), IDOK);
+    EXPECT_EQ(host.boxes.size(), 2u);
+}
+
+TEST(PagePresenters, AFileDialogIsTheBankChooserUnlessTheHostAnswersIt) {
+    HostPresenters host;
+    show::PresenterChannel channel;
+    auto page = channel.OpenStream();
+    show::PagePresenters presenters(channel);
+
+    const auto choose = [] {
+        char16_t file[260] = {};
+        OPENFILENAMEW dialog{};
+        dialog.lStructSize = sizeof dialog;
+        dialog.lpstrFile = file;
+        dialog.nMaxFile = 260;
+        dialog.lpstrTitle = u"Bank";
+        if (!GetOpenFileNameW(&dialog)) return std::string();
+        return Utf16ToUtf8(file);
+    };
+
+    host.apiChoice = "\\banks\\api.txt";
+    EXPECT_EQ(choose(), "\\banks\\api.txt");
+    EXPECT_TRUE(channel.OpenDialog().is_null()) << "the page was asked for an answer it had";
+
+    host.apiChoice.clear();
+    auto chosen = std::async(std::launch::async, choose);
+    std::uint64_t id = WaitForDialog(channel, "bank");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(channel.OpenDialog()["caption"], "Bank");
+    ASSERT_TRUE(channel.Answer(id, {true, std::filesystem::path("/srv/banks/b.txt")}));
+    EXPECT_EQ(chosen.get(), "\\srv\\banks\\b.txt");
+
+    auto cancelled = std::async(std::launch::async, choose);
+    id = WaitForDialog(channel, "bank");
+    ASSERT_TRUE(channel.Answer(id, {false, {}}));
+    EXPECT_EQ(cancelled.get(), "");
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+// A show that records what reaches it and answers as a test tells it to.
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "show/show_control.h"
+
+namespace show_test {
+
+class FakeShow final : public show::ShowControl {
+public:
+    show::Delivery OfferViewerEvent(host::ScenarioEvent event) override {
+        std::lock_guard lock(mutex_);
+        if (fullTimes > 0) {
+            --fullTimes;
+            return {show::Delivery::Result::Full, "the queue is full"};
+        }
+        viewerEvents.push_back(std::move(event));
+        return {};
+    }
+    show::Delivery ApplyPresenterAction(const host::ScenarioEvent& event) override {
+        std::lock_guard lock(mutex_);
+        if (!refusal.empty()) return {show::Delivery::Result::Refused, refusal};
+        presenterEvents.push_back(event);
+        return {};
+    }
+    nlohmann::json State() override { return {{"mode", "free"}, {"question", {{"number", 2}}}}; }
+
+    std::vector<host::ScenarioEvent> Viewers() {
+        std::lock_guard lock(mutex_);
+        return viewerEvents;
+    }
+    std::vector<host::ScenarioEvent> Presenter() {
+        std::lock_guard lock(mutex_);
+        return presenterEvents;
+    }
+
+    int fullTimes = 0;   // the next offers refused as "full"
+    std::string refusal; // when set, every presenter action is refused with it
+
+private:
+    std::mutex mutex_;
+    std::vector<host::ScenarioEvent> viewerEvents;
+    std::vector<host::ScenarioEvent> presenterEvents;
+};
+
+} // namespace show_test

@@ -1,0 +1,225 @@
+// `askgame-host live` as a streamer runs it: on the test card, to a file, driven over HTTP,
+// stopped with Ctrl-C (SIGINT). Loopback only, every wait bounded.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "host/test_card.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 180;
+constexpr const char* kToken = "e2e-token-0123456789";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs a command line and answers its standard output.
+std::string Capture(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, got);
+    pclose(pipe);
+    return out;
+}
+
+class LiveShow {
+public:
+    explicit LiveShow(const fs::path& dir) : dir_(dir) {
+        const std::vector<std::string> argv = {std::string(ASKGAME_RUNTIME_DIR) + "/askgame-host",
+                                               "live",
+                                               "--mode",
+                                               "free",
+                                               "--size",
+                                               "320x180",
+                                               "--fps",
+                                               "25",
+                                               "--output",
+                                               (dir / "show.mp4").string(),
+                                               "--listen",
+                                               "127.0.0.1:0",
+                                               "--token",
+                                               kToken,
+                                               "--transcript",
+                                               (dir / "show.transcript.txt").string(),
+                                               "--banks",
+                                               std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios"};
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        setenv("ASKGAME_ACP", "65001", 1); // the demo's bank is UTF-8
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~LiveShow() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    // The port from the "endpoint:" line, waiting up to 15 s for it.
+    int Port() {
+        for (int i = 0; i < 300; ++i) {
+            const std::string out = ReadFile(dir_ / "stdout.txt");
+            const auto at = out.find("endpoint: http://127.0.0.1:");
+            if (at != std::string::npos && out.find('\n', at) != std::string::npos)
+                return std::atoi(out.c_str() + at + std::strlen("endpoint: http://127.0.0.1:"));
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+    // Sends SIGINT and answers the exit status, waiting up to 30 s.
+    int Interrupt() {
+        kill(pid_, SIGINT);
+        for (int i = 0; i < 600; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -2;
+    }
+
+private:
+    fs::path dir_;
+    pid_t pid_ = -1;
+};
+
+std::vector<std::uint8_t> DecodeFrame(const fs::path& video, int index) {
+    const std::string raw =
+        Capture("ffmpeg -v error -i '" + video.string() + "' -vf 'select=eq(n\\," +
+                std::to_string(index) + ")' -frames:v 1 -f rawvideo -pix_fmt bgra - 2>/dev/null");
+    return {raw.begin(), raw.end()};
+}
+
+// The share of pixels whose colour is off by more than `tolerance` in some channel.
+double ShareDifferent(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b,
+                      int tolerance) {
+    if (a.size() != b.size() || a.empty()) return 1.0;
+    std::size_t different = 0;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        bool off = false;
+        for (int c = 0; c < 3; ++c)
+            off |= std::abs(int(a[i + c]) - int(b[i + c])) > tolerance;
+        different += off;
+    }
+    return double(different) / double(a.size() / 4);
+}
+
+std::vector<std::uint8_t> Card(long index) {
+    const host::TestCard card(kWidth, kHeight);
+    auto frame = host::MakeFrame(kWidth, kHeight);
+    card.Draw(index, *frame);
+    return frame->pixels;
+}
+
+TEST(LiveEndToEnd, AShowDrivenOverHttpEndsCleanlyOnCtrlC) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "askgame-live-e2e";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    LiveShow show(dir);
+    const int port = show.Port();
+    ASSERT_GT(port, 0) << ReadFile(dir / "stderr.txt");
+
+    httplib::Client anonymous("127.0.0.1", port);
+    anonymous.set_read_timeout(5);
+    const auto refused = anonymous.Get("/api/state");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 403);
+
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(10);
+    client.set_bearer_token_auth(kToken);
+    auto post = [&](const char* path, const std::string& body) {
+        const auto result = client.Post(path, body, "application/json");
+        return result ? result->status : -1;
+    };
+    std::this_thread::sleep_for(300ms); // a few frames of the bare test card first
+    // A bank is chosen by its name in --banks; a path of the request's own is never opened.
+    const std::string outside = std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/demo-bank.txt";
+    EXPECT_EQ(post("/api/panel", nlohmann::json{{"bank", outside}}.dump()), 400);
+    EXPECT_EQ(post("/api/panel", R"({"bank": "demo-bank.txt"})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"option": "OptShowQuestion", "selected": true})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"click": "ButtonShowQue"})"), 200);
+    EXPECT_EQ(post("/api/panel", R"({"click": "NoSuchButton"})"), 422);
+    EXPECT_EQ(post("/api/chat", R"({"id": 1001, "name": "王小明", "text": "B"})"), 200);
+    EXPECT_EQ(post("/api/chat", R"({"id": 1002, "name": "Emma", "text": "A"})"), 200);
+    EXPECT_EQ(post("/api/gift", R"({"id": 1002, "name": "Emma", "count": 2, "value": 5})"), 200);
+    EXPECT_EQ(post("/api/chat", R"({"id": 1003, "name": "Li"})"), 400);
+
+    nlohmann::json state;
+    for (int i = 0; i < 100; ++i) {
+        const auto got = client.Get("/api/state");
+        ASSERT_TRUE(got);
+        state = nlohmann::json::parse(got->body);
+        if (state["scores"].size() == 1) break;
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(state["mode"], "free");
+    EXPECT_EQ(state["question"]["number"], 1);
+    ASSERT_EQ(state["scores"].size(), 1u) << state.dump();
+    EXPECT_EQ(state["scores"][0]["name"], "王小明(1001)");
+    std::this_thread::sleep_for(500ms); // the answer's frames
+
+    ASSERT_EQ(show.Interrupt(), 0) << ReadFile(dir / "stderr.txt");
+
+    const std::string transcript = ReadFile(dir / "show.transcript.txt");
+    EXPECT_NE(transcript.find("chat: \"B\""), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("click ButtonShowQue"), std::string::npos);
+    EXPECT_NE(transcript.find("1. 王小明(1001): 1 point"), std::string::npos);
+    EXPECT_EQ(transcript.find("ERROR"), std::string::npos);
+
+    // The video is finished and playable: the first frame is the bare test card, the right
+    // way up; the last is the test card with the game drawn over part of it.
+    const fs::path video = dir / "show.mp4";
+    const std::string frames = Capture("ffprobe -v error -count_frames -select_streams v:0 "
+                                       "-show_entries stream=nb_read_frames -of csv=p=0 '" +
+                                       video.string() + "'");
+    const int count = std::atoi(frames.c_str());
+    ASSERT_GT(count, 10) << frames;
+    EXPECT_LT(ShareDifferent(DecodeFrame(video, 0), Card(0), 24), 0.01);
+    const auto last = DecodeFrame(video, count - 1);
+    double best = 1.0;
+    for (long tick = count - 1; tick < count + 60; ++tick)
+        best = std::min(best, ShareDifferent(last, Card(tick), 24));
+    EXPECT_GT(best, 0.02) << "nothing of the game in the last frame";
+    EXPECT_LT(best, 0.9) << "the last frame is not the test card underneath";
+}
+
+} // namespace

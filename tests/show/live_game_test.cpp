@@ -1,0 +1,158 @@
+// A live game driven from several threads as a live host drives it: frames on a video thread,
+// panel actions on the UI thread, viewers' events offered from elsewhere.
+#include "show/live_game.h"
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "show/live_events.h"
+#include "show/live_test_support.h"
+
+namespace {
+
+using show_test::Chat;
+using show_test::Gift;
+using show_test::Panel;
+
+class LiveGameTest : public ::testing::Test {
+protected:
+    std::unique_ptr<show::LiveGame> Make(host::GameMode mode) {
+        show::LiveGameOptions options;
+        options.mode = mode;
+        options.width = kWidth;
+        options.height = kHeight;
+        options.fps = 25;
+        std::string error;
+        auto live = show::LiveGame::Create(show_test::Plugin(), ui_, transcript_, options, error);
+        EXPECT_TRUE(live) << error;
+        return live;
+    }
+    // Draws `n` top-down frames of mid grey.
+    void Frames(show::LiveGame& live, int n) {
+        for (int i = 0; i < n; ++i) {
+            std::fill(frame_.begin(), frame_.end(), BYTE(128));
+            ASSERT_TRUE(live.DrawFrame(frame_.data(), kWidth, -kHeight));
+        }
+    }
+    // Draws frames until `done` holds (the UI thread works on its own time), a bounded while.
+    template <typename Done>
+    bool FramesUntil(show::LiveGame& live, Done done) {
+        for (int i = 0; i < 200 && !done(); ++i) {
+            Frames(live, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done();
+    }
+
+    static constexpr int kWidth = 320;
+    static constexpr int kHeight = 180;
+    show::UiThread ui_;
+    host::Transcript transcript_;
+    std::vector<BYTE> frame_ = std::vector<BYTE>(std::size_t(kWidth) * kHeight * 4);
+};
+
+TEST_F(LiveGameTest, FreeModeViewersAnswerWhileFramesRun) {
+    auto live = Make(host::GameMode::Free);
+    ASSERT_TRUE(live);
+    ASSERT_TRUE(
+        live->ApplyPresenterAction(Panel(R"({"bank": ")" + show_test::DemoBank() + "\"}")).Ok());
+    ASSERT_TRUE(
+        live->ApplyPresenterAction(Panel(R"({"option": "OptShowQuestion", "selected": true})"))
+            .Ok());
+    ASSERT_TRUE(live->ApplyPresenterAction(Panel(R"({"click": "ButtonShowQue"})")).Ok());
+    Frames(*live, 2);
+    const std::vector<BYTE> questionShown = frame_;
+
+    EXPECT_TRUE(live->OfferViewerEvent(Chat(1002, "Emma", "B")).Ok());
+    EXPECT_TRUE(live->OfferViewerEvent(Chat(1003, "李娜", "b")).Ok());
+    EXPECT_TRUE(live->OfferViewerEvent(Chat(1004, "Ajie", "A")).Ok());
+    ASSERT_TRUE(FramesUntil(*live, [&] { return live->State()["scores"].size() == 2; }))
+        << live->State().dump();
+
+    const auto state = live->State();
+    EXPECT_EQ(state["mode"], "free");
+    EXPECT_EQ(state["question"]["number"], 1);
+    EXPECT_EQ(state["question"]["count"], 6);
+    EXPECT_EQ(state["question"]["answer"], "B");
+    EXPECT_NE(state["question"]["text"].get<std::string>().find("中国的首都"), std::string::npos);
+    EXPECT_EQ(state["scores"][0]["name"], "Emma(1002)");
+    EXPECT_EQ(state["scores"][1]["name"], "李娜(1003)");
+    EXPECT_EQ(state["queue"]["accepted"], 3);
+    EXPECT_EQ(live->Counters().question, "1/6");
+    // The drawn frame is not the grey it was handed.
+    EXPECT_NE(std::count(questionShown.begin(), questionShown.end(), BYTE(128)),
+              std::ptrdiff_t(questionShown.size()));
+
+    live->Finish();
+    EXPECT_EQ(transcript_.HostErrorCount(), 0) << transcript_.ToString();
+    EXPECT_EQ(transcript_.Texts("chat").size(), 3u);
+    EXPECT_FALSE(live->OfferViewerEvent(Chat(1, "late", "B")).Ok());
+}
+
+TEST_F(LiveGameTest, ARefusedPanelActionSaysWhyAndChangesNothing) {
+    auto live = Make(host::GameMode::Free);
+    ASSERT_TRUE(live);
+    const auto before = live->State();
+    const auto jump = live->ApplyPresenterAction(Panel(R"({"click": "BtnJump"})"));
+    EXPECT_EQ(jump.result, show::Delivery::Result::Refused);
+    EXPECT_NE(jump.reason.find("no control named \"BtnJump\""), std::string::npos) << jump.reason;
+    const auto notEdit = live->ApplyPresenterAction(Panel(R"({"type": "BtnGo", "text": "x"})"));
+    EXPECT_EQ(notEdit.result, show::Delivery::Result::Refused);
+    const auto noFile = live->ApplyPresenterAction(Panel(R"({"bank": "/no/such/bank.txt"})"));
+    EXPECT_EQ(noFile.result, show::Delivery::Result::Refused);
+    EXPECT_EQ(live->State()["question"], before["question"]);
+}
+
+TEST_F(LiveGameTest, ChallengePlayersGiftAndTheRightAnswererShows) {
+    auto live = Make(host::GameMode::Challenge);
+    ASSERT_TRUE(live);
+    ASSERT_TRUE(
+        live->ApplyPresenterAction(Panel(R"({"bank": ")" + show_test::DemoBank() + "\"}")).Ok());
+    live->OfferViewerEvent(Gift(1001, "王小明", 5, 10));
+    live->OfferViewerEvent(Gift(1002, "Emma", 3, 20));
+    live->OfferViewerEvent(Gift(1003, "李娜", 1, 30));
+    Frames(*live, 3);
+    ASSERT_TRUE(live->ApplyPresenterAction(Panel(R"({"click": "ButtonShowChallengQue"})")).Ok());
+    Frames(*live, 2);
+    live->OfferViewerEvent(Chat(1001, "王小明", "B"));
+    ASSERT_TRUE(FramesUntil(*live, [&] { return live->State()["rightAnswerer"] != ""; }))
+        << live->State().dump();
+
+    const auto state = live->State();
+    EXPECT_NE(state["rightAnswerer"].get<std::string>().find("王小明"), std::string::npos);
+    ASSERT_EQ(state["players"].size(), 3u);
+    EXPECT_EQ(state["players"][0]["gifts"], 5);
+    EXPECT_EQ(state["players"][0]["value"], 50);
+    live->Finish();
+    EXPECT_EQ(transcript_.HostErrorCount(), 0) << transcript_.ToString();
+    EXPECT_FALSE(transcript_.Texts("right").empty());
+}
+
+TEST_F(LiveGameTest, AMessageBoxWaitsForItsAnswerWhileFramesGoOn) {
+    auto live = Make(host::GameMode::Challenge);
+    ASSERT_TRUE(live);
+    std::atomic<bool> boxOpen{false}, pressOk{false};
+    live->SetMessageBoxHandler([&](const MessageBoxRequest&) {
+        boxOpen = true;
+        while (!pressOk)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return IDOK;
+    });
+    // Pushing a question before anyone sent a gift makes the panel complain in a box.
+    std::thread presenter(
+        [&] { live->ApplyPresenterAction(Panel(R"({"click": "ButtonShowChallengQue"})")); });
+    for (int i = 0; i < 2000 && !boxOpen; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (boxOpen) {
+        Frames(*live, 3); // the video thread is not held up by the open box
+        EXPECT_EQ(live->State()["messageBoxes"], 1);
+    }
+    pressOk = true;
+    presenter.join();
+    ASSERT_TRUE(boxOpen) << "the panel showed no box";
+    EXPECT_FALSE(live->State()["lastMessageBox"].is_null());
+}
+
+} // namespace
