@@ -5,12 +5,19 @@ set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
+# Every test program runs through Wine, in a prefix of its own inside the build folder.
+set(ASKGAME_WINE_PREFIX ${PROJECT_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${ASKGAME_WINE_PREFIX} WINEDEBUG=-all
+    ${ASKGAME_WINE_LOADER})
+
 set(ASKGAME_WINDOWS_SUITES codepage markup_document markup_encoding markup_parse blend_kernels
-    blend toolkit_builder toolkit_tree toolkit_delegate platform_file)
+    blend toolkit_builder toolkit_tree toolkit_delegate platform_file audience_tracker question_bank
+    video_effect panel_base challenge_mode_ui free_mode_ui free_mode player_board data_skin)
 set(ASKGAME_WINDOWS_TEST_SOURCES)
 foreach(suite ${ASKGAME_WINDOWS_SUITES})
     list(APPEND ASKGAME_WINDOWS_TEST_SOURCES ${PROJECT_SOURCE_DIR}/tests/${suite}_test.cpp)
 endforeach()
+list(APPEND ASKGAME_WINDOWS_TEST_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/fake_audience.cpp)
 file(GLOB ASKGAME_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${WIN32_DIR}/tests/*.cpp)
 # The shared test support sets environment variables the POSIX way.
 set(ASKGAME_WINDOWS_TEST_PRELUDE ${WIN32_DIR}/tests/posix_env.h)
