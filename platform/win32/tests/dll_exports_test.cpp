@@ -38,15 +38,17 @@ std::set<std::string> ExportedNames(HMODULE module) {
 TEST(DllExports, ExactlyTheThreeEntryPointsUndecoratedAndTheLibraryUnloads) {
     HMODULE plugin = LoadLibraryW(PluginPath().c_str());
     ASSERT_NE(plugin, nullptr) << "LoadLibraryW failed: " << GetLastError();
-    EXPECT_EQ(ExportedNames(plugin), (std::set<std::string>{"QvCreateEffectUI",
-                                                            "QvCreateVideoEffect",
-                                                            "QvDestroyEffect"}));
+    EXPECT_EQ(
+        ExportedNames(plugin),
+        (std::set<std::string>{"QvCreateEffectUI", "QvCreateVideoEffect", "QvDestroyEffect"}));
     using Destroy = int (*)(void*);
-    const auto destroy = reinterpret_cast<Destroy>(reinterpret_cast<void*>(GetProcAddress(plugin, "QvDestroyEffect")));
+    const auto destroy = reinterpret_cast<Destroy>(
+        reinterpret_cast<void*>(GetProcAddress(plugin, "QvDestroyEffect")));
     ASSERT_NE(destroy, nullptr);
     EXPECT_EQ(destroy(nullptr), 1);
     using MakeUi = void* (*)(int);
-    const auto makeUi = reinterpret_cast<MakeUi>(reinterpret_cast<void*>(GetProcAddress(plugin, "QvCreateEffectUI")));
+    const auto makeUi = reinterpret_cast<MakeUi>(
+        reinterpret_cast<void*>(GetProcAddress(plugin, "QvCreateEffectUI")));
     ASSERT_NE(makeUi, nullptr);
     EXPECT_EQ(makeUi(99), nullptr);
     // The plug-in asks for its own handle without holding a reference: freeing it once unloads.
