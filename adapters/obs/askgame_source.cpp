@@ -99,11 +99,9 @@ void AskgameSource::Tick() {
 }
 
 void AskgameSource::Rebuild(int width, int height) {
-    show_.reset(); // the old endpoint lets go of its address first
-    if (!settings_) {
-        obs_source_output_video(source_, nullptr); // nothing shows
-        return;
-    }
+    show_.reset();                             // the old endpoint lets go of its address first
+    obs_source_output_video(source_, nullptr); // the old show's last frame goes too
+    if (!settings_) return;
     canvases_ = std::make_unique<CanvasRing>(width, height);
     if (!canvases_->Next()) {
         blog(LOG_WARNING, "askgame: an output of %dx%d cannot be drawn on", width, height);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "adapters/obs/canvas.h"
+#include "adapters/obs/source_settings.h"
 #include "render/blend.h"
 #include "render/frame_view.h"
 
@@ -134,6 +135,34 @@ TEST(CanvasRing, HandsOutClearedCanvasesInTurnAndRefusesImpossibleSizes) {
     EXPECT_EQ(obs_adapter::CanvasRing(0, 4).Next(), nullptr);
     EXPECT_EQ(obs_adapter::CanvasRing(1 << 30, 1 << 30).Next(), nullptr);
     EXPECT_FALSE(obs_adapter::CanvasBytes(-1, 5));
+}
+
+TEST(SourceSettings, TakesWhatTheGameCanPlayAndOnlyAnEndpointOnThisMachine) {
+    using obs_adapter::ReadSettings;
+    std::string error;
+    const auto defaults = ReadSettings({}, error);
+    ASSERT_TRUE(defaults) << error;
+    EXPECT_EQ(defaults->mode, host::GameMode::Free);
+    EXPECT_EQ(defaults->lcid, 0u);
+    EXPECT_EQ(defaults->address, "127.0.0.1");
+    EXPECT_EQ(defaults->port, 8719);
+
+    const auto chosen = ReadSettings({"challenge", "/banks", "[::1]:9000", 2052}, error);
+    ASSERT_TRUE(chosen) << error;
+    EXPECT_EQ(chosen->mode, host::GameMode::Challenge);
+    EXPECT_EQ(chosen->lcid, 2052u);
+    EXPECT_EQ(chosen->address, "::1");
+    EXPECT_EQ(chosen->port, 9000);
+
+    // Anyone who can reach the endpoint drives the show: it never listens beyond this machine.
+    for (const char* endpoint :
+         {"0.0.0.0:8719", "192.168.1.2:8719", "127.0.0.1", "127.0.0.1:0x1F"}) {
+        error.clear();
+        EXPECT_FALSE(ReadSettings({"free", "", endpoint, 0}, error)) << endpoint;
+        EXPECT_NE(error.find("endpoint"), std::string::npos) << error;
+    }
+    EXPECT_FALSE(ReadSettings({"quiz", "", "", 0}, error));
+    EXPECT_FALSE(ReadSettings({"free", "", "", 1041}, error)) << "no Japanese files";
 }
 
 } // namespace

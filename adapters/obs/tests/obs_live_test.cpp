@@ -2,7 +2,8 @@
 // at 640×360 BGRA, loads our module and its colour source, puts the askgame source over a
 // colour in a scene, and reads the frames OBS outputs while a presenter and a viewer work the
 // show's endpoint. A probe source first shows how OBS blends a source's BGRA frames, the rule
-// the askgame source's canvases are made for (with the sRGB-off blending method). Every wait is bounded; any failure exits non-zero.
+// the askgame source's canvases are made for (with the sRGB-off blending method). Every wait is
+// bounded; any failure exits non-zero.
 #include <netinet/in.h>
 #include <obs.h>
 #include <sys/socket.h>
