@@ -10,8 +10,7 @@
 // core) and to ffmpeg's x264; each Put waits while the sink is behind, so the time is its pace
 // (what is still queued at the end is not counted; the first frames start the sink unmeasured).
 //
-// Every benchmark also reports period_60fps (and period_30fps): its time per frame as a share of a
-// frame period, where 1 would fill the whole frame's time.
+// Every benchmark also reports period_60fps and period_30fps (see bench/frame_period.h).
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -22,6 +21,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include "bench/frame_period.h"
 #include "host/frame_io.h"
 #include "host/hosted_game.h"
 #include "host/player.h"
@@ -32,33 +32,14 @@
 namespace {
 
 using namespace host;
+using bench_frames::PeriodShare;
 
 // The demo shows are played up to this time before frames are measured: a question is on
 // screen with the first answers (free) or the players (challenge).
 constexpr double kShowSeconds = 4.7;
 
-using Clock = std::chrono::steady_clock;
-
-// Times the benchmark's loop on the wall clock and reports, per frame, the share of a frame
-// period at 60 and at 30 frames a second.
-class PeriodShare {
-public:
-    explicit PeriodShare(benchmark::State& state) : state_(state), start_(Clock::now()) {}
-    void Report() {
-        const double frames = std::max<double>(1, static_cast<double>(state_.iterations()));
-        const double perFrame =
-            std::chrono::duration<double>(Clock::now() - start_).count() / frames;
-        state_.counters["period_60fps"] = perFrame * 60;
-        state_.counters["period_30fps"] = perFrame * 30;
-    }
-
-private:
-    benchmark::State& state_;
-    Clock::time_point start_;
-};
-
-Frame NewFrame(benchmark::State& state) {
-    return *MakeFrame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+Frame NewFrame(int width, int height) {
+    return *MakeFrame(width, height);
 }
 
 std::string ScratchFolder(const char* name) {
@@ -104,20 +85,8 @@ struct DemoGame {
     }
 };
 
-void FrameCopy(benchmark::State& state) {
-    const Frame from = NewFrame(state);
-    Frame to = NewFrame(state);
-    PeriodShare share(state);
-    for (auto _ : state) {
-        std::copy(from.pixels.begin(), from.pixels.end(), to.pixels.begin());
-        benchmark::DoNotOptimize(to.pixels.data());
-        benchmark::ClobberMemory();
-    }
-    share.Report();
-}
-
-void TestCardFrame(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void TestCardFrame(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     TestCardSource card(frame.width, frame.height);
     PeriodShare share(state);
     for (auto _ : state) {
@@ -128,8 +97,8 @@ void TestCardFrame(benchmark::State& state) {
 }
 
 template <GameMode mode, bool withCard>
-void EffectFrame(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void EffectFrame(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     std::string error;
     DemoGame demo(mode, frame.width, frame.height, error);
     if (!demo.game) {
@@ -168,8 +137,8 @@ void Feed(benchmark::State& state, FrameSink& sink, Frame& frame) {
     if (!sink.Close(error)) state.SkipWithError(error.c_str());
 }
 
-void PngSink(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void PngSink(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     const std::string folder = ScratchFolder("png");
     {
         PngSequenceSink sink(folder);
@@ -179,8 +148,8 @@ void PngSink(benchmark::State& state) {
 }
 
 template <const char* preset>
-void Mp4Sink(benchmark::State& state) {
-    Frame frame = NewFrame(state);
+void Mp4Sink(benchmark::State& state, int width, int height) {
+    Frame frame = NewFrame(width, height);
     const std::string folder = ScratchFolder("mp4");
     FfmpegWriter writer;
     std::string error;
@@ -201,27 +170,17 @@ constexpr char kVeryfast[] = "veryfast";
 } // namespace
 
 int main(int argc, char** argv) {
-    using Measure = void (*)(benchmark::State&);
-    const std::pair<const char*, Measure> measures[] = {
-        {"reference", FrameCopy},
-        {"test_card", TestCardFrame},
-        {"free_effect", EffectFrame<GameMode::Free, false>},
-        {"challenge_effect", EffectFrame<GameMode::Challenge, false>},
-        {"free_frame", EffectFrame<GameMode::Free, true>},
-        {"challenge_frame", EffectFrame<GameMode::Challenge, true>},
-        {"png_sink", PngSink},
-        {"mp4_ultrafast_sink", Mp4Sink<kUltrafast>},
-        {"mp4_veryfast_sink", Mp4Sink<kVeryfast>},
-    };
-    for (const auto& [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        for (const auto& [name, measure] : measures)
-            benchmark::RegisterBenchmark(("Host/" + size + "/" + name).c_str(), measure)
-                ->Args({width, height})
-                ->Unit(benchmark::kMillisecond)
-                ->MinTime(1)
-                ->UseRealTime();
-    }
+    bench_frames::RegisterPerSize("Host",
+                                  {
+                                      {"test_card", TestCardFrame},
+                                      {"free_effect", EffectFrame<GameMode::Free, false>},
+                                      {"challenge_effect", EffectFrame<GameMode::Challenge, false>},
+                                      {"free_frame", EffectFrame<GameMode::Free, true>},
+                                      {"challenge_frame", EffectFrame<GameMode::Challenge, true>},
+                                      {"png_sink", PngSink},
+                                      {"mp4_ultrafast_sink", Mp4Sink<kUltrafast>},
+                                      {"mp4_veryfast_sink", Mp4Sink<kVeryfast>},
+                                  });
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

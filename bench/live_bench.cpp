@@ -30,6 +30,7 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include "bench/frame_period.h"
 #include "host/frame_io.h"
 #include "host/live_output.h"
 #include "host/plugin_loader.h"
@@ -43,34 +44,14 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench_frames::Clock;
+using bench_frames::PeriodShare;
+using bench_frames::ReportPeriodShare;
+using bench_frames::Seconds;
 constexpr double kFps = 30;
 constexpr int kDecodedSeconds = 4;
 // Frames an encoder is handed before timing starts: its start-up is not a per-frame cost.
 constexpr int kWarmUpFrames = 30;
-
-double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-void ReportPeriodShare(benchmark::State& state, double secondsPerFrame) {
-    state.counters["period_60fps"] = secondsPerFrame * 60;
-    state.counters["period_30fps"] = secondsPerFrame * 30;
-}
-
-// Times the loop on the wall clock; Report() sets the period shares.
-class PeriodShare {
-public:
-    explicit PeriodShare(benchmark::State& state) : state_(state), start_(Clock::now()) {}
-    void Report() {
-        const double frames = std::max<double>(1, static_cast<double>(state_.iterations()));
-        ReportPeriodShare(state_, Seconds(Clock::now() - start_) / frames);
-    }
-
-private:
-    benchmark::State& state_;
-    Clock::time_point start_;
-};
 
 std::string Scratch(const std::string& name) {
     const auto folder =
@@ -140,18 +121,6 @@ struct Show {
     }
 };
 
-void FrameCopy(benchmark::State& state) {
-    const std::vector<BYTE> from(static_cast<std::size_t>(state.range(0)) * state.range(1) * 4);
-    std::vector<BYTE> to(from.size());
-    PeriodShare share(state);
-    for (auto _ : state) {
-        std::copy(from.begin(), from.end(), to.begin());
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    share.Report();
-}
-
 // An H.264 file of the test pattern at the size, made once.
 std::string DecodeInput(int width, int height, std::string& error) {
     const std::string path = Scratch(std::to_string(width) + "x" + std::to_string(height) + ".mp4");
@@ -170,8 +139,7 @@ std::string DecodeInput(int width, int height, std::string& error) {
     return path;
 }
 
-void Decode(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+void Decode(benchmark::State& state, int width, int height) {
     std::string error;
     const std::string input = host::FfmpegAvailable() ? DecodeInput(width, height, error) : "";
     if (input.empty()) {
@@ -198,8 +166,7 @@ void Decode(benchmark::State& state) {
 }
 
 template <host::GameMode mode>
-void Effect(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+void Effect(benchmark::State& state, int width, int height) {
     std::string error;
     Show show(mode, width, height, error);
     if (!show.live) {
@@ -222,8 +189,7 @@ void Effect(benchmark::State& state) {
 }
 
 template <const char* preset>
-void Encode(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+void Encode(benchmark::State& state, int width, int height) {
     if (!host::FfmpegAvailable()) {
         state.SkipWithError("ffmpeg is not installed");
         return;
@@ -381,24 +347,14 @@ constexpr char kVeryfast[] = "veryfast";
 } // namespace
 
 int main(int argc, char** argv) {
-    using Measure = void (*)(benchmark::State&);
-    const std::pair<const char*, Measure> measures[] = {
-        {"reference", FrameCopy},
-        {"decode", Decode},
-        {"effect_free", Effect<host::GameMode::Free>},
-        {"effect_challenge", Effect<host::GameMode::Challenge>},
-        {"encode_ultrafast", Encode<kUltrafast>},
-        {"encode_veryfast", Encode<kVeryfast>},
-    };
-    for (const auto& [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        for (const auto& [name, measure] : measures)
-            benchmark::RegisterBenchmark(("Live/" + size + "/" + name).c_str(), measure)
-                ->Args({width, height})
-                ->Unit(benchmark::kMillisecond)
-                ->MinTime(2)
-                ->UseRealTime();
-    }
+    bench_frames::RegisterPerSize("Live",
+                                  {
+                                      {"decode", Decode},
+                                      {"effect_free", Effect<host::GameMode::Free>},
+                                      {"effect_challenge", Effect<host::GameMode::Challenge>},
+                                      {"encode_ultrafast", Encode<kUltrafast>},
+                                      {"encode_veryfast", Encode<kVeryfast>},
+                                  });
     benchmark::RegisterBenchmark("Live/latency/post_to_frame", PostToFrame)
         ->UseManualTime()
         ->Iterations(30)

@@ -73,6 +73,15 @@ void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
     command.add_flag("--no-season", season.off, "Keep no scores beyond this show");
 }
 
+void AddEncoderOptions(CLI::App& command, EncoderSettings& encoder) {
+    command
+        .add_option("--preset", encoder.preset,
+                    "x264 preset, ultrafast (fastest) to placebo; ultrafast holds 1080p60")
+        ->capture_default_str();
+    command.add_option("--threads", encoder.threads, "Encoder threads (0: all cores)")
+        ->capture_default_str();
+}
+
 int Run(const Common& common, const RunArgs& args) {
     auto parsed = LoadScenarioFile(args.scenario);
     if (!parsed.scenario) {
@@ -216,12 +225,7 @@ int main(int argc, char** argv) {
                            "A video file, or a folder for PNG frames (default: SCENARIO.mp4)");
     runCommand->add_option("--size", run.size, "Frame size WIDTHxHEIGHT (default: the scenario's)");
     runCommand->add_option("--fps", run.fps, "Frames per second (default: the scenario's)");
-    runCommand
-        ->add_option("--preset", run.encoder.preset,
-                     "x264 preset, ultrafast (fastest) to placebo; ultrafast holds 1080p60")
-        ->capture_default_str();
-    runCommand->add_option("--threads", run.encoder.threads, "Encoder threads (0: all cores)")
-        ->capture_default_str();
+    AddEncoderOptions(*runCommand, run.encoder);
     AddSeasonOptions(*runCommand, run.season);
 
     ScoresArgs scores;
@@ -259,12 +263,7 @@ int main(int argc, char** argv) {
                             "A file, rtmp:// or srt:// URL, or /dev/videoN loopback device; "
                             "give it again for more outputs");
     liveCommand->add_flag("--preview", live.preview, "Show the output in a window (SDL)");
-    liveCommand
-        ->add_option("--preset", live.encoder.preset,
-                     "x264 preset for encoded outputs, ultrafast (fastest) to placebo")
-        ->capture_default_str();
-    liveCommand->add_option("--threads", live.encoder.threads, "Encoder threads (0: all cores)")
-        ->capture_default_str();
+    AddEncoderOptions(*liveCommand, live.encoder);
     liveCommand->add_option("--listen", live.listen, "The endpoint's ADDRESS:PORT")
         ->capture_default_str();
     liveCommand->add_option("--token", live.token, "The endpoint's token (default: a random one)");
