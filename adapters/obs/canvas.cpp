@@ -1,6 +1,7 @@
 #include "adapters/obs/canvas.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace obs_adapter {
@@ -10,6 +11,17 @@ namespace {
 constexpr unsigned kOpaque = 255;
 constexpr int kAlphaByte = 3;
 constexpr int kColourBytes = 3;
+
+// colour × 255 / alpha, rounded, as a multiplication: 255 × 2^16 / alpha rounded up, which
+// gives the same byte as the division for every colour and alpha (255 × that scale < 2^32).
+constexpr int kScaleBits = 16;
+constexpr std::uint32_t kScaleHalf = 1u << (kScaleBits - 1);
+constexpr auto kStraightScale = [] {
+    std::array<std::uint32_t, 256> scale{};
+    for (std::uint32_t alpha = 1; alpha < scale.size(); ++alpha)
+        scale[alpha] = ((kOpaque << kScaleBits) + alpha - 1) / alpha;
+    return scale;
+}();
 
 } // namespace
 
@@ -40,11 +52,12 @@ std::uint8_t* CanvasRing::Next() {
 void PremultipliedToStraight(std::uint8_t* pixels, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i, pixels += kCanvasBytesPerPixel) {
         const unsigned alpha = pixels[kAlphaByte];
-        if (alpha == kOpaque) continue;
+        // Uncovered pixels are still black (nothing drew on them), covered ones need nothing.
+        if (alpha == 0 || alpha == kOpaque) continue;
+        const std::uint32_t scale = kStraightScale[alpha];
         for (int c = 0; c < kColourBytes; ++c)
-            pixels[c] = alpha == 0 ? 0
-                                   : static_cast<std::uint8_t>(std::min(
-                                         kOpaque, (pixels[c] * kOpaque + alpha / 2) / alpha));
+            pixels[c] = static_cast<std::uint8_t>(
+                std::min<std::uint32_t>(kOpaque, (pixels[c] * scale + kScaleHalf) >> kScaleBits));
     }
 }
 

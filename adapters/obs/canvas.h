@@ -39,7 +39,8 @@ private:
 
 // The plug-in draws a canvas premultiplied by its coverage; OBS blends a source's BGRA frames
 // as straight alpha (colour × alpha + picture × (1 − alpha)). Divides each partly covered
-// pixel's colour by its coverage, rounded; uncovered pixels become transparent black.
+// pixel's colour by its coverage, rounded; uncovered pixels stay as they are (the plug-in
+// leaves them transparent black).
 void PremultipliedToStraight(std::uint8_t* pixels, std::size_t count);
 
 } // namespace obs_adapter

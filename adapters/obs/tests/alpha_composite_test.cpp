@@ -123,6 +123,21 @@ TEST(AlphaCanvas, OnlyATransparentFrameTakesCoverage) {
     EXPECT_GE(at(11, 11)[2], 253);
 }
 
+TEST(AlphaCanvas, StraightColoursAreTheRoundedQuotient) {
+    std::vector<std::uint8_t> pixels;
+    for (unsigned alpha = 1; alpha < 255; ++alpha)
+        for (unsigned colour = 0; colour <= alpha; ++colour)
+            pixels.insert(pixels.end(), {BYTE(colour), BYTE(colour), BYTE(colour), BYTE(alpha)});
+    pixels.insert(pixels.end(), {9, 8, 7, 255}); // opaque: as it is
+    obs_adapter::PremultipliedToStraight(pixels.data(), pixels.size() / 4);
+    std::size_t i = 0;
+    for (unsigned alpha = 1; alpha < 255; ++alpha)
+        for (unsigned colour = 0; colour <= alpha; ++colour, i += 4)
+            ASSERT_EQ(pixels[i], (colour * 255 + alpha / 2) / alpha) << colour << "/" << alpha;
+    EXPECT_EQ(pixels[i], 9);
+    EXPECT_EQ(pixels[i + 2], 7);
+}
+
 TEST(CanvasRing, HandsOutClearedCanvasesInTurnAndRefusesImpossibleSizes) {
     obs_adapter::CanvasRing ring(8, 4);
     std::uint8_t* first = ring.Next();
