@@ -16,6 +16,8 @@ constexpr const char* kTokenVariable = "ASKGAME_TOKEN";
 constexpr const char* kPluginFile = "libaskgame.so";
 // The plug-in finds its host's data beside the host program; here that is the plug-in's folder.
 constexpr const char* kHostProgramFile = "askgame-host";
+// The transcript's frame rate should OBS ever report none.
+constexpr double kFallbackFps = 30;
 
 // The folder of the plug-in's libraries and data: the one this module's platform library was
 // loaded from (beside the module when installed, the build tree's runnable folder otherwise).
@@ -87,7 +89,8 @@ void AskgameSource::Tick() {
     const std::lock_guard guard(lock_);
     if (changed_ || (show_ && (show_->Width() != width || show_->Height() != height))) {
         changed_ = false;
-        Rebuild(width, height);
+        Rebuild(width, height,
+                video.fps_den > 0 ? double(video.fps_num) / video.fps_den : kFallbackFps);
     }
     if (!show_) return;
     std::uint8_t* canvas = canvases_->Next();
@@ -98,7 +101,7 @@ void AskgameSource::Tick() {
     obs_source_output_video(source_, &frame_);
 }
 
-void AskgameSource::Rebuild(int width, int height) {
+void AskgameSource::Rebuild(int width, int height, double fps) {
     show_.reset();                             // the old endpoint lets go of its address first
     obs_source_output_video(source_, nullptr); // the old show's last frame goes too
     if (!settings_) return;
@@ -109,7 +112,7 @@ void AskgameSource::Rebuild(int width, int height) {
     }
     std::string error;
     host::PluginLibrary* plugin = SharedPlugin(error);
-    if (plugin) show_ = LiveShow::Start(*plugin, *settings_, width, height, Token(), error);
+    if (plugin) show_ = LiveShow::Start(*plugin, *settings_, width, height, fps, Token(), error);
     if (!show_) {
         blog(LOG_WARNING, "askgame: %s; the source stays empty", error.c_str());
         return;

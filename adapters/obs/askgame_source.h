@@ -36,7 +36,7 @@ public:
 private:
     // Makes the show for the settings at the output's size; says why in OBS's log when it
     // cannot. Lock held.
-    void Rebuild(int width, int height);
+    void Rebuild(int width, int height, double fps);
 
     obs_source_t* source_;
     std::mutex lock_;

@@ -9,12 +9,14 @@ namespace obs_adapter {
 
 std::unique_ptr<LiveShow> LiveShow::Start(host::PluginLibrary& plugin,
                                           const SourceSettings& settings, int width, int height,
-                                          const std::string& token, std::string& error) {
+                                          double fps, const std::string& token,
+                                          std::string& error) {
     std::unique_ptr<LiveShow> show(new LiveShow(width, height));
     show::LiveGameOptions options;
     options.mode = settings.mode;
     options.width = width;
     options.height = height;
+    options.fps = fps;
     options.lcid = settings.lcid != 0 ? settings.lcid : GetSystemDefaultLCID();
     show->game_ = show::LiveGame::Create(plugin, show->ui_, show->transcript_, options, error);
     if (!show->game_) return nullptr;

@@ -19,11 +19,13 @@ namespace obs_adapter {
 
 class LiveShow {
 public:
-    // The show for `settings` on width × height frames, with the endpoint serving. Null, with
-    // the reason in `error`, when the game cannot be made or the address cannot be bound.
+    // The show for `settings` on width × height frames at `fps` (the transcript's clock), with
+    // the endpoint serving. Null, with the reason in `error`, when the game cannot be made or
+    // the address cannot be bound.
     static std::unique_ptr<LiveShow> Start(host::PluginLibrary& plugin,
                                            const SourceSettings& settings, int width, int height,
-                                           const std::string& token, std::string& error);
+                                           double fps, const std::string& token,
+                                           std::string& error);
     LiveShow(const LiveShow&) = delete;
     LiveShow& operator=(const LiveShow&) = delete;
     // The endpoint closes, then the game finishes, then the user-interface thread ends.
