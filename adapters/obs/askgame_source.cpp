@@ -87,8 +87,10 @@ void AskgameSource::Tick() {
     const auto width = static_cast<int>(video.base_width);
     const auto height = static_cast<int>(video.base_height);
     const std::lock_guard guard(lock_);
-    if (changed_ || (show_ && (show_->Width() != width || show_->Height() != height))) {
+    if (changed_ || width != builtWidth_ || height != builtHeight_) {
         changed_ = false;
+        builtWidth_ = width;
+        builtHeight_ = height;
         Rebuild(width, height,
                 video.fps_den > 0 ? double(video.fps_num) / video.fps_den : kFallbackFps);
     }

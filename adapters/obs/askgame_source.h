@@ -42,6 +42,8 @@ private:
     std::mutex lock_;
     std::optional<SourceSettings> settings_; // none: unusable, nothing is drawn
     bool changed_ = true;
+    int builtWidth_ = 0; // the output's size when the show was last made (or tried)
+    int builtHeight_ = 0;
     std::unique_ptr<LiveShow> show_;
     std::unique_ptr<CanvasRing> canvases_;
     obs_source_frame frame_{};
