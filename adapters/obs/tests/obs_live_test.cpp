@@ -323,6 +323,26 @@ int main() {
         Check(host::WritePng(shown, still, &error), std::string("snapshot ") + still + " " + error);
     }
 
+    // New settings make a new show at the next frame: the old address is let go, the new one
+    // serves.
+    const int movedPort = FreePort();
+    obs_data_t* moved = obs_data_create();
+    obs_data_set_string(moved, "endpoint", ("127.0.0.1:" + std::to_string(movedPort)).c_str());
+    obs_source_update(game, moved);
+    obs_data_release(moved);
+    httplib::Client movedClient("127.0.0.1", movedPort);
+    movedClient.set_bearer_token_auth(kToken);
+    movedClient.set_connection_timeout(1);
+    bool serving = false;
+    for (int attempt = 0; attempt < 100 && !serving; ++attempt) {
+        const auto reply = movedClient.Get("/api/state");
+        serving = reply && reply->status == 200;
+        if (!serving) std::this_thread::sleep_for(100ms);
+    }
+    Check(serving, "the show moves to the endpoint's new address");
+    client.set_connection_timeout(1);
+    Check(!client.Get("/api/state"), "the old address no longer answers");
+
     PinLoadedLibraries();
     obs_remove_raw_video_callback(&Output::Take, &output);
     obs_set_output_source(0, nullptr);
