@@ -21,7 +21,8 @@ set(WIN32_DIR ${PROJECT_SOURCE_DIR}/platform/win32)
 # The platform layer: the Windows backend plus the system-neutral pieces.
 add_library(askgame-platform SHARED
     ${WIN32_DIR}/native.cpp ${WIN32_DIR}/gdi.cpp ${WIN32_DIR}/codepage.cpp
-    ${WIN32_DIR}/file.cpp ${WIN32_DIR}/shell.cpp ${WIN32_DIR}/debug.cpp ${WIN32_DIR}/cpu.cpp
+    ${WIN32_DIR}/file.cpp ${WIN32_DIR}/file_read.cpp ${WIN32_DIR}/shell.cpp ${WIN32_DIR}/debug.cpp
+    ${WIN32_DIR}/cpu.cpp
     ${PROJECT_SOURCE_DIR}/platform/utf.cpp ${PROJECT_SOURCE_DIR}/platform/shell_presenters.cpp)
 target_include_directories(askgame-platform PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(askgame-platform PRIVATE gdi32 user32 shell32 comdlg32)
@@ -71,3 +72,8 @@ add_dependencies(askgame askgame_data)
 # The platform and toolkit DLLs export their whole C++ interface, as their .so twins do.
 target_link_options(askgame-platform PRIVATE -Wl,--export-all-symbols)
 target_link_options(askgame-toolkit PRIVATE -Wl,--export-all-symbols)
+
+if(ASKGAME_TESTS)
+    enable_testing()
+    include(${CMAKE_CURRENT_LIST_DIR}/windows_tests.cmake)
+endif()

@@ -46,9 +46,8 @@ void BlendAt(const FrameView& frame, const BYTE* image, int w, int h, int left, 
     RECT dst{left, row, static_cast<LONG>(std::min<long long>(std::int64_t{left} + w, INT_MAX)),
              row + h};
     RECT src{0, 0, w, h};
-    AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, image,
-                   static_cast<unsigned>(w), static_cast<unsigned>(h), w * kBytesPerPixel, &dst,
-                   &src);
+    AlphaBlendOnto(frame, image, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                   w * kBytesPerPixel, &dst, &src);
 }
 
 } // namespace
@@ -137,8 +136,7 @@ BOOL CSpriteBottomBK::DrawOnFrame(const FrameView& frame) {
     if (w <= 0 || h <= 0) return TRUE;
     RECT dst{0, 0, w, h};
     RECT src{0, 0, w, h};
-    AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, band.get(),
-                   static_cast<unsigned>(bandWidth_), static_cast<unsigned>(bandRows_),
-                   bandWidth_ * kBytesPerPixel, &dst, &src);
+    AlphaBlendOnto(frame, band.get(), static_cast<unsigned>(bandWidth_),
+                   static_cast<unsigned>(bandRows_), bandWidth_ * kBytesPerPixel, &dst, &src);
     return TRUE;
 }

@@ -10,6 +10,12 @@ inline constexpr DWORD DLL_PROCESS_ATTACH = 1;
 inline constexpr DWORD DLL_THREAD_ATTACH = 2;
 inline constexpr DWORD DLL_THREAD_DETACH = 3;
 
+#ifdef _WIN32
+// g++ for Windows gives any function named DllMain C linkage, as it does main, and the loader's
+// own entry point (platform/win32/dll_entry.cpp) holds that name: the load hook is renamed.
+#define DllMain AskgameDllMain
+#endif
+
 // On process attach: keeps `module`, makes the host executable the toolkit's instance, picks the
 // skin folder from the host profile's language and points the toolkit's resource path at it.
 // Nothing else, for any reason. Always TRUE.

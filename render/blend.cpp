@@ -75,6 +75,21 @@ bool Fits(const RECT& d, const RECT& s, unsigned dstWidth, unsigned dstHeight, u
            std::int64_t{d.bottom} - d.top == std::int64_t{s.bottom} - s.top;
 }
 
+constexpr unsigned kAlphaByte = 3;
+constexpr unsigned kOpaque = 255;
+
+constexpr unsigned kHalf = 128; // rounds the coverage to the nearest step
+
+// The fourth bytes of a blended row: the sprite's coverage composed over the frame's, rounded,
+// as the colour bytes weigh the frame by 256 − a. 255 stays 255; the sum stays within 16 bits.
+void CoverRow(BYTE* dst, const BYTE* src, unsigned width) {
+    for (unsigned i = 0; i < width; ++i, dst += 4, src += 4) {
+        const unsigned a = src[kAlphaByte];
+        dst[kAlphaByte] =
+            static_cast<BYTE>(((256 - a) * dst[kAlphaByte] + a * kOpaque + kHalf) >> 8);
+    }
+}
+
 } // namespace
 
 BlendKernel ActiveBlendKernel() {
@@ -113,5 +128,23 @@ HRESULT AlphaBlendRGBA(BYTE* dst, unsigned dstWidth, unsigned dstHeight, int dst
     const BYTE* srcRow = src + std::ptrdiff_t{s.top} * srcStride + std::ptrdiff_t{s.left} * 4;
     for (unsigned i = 0; i < height; ++i, dstRow += dstStride, srcRow += srcStride)
         row(dstRow, srcRow, width);
+    return S_OK;
+}
+
+HRESULT AlphaBlendOnto(const FrameView& frame, const BYTE* src, unsigned srcWidth,
+                       unsigned srcHeight, int srcStride, RECT* dstRect, RECT* srcRect) {
+    const HRESULT result = AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride,
+                                          src, srcWidth, srcHeight, srcStride, dstRect, srcRect);
+    if (result != S_OK || !frame.withAlpha) return result;
+    // The rectangles now hold what was drawn, clipped and checked.
+    const RECT& d = *dstRect;
+    const RECT& s = *srcRect;
+    const auto width = static_cast<unsigned>(d.right - d.left);
+    BYTE* dstRow =
+        frame.bottomRow + std::ptrdiff_t{d.top} * frame.stride + std::ptrdiff_t{d.left} * 4;
+    const BYTE* srcRow = src + std::ptrdiff_t{s.top} * srcStride + std::ptrdiff_t{s.left} * 4;
+    for (LONG y = d.top; width > 0 && y < d.bottom;
+         ++y, dstRow += frame.stride, srcRow += srcStride)
+        CoverRow(dstRow, srcRow, width);
     return S_OK;
 }

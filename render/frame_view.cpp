@@ -7,6 +7,12 @@
 namespace {
 
 constexpr int kBytesPerPixel = 4;
+constexpr int kAlphaByte = 3;
+
+// Both ends of the buffer fully transparent: a canvas to draw an overlay on.
+bool LooksTransparent(const BYTE* first, std::size_t bytes) {
+    return first[kAlphaByte] == 0 && first[bytes - kBytesPerPixel + kAlphaByte] == 0;
+}
 
 } // namespace
 
@@ -18,13 +24,17 @@ FrameView HostFrameView(BYTE* pixels, int width, int height) {
     const int rowBytes = width * kBytesPerPixel;
     if (static_cast<std::uint64_t>(rows) > static_cast<std::uint64_t>(PTRDIFF_MAX) / rowBytes)
         return {};
-    if (height > 0) return BottomUpFrame(pixels, static_cast<unsigned>(width), unsigned(height));
-    // Top-down: the picture's bottom row is the buffer's last one, and rows run backwards.
     FrameView view;
-    view.bottomRow = pixels + static_cast<std::ptrdiff_t>(rows - 1) * rowBytes;
-    view.width = static_cast<unsigned>(width);
-    view.height = static_cast<unsigned>(rows);
-    view.stride = -rowBytes;
+    if (height > 0) {
+        view = BottomUpFrame(pixels, static_cast<unsigned>(width), unsigned(height));
+    } else {
+        // Top-down: the picture's bottom row is the buffer's last one, and rows run backwards.
+        view.bottomRow = pixels + static_cast<std::ptrdiff_t>(rows - 1) * rowBytes;
+        view.width = static_cast<unsigned>(width);
+        view.height = static_cast<unsigned>(rows);
+        view.stride = -rowBytes;
+    }
+    if (view) view.withAlpha = LooksTransparent(pixels, static_cast<std::size_t>(rows) * rowBytes);
     return view;
 }
 

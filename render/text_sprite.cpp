@@ -235,8 +235,8 @@ BOOL CSpriteTextShowBase::DrawOnFrame(const FrameView& frame) {
     // The band is drawn only while it still matches the sprite's height and the layout's width.
     if (background && bandPixels_ >= std::size_t{frameWidth} * unsigned(height)) {
         BlendRects band = PlaceSprite(x, y, width, height, static_cast<int>(frame.height));
-        AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, background.get(),
-                       frameWidth, static_cast<unsigned>(height), bandStride, &band.dst, &band.src);
+        AlphaBlendOnto(frame, background.get(), frameWidth, static_cast<unsigned>(height),
+                       bandStride, &band.dst, &band.src);
     }
     if (CapacityBytes() < std::size_t{unsigned(width)} * unsigned(height) * kBytesPerPixel)
         return TRUE;
@@ -244,8 +244,7 @@ BOOL CSpriteTextShowBase::DrawOnFrame(const FrameView& frame) {
     const bool cut = width > frameWidth;
     BlendRects text = PlaceSprite(cut ? 0 : x, y, cut ? frameWidth : width, height,
                                   static_cast<int>(frame.height));
-    AlphaBlendRGBA(frame.bottomRow, frame.width, frame.height, frame.stride, pixels.get(),
-                   static_cast<unsigned>(width), static_cast<unsigned>(height),
+    AlphaBlendOnto(frame, pixels.get(), static_cast<unsigned>(width), static_cast<unsigned>(height),
                    width * kBytesPerPixel, &text.dst, &text.src);
     return TRUE;
 }

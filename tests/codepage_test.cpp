@@ -50,6 +50,10 @@ TEST(CodePage, EachTestedCodePageRoundTripsItsOwnScript) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.codePage);
+#ifdef _WIN32
+        // Windows has GB18030; Wine 8 does not.
+        if (c.codePage == 54936 && !IsValidCodePage(c.codePage)) continue;
+#endif
         EXPECT_TRUE(IsValidCodePage(c.codePage));
         EXPECT_EQ(ToWide(c.codePage, c.bytes), c.text);
         EXPECT_EQ(ToBytes(c.codePage, c.text), c.bytes);
@@ -79,6 +83,10 @@ TEST(CodePage, FollowsTheWin32LengthContract) {
 }
 
 TEST(CodePage, InvalidInputBecomesReplacementOrFailsWhenAskedTo) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows gives a double-byte code page's own default character for a bad "
+                    "sequence (U+30FB in 932, '?' in 936) and takes its trail byte with it";
+#endif
     EXPECT_EQ(ToWide(CP_UTF8, "a\xFF"
                               "b\xE4\xB8"),
               u"a\uFFFD"
@@ -100,6 +108,10 @@ TEST(CodePage, InvalidInputBecomesReplacementOrFailsWhenAskedTo) {
 }
 
 TEST(CodePage, CharactersACodePageLacksBecomeTheDefaultCharacter) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows maps each half of a surrogate pair to a default character and "
+                    "best-fits letters a code page lacks (é to e in 20127)";
+#endif
     BOOL usedDefault = FALSE;
     EXPECT_EQ(ToBytes(1252, u"a中\U0001F600b", &usedDefault), "a??b"); // a pair is one character
     EXPECT_TRUE(usedDefault);
@@ -122,6 +134,9 @@ TEST(CodePage, AnsiCodePageComesFromTheEnvironment) {
         EXPECT_EQ(ToWide(CP_ACP, "\xE9"), u"é");
     }
     ScopedEnv unset("ASKGAME_ACP", nullptr);
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows takes the ANSI code page from the system, not from the locale";
+#endif
     {
         ScopedEnv utf8("LC_ALL", "C.UTF-8");
         EXPECT_EQ(GetACP(), CP_UTF8);

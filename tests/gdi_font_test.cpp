@@ -9,6 +9,7 @@
 #include "platform/gdi.h"
 #include "platform/glyph_cache.h"
 #include "render/text_sprite.h"
+#include "support/game_font_metrics.h"
 
 namespace {
 
@@ -47,6 +48,9 @@ TEST(GdiFont, PositiveHeightIsTheCellAndNegativeTheEm) {
     EXPECT_EQ(tm.tmAscent + tm.tmDescent, 24);
     EXPECT_GT(tm.tmDescent, 0);
     EXPECT_GT(em.Metrics().tmHeight, 24); // the cell is taller than the em
+    // Every size the games draw with, against what Windows' GDI gives for the same font.
+    for (const GameFontSize& size : kGameFontSizes)
+        EXPECT_EQ(MeasureSong(size.freetype.cell), size.freetype);
 }
 
 TEST(GdiFont, SongFacesAndUnknownFacesResolveToTheCjkFont) {

@@ -178,6 +178,9 @@ TEST_F(MarkupFiles, AWideDeclarationInAByteFileIsNotBelieved) {
 }
 
 TEST_F(MarkupFiles, UnconvertibleCodePageFallsBackToAnsiAndSaysSo) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows converts x-mac-thai (cp10021)";
+#endif
     ScopedEnv acp("ASKGAME_ACP", "1252");
     CMarkupDocument doc;
     EXPECT_TRUE(doc.LoadFile(

@@ -5,9 +5,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
+// The dialog and shell headers build on <windows.h>.
 #include <commdlg.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -185,6 +186,33 @@ std::uint32_t GetFileAttributesW(const char16_t* path) {
 }
 int CreateDirectoryW(const char16_t* path) {
     return ::CreateDirectoryW(W(path), nullptr);
+}
+void* OpenForReading(const char16_t* path) {
+    // Backup semantics let a folder open, so the caller sees what it is instead of a failure.
+    const HANDLE file = ::CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+bool IsRegularFile(void* file) {
+    if (::GetFileType(file) != FILE_TYPE_DISK) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info)) return false;
+    return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+bool GetFileSize(void* file, std::uint64_t& size) {
+    LARGE_INTEGER value{};
+    if (!::GetFileSizeEx(file, &value) || value.QuadPart < 0) return false;
+    size = static_cast<std::uint64_t>(value.QuadPart);
+    return true;
+}
+bool ReadFile(void* file, void* buffer, std::uint32_t size, std::uint32_t& got) {
+    DWORD read = 0;
+    const BOOL ok = ::ReadFile(file, buffer, size, &read, nullptr);
+    got = read;
+    return ok != FALSE;
+}
+void CloseFile(void* file) {
+    ::CloseHandle(file);
 }
 
 void OutputDebugStringA(const char* text) {

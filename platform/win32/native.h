@@ -55,6 +55,14 @@ int GetOpenFileNameW(void* openFileName);
 std::FILE* _wfopen(const char16_t* path, const char16_t* mode);
 std::uint32_t GetFileAttributesW(const char16_t* path);
 int CreateDirectoryW(const char16_t* path);
+// A file opened for reading only (folders too, so that they can be told apart), or nullptr.
+void* OpenForReading(const char16_t* path);
+// Whether the opened file is a plain file on disk: not a folder, pipe, console or device.
+bool IsRegularFile(void* file);
+bool GetFileSize(void* file, std::uint64_t& size);
+// Reads up to `size` bytes; `got` is 0 at the end of the file.
+bool ReadFile(void* file, void* buffer, std::uint32_t size, std::uint32_t& got);
+void CloseFile(void* file);
 
 // ---- Debugger, processor
 void OutputDebugStringA(const char* text);

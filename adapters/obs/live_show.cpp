@@ -1,0 +1,63 @@
+#include "adapters/obs/live_show.h"
+
+#include <functional>
+
+#include "adapters/obs/canvas.h"
+#include "platform/shell.h"
+
+namespace obs_adapter {
+
+std::unique_ptr<LiveShow> LiveShow::Start(host::PluginLibrary& plugin,
+                                          const SourceSettings& settings, int width, int height,
+                                          double fps, const std::string& token,
+                                          std::string& error) {
+    std::unique_ptr<LiveShow> show(new LiveShow(width, height));
+    show::LiveGameOptions options;
+    options.mode = settings.mode;
+    options.width = width;
+    options.height = height;
+    options.fps = fps;
+    options.lcid = settings.lcid != 0 ? settings.lcid : GetSystemDefaultLCID();
+    show->game_ = show::LiveGame::Create(plugin, show->ui_, show->transcript_, options, error);
+    if (!show->game_) return nullptr;
+
+    show::EndpointOptions endpoint;
+    endpoint.address = settings.address;
+    endpoint.port = settings.port;
+    endpoint.token = token;
+    endpoint.banks = settings.banks;
+    show->endpoint_ = std::make_unique<show::Endpoint>(*show->game_, endpoint);
+    show::LiveGame& game = *show->game_;
+    show->presenter_ = std::make_unique<show::LivePresenter>(
+        show->ui_,
+        [&game](const std::function<void(DuiLib::CControlUI*)>& task) {
+            game.WithGame([&](host::HostedGame& hosted) { task(hosted.Panel()); });
+        },
+        [&game] { return game.State(); },
+        show::LivePresenterOptions{
+            settings.banks, static_cast<unsigned>(options.lcid), false,
+            [&game](const std::function<void()>& wait) { game.ReleasedWhileWaiting(wait); }});
+    show::LivePresenter& presenter = *show->presenter_;
+    game.SetMessageBoxHandler(
+        [&presenter](const MessageBoxRequest& box) { return presenter.ShowBox(box); });
+    presenter.AddRoutes(show->endpoint_->Server());
+    if (!show->endpoint_->Start(error)) return nullptr; // the destructor takes it all down
+    return show;
+}
+
+LiveShow::~LiveShow() {
+    if (presenter_) presenter_->Close();
+    if (game_) game_->SetMessageBoxHandler({});
+    if (endpoint_) endpoint_->Stop();
+    presenter_.reset();
+    if (game_) game_->Finish();
+    ui_.Stop();
+}
+
+void LiveShow::Draw(std::uint8_t* canvas) {
+    game_->DrawFrame(canvas, width_, -height_); // rows top-down, as OBS stores them
+    presenter_->OfferFrame(canvas, width_, height_,
+                           static_cast<std::ptrdiff_t>(width_) * kCanvasBytesPerPixel);
+}
+
+} // namespace obs_adapter
