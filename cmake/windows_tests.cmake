@@ -36,7 +36,8 @@ set(ASKGAME_WINDOWS_TEST_SOURCES)
 foreach(suite ${ASKGAME_WINDOWS_SUITES})
     list(APPEND ASKGAME_WINDOWS_TEST_SOURCES ${PROJECT_SOURCE_DIR}/tests/${suite}_test.cpp)
 endforeach()
-list(APPEND ASKGAME_WINDOWS_TEST_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/fake_audience.cpp)
+list(APPEND ASKGAME_WINDOWS_TEST_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/fake_audience.cpp
+     ${PROJECT_SOURCE_DIR}/tests/support/allocation_counter.cpp)
 file(GLOB ASKGAME_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${WIN32_DIR}/tests/*.cpp)
 # The shared test support sets environment variables the POSIX way.
 set(ASKGAME_WINDOWS_TEST_PRELUDE ${WIN32_DIR}/tests/posix_env.h)
