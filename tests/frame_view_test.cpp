@@ -90,6 +90,15 @@ bool Differs(GuardedFrame& drawn, int width, int height) {
     return !SameTopLeft(drawn, untouched, width, height);
 }
 
+// A top-down frame of Init's size gets the same, drawn picture as a bottom-up one.
+template <typename Game>
+void ExpectTopDownMirrorsBottomUp(Game& game) {
+    GuardedFrame bottomUp = Draw(game, kInitW, kInitH, false);
+    GuardedFrame topDown = Draw(game, kInitW, kInitH, true);
+    EXPECT_TRUE(Differs(bottomUp, kInitW, kInitH));
+    EXPECT_TRUE(SameTopLeft(bottomUp, topDown, kInitW, kInitH));
+}
+
 struct Size {
     int width, height;
 };
@@ -113,14 +122,8 @@ protected:
     CFreeModeImpl game;
 };
 
-TEST_F(FreeModeFrames, ATopDownFrameGetsTheSamePictureRowsMirrored) {
-    GuardedFrame bottomUp = Draw(game, kInitW, kInitH, false);
-    GuardedFrame topDown = Draw(game, kInitW, kInitH, true);
-    EXPECT_TRUE(Differs(bottomUp, kInitW, kInitH));
-    EXPECT_TRUE(SameTopLeft(bottomUp, topDown, kInitW, kInitH));
-}
-
-TEST_F(FreeModeFrames, OtherFrameSizesAreDrawnClippedAndKeepTheScores) {
+TEST_F(FreeModeFrames, TopDownAndOtherSizedFramesAreDrawnClippedAndKeepTheScores) {
+    ExpectTopDownMirrorsBottomUp(game);
     GuardedFrame full = Draw(game, kInitW, kInitH, false);
     for (const Size size : kOtherSizes)
         for (const bool topDown : {false, true}) {
@@ -164,14 +167,8 @@ protected:
     CChallengeGameImpl game;
 };
 
-TEST_F(ChallengeFrames, ATopDownFrameGetsTheSamePictureRowsMirrored) {
-    GuardedFrame bottomUp = Draw(game, kInitW, kInitH, false);
-    GuardedFrame topDown = Draw(game, kInitW, kInitH, true);
-    EXPECT_TRUE(Differs(bottomUp, kInitW, kInitH));
-    EXPECT_TRUE(SameTopLeft(bottomUp, topDown, kInitW, kInitH));
-}
-
-TEST_F(ChallengeFrames, OtherFrameSizesAreDrawnClippedAndKeepTheRound) {
+TEST_F(ChallengeFrames, TopDownAndOtherSizedFramesAreDrawnClippedAndKeepTheRound) {
+    ExpectTopDownMirrorsBottomUp(game);
     for (const Size size : kOtherSizes)
         for (const bool topDown : {false, true}) {
             GuardedFrame frame = Draw(game, size.width, size.height, topDown);
