@@ -27,7 +27,8 @@ LivePresenter::LivePresenter(UiThread& ui, PanelAccess panel, std::function<nloh
     hooks.lcid = options.lcid;
     page_ = std::make_unique<PresenterPage>(std::move(hooks),
                                             BankFolder(std::move(options.banks), uploads_));
-    presenters_ = std::make_unique<PagePresenters>(page_->Channel(), options.installBoxPresenter);
+    presenters_ = std::make_unique<PagePresenters>(page_->Channel(), options.installBoxPresenter,
+                                                   std::move(options.whileWaiting));
 }
 
 LivePresenter::~LivePresenter() {

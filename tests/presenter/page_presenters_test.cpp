@@ -1,15 +1,29 @@
 #include "show/page_presenters.h"
 
+#include <atomic>
+
 #include <gtest/gtest.h>
 
 #include <future>
 #include <thread>
 
 #include "platform/utf.h"
+#include "show/live_presenter.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+
+std::string ChooseBank() {
+    char16_t file[260] = {};
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = 260;
+    dialog.lpstrTitle = u"Bank";
+    if (!GetOpenFileNameW(&dialog)) return std::string();
+    return Utf16ToUtf8(file);
+}
 
 std::uint64_t WaitForDialog(show::PresenterChannel& channel, const char* kind) {
     for (int i = 0; i < 500; ++i) {
@@ -67,16 +81,7 @@ TEST(PagePresenters, AFileDialogIsTheBankChooserUnlessTheHostAnswersIt) {
     auto page = channel.OpenStream();
     show::PagePresenters presenters(channel);
 
-    const auto choose = [] {
-        char16_t file[260] = {};
-        OPENFILENAMEW dialog{};
-        dialog.lStructSize = sizeof dialog;
-        dialog.lpstrFile = file;
-        dialog.nMaxFile = 260;
-        dialog.lpstrTitle = u"Bank";
-        if (!GetOpenFileNameW(&dialog)) return std::string();
-        return Utf16ToUtf8(file);
-    };
+    const auto choose = ChooseBank;
 
     host.apiChoice = "\\banks\\api.txt";
     EXPECT_EQ(choose(), "\\banks\\api.txt");
@@ -94,6 +99,28 @@ TEST(PagePresenters, AFileDialogIsTheBankChooserUnlessTheHostAnswersIt) {
     id = WaitForDialog(channel, "bank");
     ASSERT_TRUE(channel.Answer(id, {false, {}}));
     EXPECT_EQ(cancelled.get(), "");
+}
+
+// A live host lets go of its game's lock while the chooser waits (so frames go on): the live
+// presenter must hand its wait to the host, not wait in place.
+TEST(PagePresenters, TheLivePresentersChooserWaitsTheHostsWay) {
+    HostPresenters host;
+    show::UiThread ui;
+    std::atomic<bool> waitingTheHostsWay = false;
+    show::LivePresenterOptions options;
+    options.whileWaiting = [&](const std::function<void()>& wait) {
+        waitingTheHostsWay = true;
+        wait();
+    };
+    show::LivePresenter live(
+        ui, [](const auto& task) { task(nullptr); }, [] { return nlohmann::json::object(); },
+        std::move(options));
+
+    auto chosen = std::async(std::launch::async, ChooseBank);
+    for (int i = 0; i < 500 && !waitingTheHostsWay; ++i) std::this_thread::sleep_for(2ms);
+    EXPECT_TRUE(waitingTheHostsWay);
+    live.Close(); // answers the open chooser with no bank
+    EXPECT_EQ(chosen.get(), "");
 }
 
 } // namespace
