@@ -39,6 +39,10 @@ HostAudienceSource::HostAudienceSource(Transcript& transcript) : transcript_(tra
 
 HostAudienceSource::~HostAudienceSource() {
     if (!finished_) Finish();
+    // A list the effect still holds (a host error, reported above) outlives the source, so the
+    // effect's late reads and its release stay on live memory.
+    for (auto& list : lists_)
+        LentList::Abandon(std::move(list));
 }
 
 HostAudienceSource::Record& HostAudienceSource::NewRecord(std::uint32_t kind,
@@ -97,11 +101,10 @@ void HostAudienceSource::HandOut(Record& record) {
 }
 
 std::shared_ptr<AudienceMessageList> HostAudienceSource::GetPendingMessages() {
-    auto free = std::find_if(lists_.begin(), lists_.end(),
-                             [](const auto& list) { return list.use_count() == 1; });
-    if (free == lists_.end())
-        free = lists_.insert(lists_.end(), std::make_shared<AudienceMessageList>());
-    AudienceMessageList& list = **free;
+    auto free =
+        std::find_if(lists_.begin(), lists_.end(), [](const auto& list) { return !list->Lent(); });
+    if (free == lists_.end()) free = lists_.insert(lists_.end(), std::make_unique<LentList>());
+    AudienceMessageList& list = (*free)->List();
     spareNodes_.splice(spareNodes_.end(), list);
     for (Record* record : queue_) {
         HandOut(*record);
@@ -113,7 +116,7 @@ std::shared_ptr<AudienceMessageList> HostAudienceSource::GetPendingMessages() {
         }
     }
     queue_.clear();
-    return *free;
+    return (*free)->Lend();
 }
 
 AudienceMessage* HostAudienceSource::PopMessage() {
@@ -181,8 +184,8 @@ void HostAudienceSource::Finish() {
     for (const auto& record : records_)
         if (record->state == State::HandedOut)
             transcript_.HostError(Describe(*record) + " was handed out and never released");
-    const auto held = std::count_if(lists_.begin(), lists_.end(),
-                                    [](const auto& list) { return list.use_count() > 1; });
+    const auto held =
+        std::count_if(lists_.begin(), lists_.end(), [](const auto& list) { return list->Lent(); });
     if (held > 0)
         transcript_.HostError(std::to_string(held) +
                               " message list(s) from GetPendingMessages still held by the effect");

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "askgame/audience.h"
+#include "host/lent_list.h"
 #include "host/transcript.h"
 
 namespace host {
@@ -77,7 +78,7 @@ private:
     std::deque<Record*> queue_;
     // Every list handed out; one the effect no longer holds is refilled, so handing out a list
     // allocates only when the effect keeps more lists than ever before.
-    std::vector<std::shared_ptr<AudienceMessageList>> lists_;
+    std::vector<std::unique_ptr<LentList>> lists_;
     AudienceMessageList spareNodes_; // list nodes kept from refilled lists, to be spliced back
     std::function<void(const AudienceMessage&)> observer_;
     int pendingSignals_ = 0;
