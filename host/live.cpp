@@ -261,23 +261,23 @@ int RunLive(const LiveOptions& options) {
         [&presenter](const MessageBoxRequest& box) { return presenter->ShowBox(box); });
     presenter->AddRoutes(endpoint.Server());
     // The season's table, for the page and for bots: ?top=N (default 10), ?season=NAME.
-    endpoint.Server().Get("/api/scores", [&options](const httplib::Request& request,
-                                                    httplib::Response& response) {
-        const int top = std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, 1000);
-        if (options.season.off) {
-            response.status = 404;
-            const nlohmann::json body = {{"error", "this show keeps no season (--no-season)"}};
+    endpoint.Server().Get(
+        "/api/scores", [&options](const httplib::Request& request, httplib::Response& response) {
+            const int top = std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, 1000);
+            if (options.season.off) {
+                response.status = 404;
+                const nlohmann::json body = {{"error", "this show keeps no season (--no-season)"}};
+                response.set_content(body.dump(), "application/json");
+                return;
+            }
+            // The show's own season unless asked for another; an empty name means every season.
+            std::optional<std::string> season = options.season.season;
+            if (request.has_param("season")) season = request.get_param_value("season");
+            if (season && season->empty()) season.reset();
+            const auto body = ScoresJson(SeasonPath(options.season), season, top > 0 ? top : 10);
+            response.status = body.contains("error") ? 500 : 200;
             response.set_content(body.dump(), "application/json");
-            return;
-        }
-        // The show's own season unless asked for another; an empty name means every season.
-        std::optional<std::string> season = options.season.season;
-        if (request.has_param("season")) season = request.get_param_value("season");
-        if (season && season->empty()) season.reset();
-        const auto body = ScoresJson(SeasonPath(options.season), season, top > 0 ? top : 10);
-        response.status = body.contains("error") ? 500 : 200;
-        response.set_content(body.dump(), "application/json");
-    });
+        });
     const auto closePresenter = [&] {
         presenter->Close();
         live->SetMessageBoxHandler({});
@@ -347,6 +347,7 @@ int RunLive(const LiveOptions& options) {
     const show::LiveCounters counters = live->Counters();
     live->Finish();
     ui.Stop();
+    const bool seasonKept = FinishSeasonRecording(recorder.get(), options.season);
 
     transcript.Add("host", "the show ended after " + std::to_string(counters.frames) + " frames; " +
                                std::to_string(video.late.load()) + " late");
@@ -361,7 +362,7 @@ int RunLive(const LiveOptions& options) {
             " time(s); see " + options.transcript);
         return 1;
     }
-    return outputOk && written && !video.outputFailed ? 0 : 1;
+    return outputOk && written && seasonKept && !video.outputFailed ? 0 : 1;
 }
 
 } // namespace host

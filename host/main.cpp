@@ -12,11 +12,11 @@
 #include "host/bank_check.h"
 #include "host/demo.h"
 #include "host/frame_io.h"
-#include "host/png_sequence.h"
 #include "host/install_check.h"
 #include "host/live.h"
 #include "host/player.h"
 #include "host/plugin_loader.h"
+#include "host/png_sequence.h"
 #include "host/season_command.h"
 
 namespace {
@@ -66,8 +66,8 @@ struct RunArgs {
 };
 
 void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
-    command.add_option("--db", season.db, "The season file (default: " +
-                                              season::DefaultSeasonPath() + ")");
+    command.add_option("--db", season.db,
+                       "The season file (default: " + season::DefaultSeasonPath() + ")");
     command.add_option("--season", season.season, "The season this show counts for")
         ->capture_default_str();
     command.add_flag("--no-season", season.off, "Keep no scores beyond this show");
@@ -115,9 +115,8 @@ int Run(const Common& common, const RunArgs& args) {
         folder = std::filesystem::path(output).parent_path().string();
         if (folder.empty()) folder = ".";
         auto writer = std::make_unique<FfmpegWriter>();
-        if (!MakeFolders(folder, error) ||
-            !writer->Open(output, scenario.width, scenario.height, scenario.fps, error,
-                          args.encoder)) {
+        if (!MakeFolders(folder, error) || !writer->Open(output, scenario.width, scenario.height,
+                                                         scenario.fps, error, args.encoder)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
             return 1;
         }
@@ -177,6 +176,7 @@ int Run(const Common& common, const RunArgs& args) {
     play.stage = sink->Where();
     const PlayResult result = PlayScenario(*game, scenario, *source, sink.get(), transcript, play);
     game->Finish();
+    const bool seasonKept = FinishSeasonRecording(recorder.get(), args.season);
     WriteScoreSummary(*game, transcript);
     const std::string transcriptPath =
         folder + "/" + std::filesystem::path(args.scenario).stem().string() + ".transcript.txt";
@@ -193,7 +193,7 @@ int Run(const Common& common, const RunArgs& args) {
                      transcript.HostErrorCount(), transcriptPath.c_str());
         return 1;
     }
-    return 0;
+    return seasonKept ? 0 : 1;
 }
 
 } // namespace
@@ -231,8 +231,8 @@ int main(int argc, char** argv) {
     ScoresArgs scores;
     auto* scoresCommand =
         app.add_subcommand("scores", "Show the season's leaderboard or one viewer's standing");
-    scoresCommand->add_option("--db", scores.db, "The season file (default: " +
-                                                     season::DefaultSeasonPath() + ")");
+    scoresCommand->add_option("--db", scores.db,
+                              "The season file (default: " + season::DefaultSeasonPath() + ")");
     scoresCommand->add_option("--season", scores.season, "Count only this season's shows");
     scoresCommand->add_option("--top", scores.top, "How many viewers to list")
         ->check(CLI::Range(1, 1000000))

@@ -38,6 +38,19 @@ std::unique_ptr<season::SeasonRecorder> OpenSeasonRecorder(const SeasonArgs& arg
     }
 }
 
+bool FinishSeasonRecording(season::SeasonRecorder* recorder, const SeasonArgs& args) {
+    if (!recorder) return true;
+    recorder->Flush();
+    const std::size_t lost = recorder->Lost();
+    if (lost == 0) return true;
+    std::string why = recorder->Error();
+    if (why.empty()) why = "the writer fell too far behind";
+    std::fprintf(stderr,
+                 "askgame-host: %s%zu of this show's season events were not kept in %s: %s\n",
+                 args.db.empty() ? "warning: " : "", lost, SeasonPath(args).c_str(), why.c_str());
+    return args.db.empty();
+}
+
 std::string SeasonPath(const SeasonArgs& args) {
     return args.db.empty() ? season::DefaultSeasonPath() : args.db;
 }

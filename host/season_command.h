@@ -26,6 +26,11 @@ struct SeasonArgs {
 std::unique_ptr<season::SeasonRecorder> OpenSeasonRecorder(const SeasonArgs& args, GameMode mode,
                                                            std::string& error);
 
+// Commits the rest of the show and says on stderr if any of its events never reached the file,
+// so scores lost to a failing disk are not mistaken for kept ones. False when events were lost
+// from a file the user named (as failing to open it would be); null records nothing.
+bool FinishSeasonRecording(season::SeasonRecorder* recorder, const SeasonArgs& args);
+
 // The file a show's scores go to.
 std::string SeasonPath(const SeasonArgs& args);
 

@@ -24,7 +24,7 @@ SeasonRecorder::~SeasonRecorder() {
 void SeasonRecorder::Record(SeasonEvent event) {
     std::lock_guard lock(mutex_);
     if (queued_.size() >= kMaxQueuedEvents) {
-        ++dropped_;
+        ++lost_;
         return;
     }
     queued_.push_back(std::move(event));
@@ -39,9 +39,9 @@ void SeasonRecorder::Flush() {
     committed_.wait(lock, [&] { return written_ >= target; });
 }
 
-std::size_t SeasonRecorder::Dropped() const {
+std::size_t SeasonRecorder::Lost() const {
     std::lock_guard lock(mutex_);
-    return dropped_;
+    return lost_;
 }
 
 std::string SeasonRecorder::Error() const {
@@ -66,7 +66,10 @@ void SeasonRecorder::WriteLoop() {
             failure = e.what();
         }
         lock.lock();
-        if (!failure.empty() && error_.empty()) error_ = failure;
+        if (!failure.empty()) {
+            if (error_.empty()) error_ = failure;
+            lost_ += batch.size();
+        }
         written_ += batch.size();
         batch.clear();
         committed_.notify_all();

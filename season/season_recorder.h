@@ -36,7 +36,8 @@ public:
     // Waits until everything recorded so far is committed.
     void Flush();
 
-    std::size_t Dropped() const;
+    // Events that will never reach the file: dropped from a full queue or in a failed commit.
+    std::size_t Lost() const;
     // The writer's first failure; empty while all is well.
     std::string Error() const;
 
@@ -51,7 +52,7 @@ private:
     std::vector<SeasonEvent> queued_;
     std::size_t recorded_ = 0; // events accepted, ever
     std::size_t written_ = 0;  // of those, committed or given up on
-    std::size_t dropped_ = 0;
+    std::size_t lost_ = 0;
     std::string error_;
     bool flushWanted_ = false;
     bool stopping_ = false;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "host/scores.h"
+#include "host/season_command.h"
 #include "season/season_recorder.h"
 #include "season/season_report.h"
 #include "season/sqlite.h"
@@ -158,6 +159,24 @@ TEST_F(SeasonFile, TheRecorderCommitsEveryEventFromEveryThread) {
     }
     SeasonStore reader(path_);
     EXPECT_EQ(reader.StandingOf(1, {})->points, 2);
+}
+
+// A commit the file refuses loses its events: the recorder counts them, and the host's end of
+// show says so, failing the show when the user named the file.
+TEST_F(SeasonFile, EventsAFailedCommitLostAreCountedAndReported) {
+    SeasonRecorder recorder(path_, "main", "free");
+    recorder.Record(Answer(1, 1, "kept"));
+    recorder.Flush();
+    EXPECT_TRUE(host::FinishSeasonRecording(&recorder, {path_}));
+
+    Database(path_).Execute("DROP TABLE answers");
+    recorder.Record(Answer(2, 2, "lost"));
+    recorder.Record(Answer(3, 3, "lost"));
+    recorder.Flush();
+    EXPECT_EQ(recorder.Lost(), 2u);
+    EXPECT_NE(recorder.Error().find("answers"), std::string::npos) << recorder.Error();
+    EXPECT_FALSE(host::FinishSeasonRecording(&recorder, {path_}));
+    EXPECT_TRUE(host::FinishSeasonRecording(&recorder, {})) << "the default file only warns";
 }
 
 // A host killed with SIGKILL while it records: the file opens whole and holds every event but
