@@ -19,10 +19,20 @@ public:
     bool sourceSet = false;
 };
 
+// A member function's calling convention, spelled as a plain function type: 32-bit Windows
+// passes `this` in ECX (thiscall), every other target as the first argument. (GCC warns that
+// thiscall is meant for members, and honours it.)
+#if defined(_WIN32) && defined(__i386__)
+#define SLOT_CALL __attribute__((thiscall))
+#pragma GCC diagnostic ignored "-Wattributes"
+#else
+#define SLOT_CALL
+#endif
+
 // Calls slot `slot` of `object`'s vtable the way a host that knows only slot numbers does.
 template <typename R, typename... Args>
 R CallSlot(IVideoEffect* object, int slot, Args... args) {
-    using Fn = R (*)(IVideoEffect*, Args...);
+    using Fn = R(SLOT_CALL*)(IVideoEffect*, Args...);
     void** vtable = *reinterpret_cast<void***>(object);
     return reinterpret_cast<Fn>(vtable[slot])(object, args...);
 }

@@ -38,7 +38,10 @@ protected:
 
 private:
     void* object_;
-    alignas(std::max_align_t) unsigned char function_[kFunctionSize] = {};
+    // Bytes, read and written with memcpy, so they need no alignment of their own. (Not
+    // alignas(std::max_align_t): on 32-bit MinGW that is 8 or 16 depending on which header
+    // defined it first, and the toolkit DLL and the panels then disagreed on where it lies.)
+    unsigned char function_[kFunctionSize] = {};
 };
 
 // A plain function bool(void*).
