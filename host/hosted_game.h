@@ -18,7 +18,7 @@
 #include "host/transcript.h"
 #include "platform/debug.h"
 #include "platform/shell.h"
-#include "season/season_recorder.h"
+#include "season/season_event.h"
 #include "toolkit/UIlib.h"
 
 namespace host {
@@ -65,7 +65,7 @@ public:
 
     // Every right answer and gift the host sees from now on also goes into `recorder` (null:
     // none). The recorder outlives the game.
-    void RecordSeasonInto(season::SeasonRecorder* recorder) { season_ = recorder; }
+    void RecordSeasonInto(season::SeasonEventSink* recorder) { season_ = recorder; }
 
     GameMode Mode() const { return mode_; }
     // The panel's paint manager: its control tree, for a host that shows the panel.
@@ -101,7 +101,7 @@ private:
     int height_ = 0;
     ScoreTable scores_;
     FreeAnswerJudge judge_;
-    season::SeasonRecorder* season_ = nullptr;
+    season::SeasonEventSink* season_ = nullptr;
     // Challenge players' full names by id: the panel shows a right answerer's name cut short.
     std::unordered_map<std::uint32_t, std::string> giftSenders_;
     int messageBoxes_ = 0;

@@ -1,9 +1,6 @@
 #include "host/plugin_loader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
+#include "host/system_library.h"
 
 namespace host {
 
@@ -17,17 +14,15 @@ constexpr const char* kExportNames[] = {kQvCreateVideoEffectName, kQvCreateEffec
 std::vector<std::string> PluginLibrary::MissingExports(void* library) {
     std::vector<std::string> missing;
     for (const char* name : kExportNames)
-        if (!dlsym(library, name)) missing.emplace_back(name);
+        if (!FindLibrarySymbol(library, name)) missing.emplace_back(name);
     return missing;
 }
 
 std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std::string& error) {
-    // The library stays mapped until the process ends: toolkit objects the plug-in made (panels,
-    // delegates) may be torn down late, and their code must still be there.
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    std::string why;
+    void* handle = OpenSystemLibrary(path, why);
     if (!handle) {
-        const char* why = dlerror();
-        error = "cannot load the plug-in " + path + ": " + (why ? why : "unknown reason");
+        error = "cannot load the plug-in " + path + ": " + why;
         return nullptr;
     }
     const auto missing = MissingExports(handle);
@@ -36,31 +31,27 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std:
         for (std::size_t i = 0; i < missing.size(); ++i)
             error += (i ? (i + 1 == missing.size() ? " and " : ", ") : "") + missing[i];
         error += " (an unfinished build?)";
-        dlclose(handle);
+        CloseSystemLibrary(handle);
         return nullptr;
     }
     std::unique_ptr<PluginLibrary> library(new PluginLibrary);
     library->handle_ = handle;
     library->path_ = path;
-    library->CreateVideoEffect =
-        reinterpret_cast<QvCreateVideoEffectFn>(dlsym(handle, kQvCreateVideoEffectName));
+    library->CreateVideoEffect = reinterpret_cast<QvCreateVideoEffectFn>(
+        FindLibrarySymbol(handle, kQvCreateVideoEffectName));
     library->CreateEffectUI =
-        reinterpret_cast<QvCreateEffectUIFn>(dlsym(handle, kQvCreateEffectUIName));
+        reinterpret_cast<QvCreateEffectUIFn>(FindLibrarySymbol(handle, kQvCreateEffectUIName));
     library->DestroyEffect =
-        reinterpret_cast<QvDestroyEffectFn>(dlsym(handle, kQvDestroyEffectName));
+        reinterpret_cast<QvDestroyEffectFn>(FindLibrarySymbol(handle, kQvDestroyEffectName));
     return library;
 }
 
 PluginLibrary::~PluginLibrary() {
-    if (handle_) dlclose(handle_);
+    if (handle_) CloseSystemLibrary(handle_);
 }
 
 std::string DefaultPluginPath() {
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return "libaskgame.so";
-    const std::string program(self, static_cast<std::size_t>(length));
-    return program.substr(0, program.find_last_of('/') + 1) + "libaskgame.so";
+    return RunningProgramFolder() + kPluginFileName;
 }
 
 } // namespace host

@@ -1,4 +1,5 @@
-// The plug-in library, opened with dlopen and reached through its three exports, found by name.
+// The plug-in library, opened with the system loader and reached through its three exports, found
+// by name.
 #pragma once
 
 #include <memory>

@@ -76,9 +76,4 @@ void SeasonRecorder::WriteLoop() {
     }
 }
 
-std::int64_t NowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
 } // namespace season

@@ -21,7 +21,7 @@ inline constexpr std::chrono::milliseconds kCommitInterval{250};
 // cannot grow the host's memory without bound.
 inline constexpr std::size_t kMaxQueuedEvents = 1 << 20;
 
-class SeasonRecorder {
+class SeasonRecorder final : public SeasonEventSink {
 public:
     // Opens the store and begins a show of `mode` in `season`. Throws `SqliteError` when the
     // file cannot be used.
@@ -32,7 +32,7 @@ public:
     ~SeasonRecorder();
 
     // Queues one event; any thread, never blocks on the disk.
-    void Record(SeasonEvent event);
+    void Record(SeasonEvent event) override;
     // Waits until everything recorded so far is committed.
     void Flush();
 
@@ -58,8 +58,5 @@ private:
     bool stopping_ = false;
     std::thread writer_;
 };
-
-// Now, as the store counts time.
-std::int64_t NowMs();
 
 } // namespace season

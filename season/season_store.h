@@ -10,25 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "season/season_event.h"
 #include "season/sqlite.h"
 
 namespace season {
 
 // The newest file layout this build reads and writes; older files are migrated on open.
 inline constexpr int kSchemaVersion = 1;
-
-struct SeasonEvent {
-    enum class Kind { Answer, Gift };
-    Kind kind = Kind::Answer;
-    std::int64_t atMs = 0; // Unix time in milliseconds
-    std::uint32_t viewer = 0;
-    std::string name;       // the display name the viewer had at the time
-    int questionNumber = 0; // answers: the question's number in the bank, 0 when unknown
-    std::string question;   // answers: its first line
-    int points = 0;         // answers
-    int giftCount = 0;      // gifts
-    int giftValue = 0;      // gifts: the value of one
-};
 
 // Which events a table counts: one season or all of them, and a time range [since, until).
 struct SeasonQuery {

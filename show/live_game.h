@@ -43,7 +43,7 @@ struct LiveGameOptions {
     LCID lcid = 1033;
     std::size_t viewerQueue = kDefaultViewerQueue;
     std::size_t audienceBacklog = kDefaultAudienceBacklog;
-    season::SeasonRecorder* season = nullptr; // where right answers and gifts are kept, if any
+    season::SeasonEventSink* season = nullptr; // where right answers and gifts are kept, if any
 };
 
 // What the status line shows.

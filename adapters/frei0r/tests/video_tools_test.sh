@@ -17,6 +17,7 @@ frames=50
 export FREI0R_PATH=$filters
 export ASKGAME_ACP=65001                # the bank below is UTF-8
 export GST_REGISTRY=$work/registry.bin  # a registry of its own, so the filter is found afresh
+export XDG_DATA_HOME=$work              # the host's season file, not the user's
 unset DISPLAY
 
 fail() {
