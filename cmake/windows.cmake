@@ -73,6 +73,33 @@ add_dependencies(askgame askgame_data)
 target_link_options(askgame-platform PRIVATE -Wl,--export-all-symbols)
 target_link_options(askgame-toolkit PRIVATE -Wl,--export-all-symbols)
 
+# The Windows test host: the Linux host's batch player over the Windows loader, stb's PNG
+# writer and no child programs. Its header-only libraries come from the build machine's
+# /usr/include, through a folder that holds only them.
+set(ASKGAME_HOST_HEADERS ${PROJECT_BINARY_DIR}/host-headers)
+foreach(library nlohmann CLI stb)
+    if(NOT EXISTS /usr/include/${library})
+        message(FATAL_ERROR "/usr/include/${library} is missing: run scripts/setup")
+    endif()
+    file(MAKE_DIRECTORY ${ASKGAME_HOST_HEADERS})
+    file(CREATE_LINK /usr/include/${library} ${ASKGAME_HOST_HEADERS}/${library} SYMBOLIC)
+endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/demo_data.cmake)
+askgame_demo_data(${PROJECT_BINARY_DIR}/host/demo_data.cpp)
+set(HOST_DIR ${PROJECT_SOURCE_DIR}/host)
+add_executable(askgame-host
+    ${HOST_DIR}/win32/main.cpp ${HOST_DIR}/win32/system_library.cpp
+    ${HOST_DIR}/win32/subprocess.cpp ${HOST_DIR}/win32/png_still.cpp
+    ${HOST_DIR}/audience_source.cpp ${HOST_DIR}/demo.cpp ${HOST_DIR}/frame.cpp
+    ${HOST_DIR}/frame_io.cpp ${HOST_DIR}/game_presenters.cpp ${HOST_DIR}/hosted_game.cpp
+    ${HOST_DIR}/player.cpp ${HOST_DIR}/plugin_loader.cpp ${HOST_DIR}/png_sequence.cpp
+    ${HOST_DIR}/progress.cpp ${HOST_DIR}/scenario.cpp ${HOST_DIR}/scores.cpp
+    ${HOST_DIR}/test_card.cpp ${HOST_DIR}/transcript.cpp ${PROJECT_BINARY_DIR}/host/demo_data.cpp)
+target_include_directories(askgame-host PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
+target_include_directories(askgame-host SYSTEM PRIVATE ${ASKGAME_HOST_HEADERS})
+target_link_libraries(askgame-host PRIVATE askgame-platform askgame-toolkit Threads::Threads)
+add_dependencies(askgame-host askgame)
+
 if(ASKGAME_TESTS)
     enable_testing()
     include(${CMAKE_CURRENT_LIST_DIR}/windows_tests.cmake)

@@ -54,3 +54,24 @@ if(ASKGAME_WINE_RUNS)
     # Wine is slow to start: one process lists the tests, and each runs with its own start-up.
     gtest_discover_tests(askgame_tests DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST)
 endif()
+
+# The Windows test host plays the challenge demo to PNG frames, and what it wrote is checked.
+if(ASKGAME_WINE_RUNS)
+    set(host_output ${PROJECT_BINARY_DIR}/host-test)
+    # The host was made before the emulator was chosen.
+    set_target_properties(askgame-host PROPERTIES
+                          CROSSCOMPILING_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
+    add_test(NAME WindowsHost.StartsFromNoOutput COMMAND ${CMAKE_COMMAND} -E rm -rf ${host_output})
+    set_tests_properties(WindowsHost.StartsFromNoOutput PROPERTIES FIXTURES_SETUP windows_host_clean)
+    add_test(NAME WindowsHost.PlaysAScenarioToPngFrames
+             COMMAND askgame-host run
+                     --scenario ${PROJECT_SOURCE_DIR}/data/scenarios/demo-challenge.json
+                     --output ${host_output} --size 320x180)
+    set_tests_properties(WindowsHost.PlaysAScenarioToPngFrames PROPERTIES
+                         ENVIRONMENT ASKGAME_ACP=65001 FIXTURES_REQUIRED windows_host_clean
+                         FIXTURES_SETUP windows_host_output)
+    add_test(NAME WindowsHost.WritesEveryFrameTheStillsAndTheScores
+             COMMAND ${CMAKE_COMMAND} -DOUT=${host_output} -P ${WIN32_DIR}/tests/host_output_check.cmake)
+    set_tests_properties(WindowsHost.WritesEveryFrameTheStillsAndTheScores PROPERTIES
+                         FIXTURES_REQUIRED windows_host_output)
+endif()

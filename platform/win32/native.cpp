@@ -156,6 +156,15 @@ int GetModuleHandleExW(std::uint32_t flags, const char16_t* nameOrAddress, void*
 std::uint32_t GetModuleFileNameW(void* module, char16_t* buffer, std::uint32_t size) {
     return ::GetModuleFileNameW(static_cast<HMODULE>(module), W(buffer), size);
 }
+void* LoadLibraryW(const char16_t* path) {
+    return ::LoadLibraryW(W(path));
+}
+void* GetProcAddress(void* module, const char* name) {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
+}
+std::uint32_t GetLastError() {
+    return ::GetLastError();
+}
 bool GetFolderPath(int csidl, bool create, char16_t* path) {
     return ::SHGetFolderPathW(nullptr, csidl | (create ? CSIDL_FLAG_CREATE : 0), nullptr,
                               SHGFP_TYPE_CURRENT, W(path)) == S_OK;

@@ -51,6 +51,11 @@ int MessageBoxW(void* owner, const char16_t* text, const char16_t* caption, unsi
 // structure's leading ones (the rest are given as zero).
 int GetOpenFileNameW(void* openFileName);
 
+// ---- Libraries, for hosts that load the plug-in
+void* LoadLibraryW(const char16_t* path);
+void* GetProcAddress(void* module, const char* name);
+std::uint32_t GetLastError();
+
 // ---- Files
 std::FILE* _wfopen(const char16_t* path, const char16_t* mode);
 std::uint32_t GetFileAttributesW(const char16_t* path);

@@ -1,0 +1,99 @@
+// PNG stills through stb's single-file writer and reader (Debian has no libpng for Windows).
+#include "host/png_still.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/win32/native.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#include <stb/stb_image_write.h>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#include <stb/stb_image.h>
+
+namespace host {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File OpenFile(const std::string& path, const char16_t* mode) {
+    return File(native::_wfopen(FromNativePath(path).c_str(), mode));
+}
+
+struct Output {
+    std::FILE* file;
+    bool ok = true;
+};
+
+void WriteBytes(void* context, void* data, int size) {
+    auto* out = static_cast<Output*>(context);
+    if (out->ok && size > 0)
+        out->ok = std::fwrite(data, 1, static_cast<std::size_t>(size), out->file) ==
+                  static_cast<std::size_t>(size);
+}
+
+} // namespace
+
+bool WritePng(const Frame& frame, const std::string& path, std::string* error) {
+    if (frame.width <= 0 || frame.height <= 0 ||
+        frame.pixels.size() != FrameBytes(frame.width, frame.height).value_or(0)) {
+        if (error) *error = "the frame has no usable size";
+        return false;
+    }
+    // RGB from BGRA: the fourth byte is not a picture channel in the frames the plug-in draws on.
+    thread_local std::vector<unsigned char> rgb;
+    rgb.resize(static_cast<std::size_t>(frame.width) * frame.height * 3);
+    for (std::size_t i = 0, o = 0; i < frame.pixels.size(); i += 4, o += 3) {
+        rgb[o] = frame.pixels[i + 2];
+        rgb[o + 1] = frame.pixels[i + 1];
+        rgb[o + 2] = frame.pixels[i];
+    }
+    const File file = OpenFile(path, u"wb");
+    Output out{file.get()};
+    if (!file ||
+        !stbi_write_png_to_func(WriteBytes, &out, frame.width, frame.height, 3, rgb.data(),
+                                frame.width * 3) ||
+        !out.ok || std::fflush(file.get()) != 0) {
+        if (error) *error = path + ": cannot be written";
+        return false;
+    }
+    return true;
+}
+
+std::optional<Frame> ReadPng(const std::string& path) {
+    const File file = OpenFile(path, u"rb");
+    if (!file) return std::nullopt;
+    std::vector<unsigned char> bytes;
+    unsigned char block[65536];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file.get())) > 0;)
+        bytes.insert(bytes.end(), block, block + got);
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return std::nullopt;
+    int width = 0, height = 0, channels = 0;
+    std::unique_ptr<unsigned char, void (*)(void*)> rgba(
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                              &channels, 4),
+        stbi_image_free);
+    if (!rgba) return std::nullopt;
+    auto frame = MakeFrame(width, height);
+    if (!frame) return std::nullopt;
+    for (std::size_t i = 0; i < frame->pixels.size(); i += 4) {
+        frame->pixels[i] = rgba.get()[i + 2];
+        frame->pixels[i + 1] = rgba.get()[i + 1];
+        frame->pixels[i + 2] = rgba.get()[i];
+        frame->pixels[i + 3] = 255;
+    }
+    return frame;
+}
+
+} // namespace host
