@@ -1,5 +1,5 @@
-// The host program's own checks: options that are given but empty or zero, paths ffmpeg could
-// mistake for options, transcript lines a viewer's text cannot forge.
+// The host program's own checks: options that are given but empty or zero, a machine without
+// ffmpeg, paths ffmpeg could mistake for options, transcript lines a viewer's text cannot forge.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -38,10 +38,12 @@ private:
 };
 
 // Runs the host in `dir` and answers its exit status; `output` gets stdout and stderr.
-int RunHost(const Scratch& scratch, const std::string& arguments, std::string& output) {
+// `environment` (NAME=VALUE ...) is set for the host alone.
+int RunHost(const Scratch& scratch, const std::string& arguments, std::string& output,
+            const std::string& environment = "") {
     const std::string log = scratch.Path("host-output.txt");
-    const int status = std::system(("cd '" + scratch.dir().string() + "' && " + kRuntime +
-                                    "/askgame-host " + arguments + " >" + log + " 2>&1")
+    const int status = std::system(("cd '" + scratch.dir().string() + "' && " + environment + " " +
+                                    kRuntime + "/askgame-host " + arguments + " >" + log + " 2>&1")
                                        .c_str());
     std::ifstream in(log);
     output.assign(std::istreambuf_iterator<char>(in), {});
@@ -59,6 +61,22 @@ TEST(HostOptions, AGivenButEmptySizeOrZeroRateIsAnError) {
     EXPECT_NE(output.find("--fps must be from 1 to 120"), std::string::npos) << output;
     EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --size ''", output), 2);
     EXPECT_NE(output.find("--size \"\": expected WIDTHxHEIGHT"), std::string::npos) << output;
+}
+
+TEST(HostOptions, WithoutFfmpegALiveShowSaysSoAndARunWritesPngFrames) {
+    const Scratch scratch;
+    scratch.Write("s.json", kShortScenario);
+    const std::string noFfmpeg = "PATH=/nonexistent";
+    std::string output;
+    EXPECT_EQ(RunHost(scratch, "live --output show.mp4 --no-season", output, noFfmpeg), 1);
+    EXPECT_NE(output.find("ffmpeg is not installed"), std::string::npos) << output;
+    EXPECT_EQ(
+        RunHost(scratch, "run --scenario s.json --output s.mp4 --no-season", output, noFfmpeg), 0)
+        << output;
+    EXPECT_NE(output.find("writing PNG frames to s-frames instead of s.mp4"), std::string::npos)
+        << output;
+    EXPECT_TRUE(std::filesystem::exists(scratch.Path("s-frames/frame-000003.png"))) << output;
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path("s.mp4")));
 }
 
 TEST(HostOptions, AnOutputStartingWithADashIsAFileNotAnOption) {

@@ -1,5 +1,6 @@
 // `askgame-host live` as a streamer runs it: on the test card, to a file, driven over HTTP,
-// stopped with Ctrl-C (SIGINT). Loopback only, every wait bounded.
+// stopped with Ctrl-C (SIGINT) or by a service manager (SIGTERM). Loopback only, every wait
+// bounded.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -102,9 +103,9 @@ public:
         }
         return -1;
     }
-    // Sends SIGINT and answers the exit status, waiting up to 30 s.
-    int Interrupt() {
-        kill(pid_, SIGINT);
+    // Sends `signal` and answers the exit status, waiting up to 30 s.
+    int Stop(int signal) {
+        kill(pid_, signal);
         for (int i = 0; i < 600; ++i) {
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -197,7 +198,7 @@ TEST(LiveEndToEnd, AShowDrivenOverHttpEndsCleanlyOnCtrlC) {
     EXPECT_EQ(state["scores"][0]["name"], "王小明(1001)");
     std::this_thread::sleep_for(500ms); // the answer's frames
 
-    ASSERT_EQ(show.Interrupt(), 0) << ReadFile(dir / "stderr.txt");
+    ASSERT_EQ(show.Stop(SIGINT), 0) << ReadFile(dir / "stderr.txt");
 
     const std::string transcript = ReadFile(dir / "show.transcript.txt");
     EXPECT_NE(transcript.find("chat: \"B\""), std::string::npos) << transcript;
@@ -220,6 +221,20 @@ TEST(LiveEndToEnd, AShowDrivenOverHttpEndsCleanlyOnCtrlC) {
         best = std::min(best, ShareDifferent(last, Card(tick), 24));
     EXPECT_GT(best, 0.02) << "nothing of the game in the last frame";
     EXPECT_LT(best, 0.9) << "the last frame is not the test card underneath";
+}
+
+TEST(LiveEndToEnd, SigtermEndsTheShowAsCtrlCDoes) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "askgame-live-sigterm";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    LiveShow show(dir);
+    ASSERT_GT(show.Port(), 0) << ReadFile(dir / "stderr.txt");
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(show.Stop(SIGTERM), 0) << ReadFile(dir / "stderr.txt");
+    EXPECT_NE(ReadFile(dir / "show.transcript.txt").find("nobody answered right"),
+              std::string::npos);
+    EXPECT_LT(ShareDifferent(DecodeFrame(dir / "show.mp4", 0), Card(0), 24), 0.01)
+        << "the video was not finished";
 }
 
 } // namespace
