@@ -2,6 +2,7 @@
 // version, the recorder's commits, a host killed mid-write, and `run` + `scores` end to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -246,17 +247,40 @@ TEST_F(SeasonFile, TwoShowsOfTheHostAddUpInScores) {
                                     mode + ".mp4 --db " + path_ + " --season test >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
-    const std::string scores = host + " scores --csv --season test --db " + path_;
-    FILE* out = popen(scores.c_str(), "r");
-    ASSERT_TRUE(out);
-    std::string csv;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, out))
-        csv += buffer;
-    ASSERT_EQ(pclose(out), 0);
+    // The command's output and exit status for `arguments`.
+    auto scores = [&](const std::string& arguments, int& status) {
+        FILE* out = popen((host + " scores " + arguments + " 2>&1").c_str(), "r");
+        std::string text;
+        char buffer[256];
+        while (out && std::fgets(buffer, sizeof buffer, out))
+            text += buffer;
+        status = out ? pclose(out) : -1;
+        status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return text;
+    };
+    int status = 0;
+    const std::string csv = scores("--csv --season test --db " + path_, status);
+    ASSERT_EQ(status, 0) << csv;
     // Lucas Martin answered 3 in the free game and 1 in the challenge, where the panel shows
     // his name cut short: the file keeps his full name.
     EXPECT_NE(csv.find("\n1,1005,Lucas Martin,4,4,2,100\n"), std::string::npos) << csv;
+
+    const std::string top = scores("--top 1 --season test --db " + path_, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(top.substr(0, top.find('\n')), "Rank  Points  Answers  Shows  Gifts  Viewer");
+    EXPECT_NE(top.find("   1       4        4      2    100  Lucas Martin"), std::string::npos)
+        << top;
+    EXPECT_EQ(std::count(top.begin(), top.end(), '\n'), 2) << top;
+    const std::string lucas = scores("--viewer 1005 --db " + path_, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(lucas.find("rank 1, 4 point(s) from 4 answer(s) in 2 show(s)"), std::string::npos)
+        << lucas;
+    const std::string later = scores("--since 2999-01 --db " + path_, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(later.find("No scored answers in this range."), std::string::npos) << later;
+
+    EXPECT_EQ((scores("--since 2026-02-30 --db " + path_, status), status), 2);
+    EXPECT_EQ((scores("--db " + (folder_ / "none.db").string(), status), status), 1);
 }
 
 } // namespace
