@@ -89,25 +89,15 @@ int Run(const Common& common, const RunArgs& args) {
         return 1;
     }
     Scenario scenario = std::move(*parsed.scenario);
-    if (args.size && !ParseFrameSize(*args.size, scenario.width, scenario.height)) {
-        std::fprintf(stderr,
-                     "askgame-host: --size \"%s\": expected WIDTHxHEIGHT, both even, 16 to "
-                     "7680\n",
-                     args.size->c_str());
+    std::string error;
+    if (!ApplyFrameOptions(scenario, args.size, args.fps, error)) {
+        std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 2;
-    }
-    if (args.fps) {
-        if (!ValidFps(*args.fps)) {
-            std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
-            return 2;
-        }
-        scenario.SetFps(*args.fps);
     }
 
     std::string output = args.output;
     if (output.empty()) output = std::filesystem::path(args.scenario).stem().string() + ".mp4";
     output = PathForFfmpeg(output);
-    std::string error;
     std::unique_ptr<FrameSink> sink;
     std::string folder; // where stills and the transcript go
     const bool toFolder = IsFolderOutput(output);

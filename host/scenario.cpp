@@ -421,6 +421,20 @@ bool ValidFps(double fps) {
     return fps >= 1 && fps <= kMaxFps;
 }
 
+bool ApplyFrameOptions(Scenario& scenario, const std::optional<std::string>& size,
+                       std::optional<double> fps, std::string& error) {
+    if (size && !ParseFrameSize(*size, scenario.width, scenario.height)) {
+        error = "--size \"" + *size + "\": expected WIDTHxHEIGHT, both even, 16 to 7680";
+        return false;
+    }
+    if (fps && !ValidFps(*fps)) {
+        error = "--fps must be from 1 to 120";
+        return false;
+    }
+    if (fps) scenario.SetFps(*fps);
+    return true;
+}
+
 bool ParseFrameSize(std::string_view text, int& width, int& height) {
     const auto x = text.find('x');
     if (x == std::string_view::npos) return false;

@@ -74,6 +74,10 @@ ScenarioResult LoadScenarioFile(const std::string& path);
 bool ParseFrameSize(std::string_view text, int& width, int& height);
 bool ValidFrameSize(int width, int height);
 bool ValidFps(double fps);
+// Gives `scenario` the frame size and rate a command line chose, where it chose one. False,
+// with the message for the user in `error`, when either is unusable.
+bool ApplyFrameOptions(Scenario& scenario, const std::optional<std::string>& size,
+                       std::optional<double> fps, std::string& error);
 
 const char* GameModeName(GameMode mode);
 

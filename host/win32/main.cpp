@@ -34,32 +34,12 @@ int Fail(const std::string& error, int status = 1) {
     return status;
 }
 
-// The scenario as the command line resizes or retimes it; nothing, with the reason, when the
-// file or an option is unusable.
-std::optional<Scenario> LoadScenario(const RunArgs& args, std::string& error) {
-    auto parsed = LoadScenarioFile(args.scenario);
-    if (!parsed.scenario) {
-        error = parsed.error;
-        return std::nullopt;
-    }
-    if (args.size && !ParseFrameSize(*args.size, parsed.scenario->width, parsed.scenario->height)) {
-        error = "--size \"" + *args.size + "\": expected WIDTHxHEIGHT, both even, 16 to 7680";
-        return std::nullopt;
-    }
-    if (args.fps) {
-        if (!ValidFps(*args.fps)) {
-            error = "--fps must be from 1 to 120";
-            return std::nullopt;
-        }
-        parsed.scenario->SetFps(*args.fps);
-    }
-    return std::move(parsed.scenario);
-}
-
 int Run(const RunArgs& args) {
+    auto parsed = LoadScenarioFile(args.scenario);
+    if (!parsed.scenario) return Fail(parsed.error);
     std::string error;
-    const auto scenario = LoadScenario(args, error);
-    if (!scenario) return Fail(error, 2);
+    if (!ApplyFrameOptions(*parsed.scenario, args.size, args.fps, error)) return Fail(error, 2);
+    const auto& scenario = parsed.scenario;
     const std::string stem = std::filesystem::path(args.scenario).stem().string();
     const std::string folder = args.output.empty() ? stem + "-frames" : args.output;
     if (!MakeFolders(folder, error)) return Fail(error);
