@@ -67,11 +67,15 @@ int HostedGame::PresentMessageBox(const MessageBoxRequest& box) {
     const char* owner = box.owner == PaintWindow() ? "panel" : box.owner ? "other" : "none";
     transcript_.Add("box", "[" + Utf16ToUtf8(box.caption) + "] " + Utf16ToUtf8(box.text) +
                                " (owner: " + owner + ")");
+    if (echo_.box) echo_.box(box);
     return IDOK;
 }
 
-std::optional<std::u16string> HostedGame::PresentOpenFile(const OpenFileRequest&) {
-    if (nextFile_.empty()) return std::nullopt;
+std::optional<std::u16string> HostedGame::PresentOpenFile(const OpenFileRequest& dialog) {
+    if (nextFile_.empty()) {
+        if (echo_.unansweredFile) echo_.unansweredFile(dialog);
+        return std::nullopt;
+    }
     std::u16string chosen = FromNativePath(nextFile_);
     nextFile_.clear();
     return chosen;

@@ -3,10 +3,12 @@
 // the host's presenters for message boxes, the file dialog and debugger output installed.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "askgame/effect_panel.h"
 #include "host/audience_source.h"
@@ -22,6 +24,14 @@
 #include "toolkit/UIlib.h"
 
 namespace host {
+
+// What a game answered without asking anyone: each message box (answered OK at once) and each file
+// dialog no chosen file answered (answered as cancelled). A host that shows them to a presenter
+// elsewhere does it from here without holding up the game. Called on the thread of the game call.
+struct DialogEcho {
+    std::function<void(const MessageBoxRequest& box)> box;
+    std::function<void(const OpenFileRequest& dialog)> unansweredFile;
+};
 
 class HostedGame final : private GamePresenter {
 public:
@@ -66,6 +76,8 @@ public:
     // Every right answer and gift the host sees from now on also goes into `recorder` (null:
     // none). The recorder outlives the game.
     void RecordSeasonInto(season::SeasonEventSink* recorder) { season_ = recorder; }
+    // Tells `echo` of every dialog from now on (empty: none).
+    void EchoDialogsTo(DialogEcho echo) { echo_ = std::move(echo); }
 
     GameMode Mode() const { return mode_; }
     // The panel's paint manager: its control tree, for a host that shows the panel.
@@ -102,6 +114,7 @@ private:
     ScoreTable scores_;
     FreeAnswerJudge judge_;
     season::SeasonEventSink* season_ = nullptr;
+    DialogEcho echo_;
     // Challenge players' full names by id: the panel shows a right answerer's name cut short.
     std::unordered_map<std::uint32_t, std::string> giftSenders_;
     int messageBoxes_ = 0;

@@ -28,6 +28,7 @@ LivePresenter::LivePresenter(UiThread& ui, PanelAccess panel, std::function<nloh
     page_ = std::make_unique<PresenterPage>(std::move(hooks),
                                             BankFolder(std::move(options.banks), uploads_));
     presenters_ = std::make_unique<PagePresenters>(page_->Channel(), options.installBoxPresenter,
+                                                   options.installFilePresenter,
                                                    std::move(options.whileWaiting));
 }
 

@@ -34,6 +34,9 @@ struct LivePresenterOptions {
     bool installBoxPresenter = true;
     // Runs the wait for the bank chooser's answer (see PagePresenters); empty: as it stands.
     PagePresenters::Waiter whileWaiting;
+    // True: the page takes over the file dialog (the panel's bank chooser). False: the host asks
+    // the page itself, through AskForBank, from a thread that may wait.
+    bool installFilePresenter = true;
 };
 
 class LivePresenter {
@@ -51,6 +54,10 @@ public:
     // Shows a message box in the page and waits for OK (or Close()); answers IDOK.
     int ShowBox(const MessageBoxRequest& box) {
         return PagePresenters::ShowBox(page_->Channel(), box);
+    }
+    // Shows the bank chooser in the page and waits for the presenter's choice (or Close()).
+    std::optional<std::filesystem::path> AskForBank(const std::string& title) {
+        return PagePresenters::AskForBank(page_->Channel(), title);
     }
     // The video thread, after drawing: a top-down BGRA frame.
     void OfferFrame(const std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride);

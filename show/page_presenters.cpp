@@ -5,19 +5,21 @@
 
 namespace show {
 
-PagePresenters::PagePresenters(PresenterChannel& channel, bool boxes, Waiter whileWaiting)
-    : channel_(channel), boxes_(boxes), whileWaiting_(std::move(whileWaiting)) {
+PagePresenters::PagePresenters(PresenterChannel& channel, bool boxes, bool files,
+                               Waiter whileWaiting)
+    : channel_(channel), boxes_(boxes), files_(files), whileWaiting_(std::move(whileWaiting)) {
     if (boxes_)
         previousBoxes_ = SetMessageBoxPresenter([this](const MessageBoxRequest& box) {
             if (previousBoxes_) previousBoxes_(box);
             return ShowBox(channel_, box);
         });
-    previousFiles_ = SetOpenFilePresenter(
-        [this](const OpenFileRequest& request) { return ChooseFile(request); });
+    if (files_)
+        previousFiles_ = SetOpenFilePresenter(
+            [this](const OpenFileRequest& request) { return ChooseFile(request); });
 }
 
 PagePresenters::~PagePresenters() {
-    SetOpenFilePresenter(std::move(previousFiles_));
+    if (files_) SetOpenFilePresenter(std::move(previousFiles_));
     if (boxes_) SetMessageBoxPresenter(std::move(previousBoxes_));
 }
 
@@ -27,19 +29,24 @@ int PagePresenters::ShowBox(PresenterChannel& channel, const MessageBoxRequest& 
     return IDOK;
 }
 
+std::optional<std::filesystem::path> PagePresenters::AskForBank(PresenterChannel& channel,
+                                                                const std::string& title) {
+    DialogAnswer answer = channel.Ask(DialogKind::BankChooser, title, "");
+    if (!answer.ok) return std::nullopt;
+    return std::move(answer.bank);
+}
+
 std::optional<std::u16string> PagePresenters::ChooseFile(const OpenFileRequest& request) {
     if (previousFiles_)
         if (auto chosen = previousFiles_(request)) return chosen;
-    DialogAnswer answer;
-    const auto ask = [&] {
-        answer = channel_.Ask(DialogKind::BankChooser, Utf16ToUtf8(request.title), "");
-    };
+    std::optional<std::filesystem::path> bank;
+    const auto ask = [&] { bank = AskForBank(channel_, Utf16ToUtf8(request.title)); };
     if (whileWaiting_)
         whileWaiting_(ask);
     else
         ask();
-    if (!answer.ok || !answer.bank) return std::nullopt;
-    return FromNativePath(answer.bank->string());
+    if (!bank) return std::nullopt;
+    return FromNativePath(bank->string());
 }
 
 } // namespace show

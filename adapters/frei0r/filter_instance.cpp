@@ -42,10 +42,14 @@ FilterInstance::~FilterInstance() {
 }
 
 void FilterInstance::Teardown() {
+    // Every wait is answered first (open dialogs, then actions and panel readings waiting for a
+    // frame), so that the endpoint's and the page's threads can end.
+    if (presenter_) presenter_->Close();
     if (live_) live_->Close();
     if (endpoint_) endpoint_->Stop();
     endpoint_.reset();
     show_.reset();
+    presenter_.reset();
     live_.reset();
     clock_.reset();
 }
@@ -84,6 +88,7 @@ void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
         }
     }
     show_->Draw(frame, reinterpret_cast<BYTE*>(out), live_.get());
+    if (presenter_) presenter_->OfferFrame(out, width_, height_);
     if (const std::string failure = show_->TakeFailure(); !failure.empty())
         Report(settings_[Setting::Scenario] + ": the scenario stopped " + failure);
 }
@@ -189,9 +194,12 @@ bool FilterInstance::OpenEndpoint(std::string& error) {
                     : scenario.empty() ? std::filesystem::path()
                                        : std::filesystem::path(scenario).parent_path();
     live_ = std::make_unique<LiveLink>(show_->Played().mode);
+    presenter_ = std::make_unique<FilterPresenter>(*live_, options.banks, show_->Language());
+    show_->EchoDialogsTo(presenter_->Echo());
     endpoint_ = std::make_unique<show::Endpoint>(*live_, options);
+    presenter_->AddRoutes(endpoint_->Server());
     if (!endpoint_->Start(error)) return false;
-    Report("the show takes events at " + endpoint_->Url());
+    Report("the presenter's page and the show's events are at " + endpoint_->Url());
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "adapters/frei0r/filter_presenter.h"
 #include "adapters/frei0r/filter_settings.h"
 #include "adapters/frei0r/live_link.h"
 #include "adapters/frei0r/scenario_show.h"
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<ScenarioShow> show_;
     std::unique_ptr<StreamClock> clock_;
     std::unique_ptr<LiveLink> live_;
+    std::unique_ptr<FilterPresenter> presenter_;
     std::unique_ptr<show::Endpoint> endpoint_;
 };
 

@@ -37,11 +37,13 @@ LiveLink::~LiveLink() {
 void LiveLink::Close() {
     std::lock_guard lock(lock_);
     closed_ = true;
-    for (const auto& action : actions_) {
-        action->done = true;
-        action->answer = {show::Delivery::Result::Closed, kClosedReason};
+    for (Queue* queue : {&actions_, &reads_}) {
+        for (const auto& action : *queue) {
+            action->done = true;
+            action->answer = {show::Delivery::Result::Closed, kClosedReason};
+        }
+        queue->clear();
     }
-    actions_.clear();
     answered_.notify_all();
 }
 
@@ -52,24 +54,30 @@ void LiveLink::Deliver(host::HostedGame& game) {
     for (const host::ScenarioEvent& event : arrived)
         game.Apply(event, error); // a viewer's chat or gift is always queued
 
-    std::deque<std::shared_ptr<Action>> actions;
+    RunWaiting(actions_, [&game](Action& action, std::string& failure) {
+        return game.Apply(action.event, failure);
+    });
+}
+
+void LiveLink::RunWaiting(Queue& queue, const std::function<bool(Action&, std::string&)>& work) {
+    Queue waiting;
     {
         std::lock_guard lock(lock_);
-        actions.swap(actions_);
+        waiting.swap(queue);
     }
-    for (const auto& action : actions) {
+    for (const auto& action : waiting) {
         {
             std::lock_guard lock(lock_);
             if (action->withdrawn) continue;
             action->taken = true;
         }
-        error.clear();
-        const bool applied = game.Apply(action->event, error);
+        std::string error;
+        const bool applied = work(*action, error);
         std::lock_guard lock(lock_);
         action->done = true;
         if (!applied) action->answer = {show::Delivery::Result::Refused, error};
     }
-    answered_.notify_all();
+    if (!waiting.empty()) answered_.notify_all();
 }
 
 void LiveLink::Observe(const host::HostedGame& game, long frame) {
@@ -79,8 +87,14 @@ void LiveLink::Observe(const host::HostedGame& game, long frame) {
                             {"question", TextOf(game, names.question)},
                             {"answer", TextOf(game, names.answer)},
                             {"messageBoxes", game.MessageBoxes()}};
-    std::lock_guard lock(lock_);
-    state_ = std::move(state);
+    {
+        std::lock_guard lock(lock_);
+        state_ = std::move(state);
+    }
+    RunWaiting(reads_, [&game](Action& action, std::string&) {
+        (*action.read)(game.Panel());
+        return true;
+    });
 }
 
 show::Delivery LiveLink::OfferViewerEvent(host::ScenarioEvent event) {
@@ -96,9 +110,19 @@ show::Delivery LiveLink::OfferViewerEvent(host::ScenarioEvent event) {
 show::Delivery LiveLink::ApplyPresenterAction(const host::ScenarioEvent& event) {
     auto action = std::make_shared<Action>();
     action->event = event;
+    return AwaitFrame(action, actions_);
+}
+
+bool LiveLink::ReadPanel(const PanelTask& task) {
+    auto action = std::make_shared<Action>();
+    action->read = &task;
+    return AwaitFrame(action, reads_).Ok();
+}
+
+show::Delivery LiveLink::AwaitFrame(const std::shared_ptr<Action>& action, Queue& queue) {
     std::unique_lock lock(lock_);
     if (closed_) return {show::Delivery::Result::Closed, kClosedReason};
-    actions_.push_back(action);
+    queue.push_back(action);
     if (!answered_.wait_for(lock, kPresenterWait, [&] { return action->done; })) {
         if (!action->taken) {
             action->withdrawn = true;

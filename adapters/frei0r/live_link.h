@@ -1,13 +1,16 @@
 // The show's endpoint inside a video tool: viewers' chat and gifts and the presenter's panel
 // actions arrive on the endpoint's threads and wait here until the tool's next frame, where they
 // reach the game on the video thread, in the order they came. A presenter's action is answered
-// once that frame has applied it; when no frame comes in time it is withdrawn and refused.
+// once that frame has applied it; when no frame comes in time it is withdrawn and refused. The
+// presenter's page reads the panel the same way: its reading runs on the video thread after the
+// next frame is drawn, so the panel is only ever touched on the thread that draws.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,7 +40,7 @@ public:
     // ---- On the video thread, before each frame is drawn and after it
     // Hands what arrived to `game`: viewers' events queued, presenters' actions applied.
     void Deliver(host::HostedGame& game);
-    // Takes the panel's state for the state route.
+    // Takes the panel's state for the state route and runs the panel readings waiting.
     void Observe(const host::HostedGame& game, long frame);
     // Refuses everything waiting and everything that comes later.
     void Close();
@@ -47,20 +50,35 @@ public:
     show::Delivery ApplyPresenterAction(const host::ScenarioEvent& event) override;
     nlohmann::json State() override;
 
+    // ---- On a thread that may wait (the presenter page's)
+    // Runs `task` with the panel's control tree on the video thread after the next frame, and
+    // waits for it. False when no frame came in time or the show ended (the task did not run).
+    using PanelTask = std::function<void(DuiLib::CControlUI* panel)>;
+    bool ReadPanel(const PanelTask& task);
+
 private:
+    // Work waiting for the video thread: a presenter's action, or a reading of the panel.
     struct Action {
         host::ScenarioEvent event;
-        bool taken = false;     // the video thread is applying it
-        bool done = false;      // applied (or refused), `answer` says which
-        bool withdrawn = false; // given up by its sender before it was taken
+        const PanelTask* read = nullptr; // a reading; the waiting sender owns the task
+        bool taken = false;              // the video thread is on it
+        bool done = false;               // applied (or refused), `answer` says which
+        bool withdrawn = false;          // given up by its sender before it was taken
         show::Delivery answer;
     };
+    using Queue = std::deque<std::shared_ptr<Action>>;
+
+    // Queues `action` and waits until the video thread is done with it.
+    show::Delivery AwaitFrame(const std::shared_ptr<Action>& action, Queue& queue);
+    // Runs every action waiting in `queue` through `work` on the video thread.
+    void RunWaiting(Queue& queue, const std::function<bool(Action&, std::string&)>& work);
 
     host::GameMode mode_;
     show::BoundedQueue<host::ScenarioEvent> viewers_{kLiveQueueCapacity};
     std::mutex lock_;
     std::condition_variable answered_;
-    std::deque<std::shared_ptr<Action>> actions_;
+    Queue actions_;
+    Queue reads_;
     bool closed_ = false;
     nlohmann::json state_;
 };

@@ -7,13 +7,13 @@
 
 namespace frei0r_adapter {
 
-ScenarioShow::ScenarioShow(host::Scenario scenario, int width, int height)
-    : scenario_(std::move(scenario)), width_(width), height_(height) {}
+ScenarioShow::ScenarioShow(host::Scenario scenario, int width, int height, LCID lcid)
+    : scenario_(std::move(scenario)), width_(width), height_(height), lcid_(lcid) {}
 
 std::unique_ptr<ScenarioShow> ScenarioShow::Create(host::PluginLibrary& plugin,
                                                    host::Scenario scenario, int width, int height,
                                                    LCID lcid, std::string& error) {
-    std::unique_ptr<ScenarioShow> show(new ScenarioShow(std::move(scenario), width, height));
+    std::unique_ptr<ScenarioShow> show(new ScenarioShow(std::move(scenario), width, height, lcid));
     show->game_ = host::HostedGame::Create(plugin, show->scenario_.mode, width, height, lcid,
                                            show->transcript_, error);
     if (!show->game_) return nullptr;

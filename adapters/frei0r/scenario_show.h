@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "host/hosted_game.h"
 #include "host/plugin_loader.h"
@@ -37,16 +38,21 @@ public:
     long LastFrame() const { return lastFrame_; }
     const host::Scenario& Played() const { return scenario_; }
     const host::Transcript& Record() const { return transcript_; }
+    // The panel's language.
+    unsigned Language() const { return lcid_; }
+    // Tells `echo` of the game's dialogs from now on.
+    void EchoDialogsTo(host::DialogEcho echo) { game_->EchoDialogsTo(std::move(echo)); }
     // The reason the scenario stopped, once; empty otherwise.
     std::string TakeFailure();
 
 private:
-    ScenarioShow(host::Scenario scenario, int width, int height);
+    ScenarioShow(host::Scenario scenario, int width, int height, LCID lcid);
     void PlayEventsUntil(long index);
 
     host::Scenario scenario_;
     int width_;
     int height_;
+    unsigned lcid_;
     host::Transcript transcript_; // outlives the game, which writes into it
     std::unique_ptr<host::HostedGame> game_;
     std::size_t nextEvent_ = 0;

@@ -10,6 +10,7 @@ namespace {
 
 constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr std::string_view kFfmpegFilterLibrary = "libavfilter";
+constexpr std::string_view kSecondsCallers[] = {"libgstfrei0r", "libmltfrei0r"};
 
 } // namespace
 
@@ -17,20 +18,31 @@ TimeUnit TimeUnitOfCaller(std::string_view modulePath) {
     const auto slash = modulePath.find_last_of('/');
     const std::string_view file =
         slash == std::string_view::npos ? modulePath : modulePath.substr(slash + 1);
-    return file.starts_with(kFfmpegFilterLibrary) ? TimeUnit::Milliseconds : TimeUnit::Seconds;
+    if (file.starts_with(kFfmpegFilterLibrary)) return TimeUnit::Milliseconds;
+    for (const std::string_view caller : kSecondsCallers)
+        if (file.starts_with(caller)) return TimeUnit::Seconds;
+    return TimeUnit::Unknown;
 }
 
 TimeUnit TimeUnitOfCallerAt(const void* returnAddress) {
     Dl_info info{};
     if (!returnAddress || !dladdr(returnAddress, &info) || !info.dli_fname)
-        return TimeUnit::Seconds;
+        return TimeUnit::Unknown;
     return TimeUnitOfCaller(info.dli_fname);
+}
+
+void StreamClock::LearnUnit(double time) {
+    if (!(time >= 0 && time <= kLatestSeconds * kMillisecondsPerSecond)) return;
+    if (!first_)
+        first_ = time;
+    else if (time > *first_)
+        unit_ = time - *first_ > kSlowestFrameStep ? TimeUnit::Milliseconds : TimeUnit::Seconds;
 }
 
 long StreamClock::FrameAt(double time) {
     if (!counting_) {
-        const double seconds =
-            unit_ == TimeUnit::Milliseconds ? time / kMillisecondsPerSecond : time;
+        if (unit_ == TimeUnit::Unknown) LearnUnit(time);
+        const double seconds = unit_ == TimeUnit::Seconds ? time : time / kMillisecondsPerSecond;
         if (std::isfinite(seconds) && seconds >= 0 && seconds <= kLatestSeconds) {
             last_ = std::lround(seconds * fps_);
             return last_;

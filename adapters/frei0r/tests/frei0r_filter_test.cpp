@@ -13,7 +13,10 @@ extern "C" {
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -48,21 +51,50 @@ TEST(StreamClock, EachToolsTimeBecomesTheSameFrameIndex) {
               TimeUnit::Milliseconds);
     EXPECT_EQ(TimeUnitOfCaller("/usr/lib/x86_64-linux-gnu/gstreamer-1.0/libgstfrei0r.so"),
               TimeUnit::Seconds);
+    EXPECT_EQ(TimeUnitOfCaller("/usr/lib/x86_64-linux-gnu/mlt-7/libmltfrei0r.so"),
+              TimeUnit::Seconds);
+    EXPECT_EQ(TimeUnitOfCaller("/opt/ffmpeg-static/bin/ffmpeg"), TimeUnit::Unknown);
     StreamClock seconds(TimeUnit::Seconds, 25); // GStreamer, MLT
     StreamClock milliseconds(TimeUnit::Milliseconds, 25);
+    // A tool the clock does not know, in either unit: told apart by the second frame.
+    StreamClock unknownSeconds(TimeUnit::Unknown, 25);
+    StreamClock unknownMilliseconds(TimeUnit::Unknown, 25);
     for (long n : {0L, 1L, 2L, 49L, 3000L}) {
         EXPECT_EQ(seconds.FrameAt(n * 0.04), n);
         EXPECT_EQ(milliseconds.FrameAt(n * 40.0), n);
+        EXPECT_EQ(unknownSeconds.FrameAt(n * 0.04), n);
+        EXPECT_EQ(unknownMilliseconds.FrameAt(n * 40.0), n);
     }
+    EXPECT_EQ(unknownSeconds.Unit(), TimeUnit::Seconds);
+    EXPECT_EQ(unknownMilliseconds.Unit(), TimeUnit::Milliseconds);
+}
+
+TEST(StreamClock, AnUnknownToolsFirstFrameNeverRunsAheadOfTheStream) {
+    // A stream that starts at 2 s: until the second frame tells the unit, the first is placed
+    // at the earlier of its two readings, so no event fires early.
+    StreamClock seconds(TimeUnit::Unknown, 25);
+    EXPECT_EQ(seconds.FrameAt(2.0), 0);
+    EXPECT_EQ(seconds.FrameAt(2.04), 51);
+    StreamClock milliseconds(TimeUnit::Unknown, 25);
+    EXPECT_EQ(milliseconds.FrameAt(2000.0), 50);
+    EXPECT_EQ(milliseconds.FrameAt(2040.0), 51);
+    // A slide show at a frame a second is still seconds; a repeated time tells nothing.
+    StreamClock slides(TimeUnit::Unknown, 1);
+    EXPECT_EQ(slides.FrameAt(0), 0);
+    EXPECT_EQ(slides.FrameAt(0), 0);
+    EXPECT_EQ(slides.FrameAt(1), 1);
+    EXPECT_EQ(slides.Unit(), TimeUnit::Seconds);
 }
 
 TEST(StreamClock, AnUnusableTimeSwitchesToCountingFromTheLastFrame) {
     // Debian's ffmpeg 5.1 passes this with every frame at 25 fps.
     constexpr double kNoTimestamp = -368934881474191032320.0;
-    StreamClock ffmpeg(TimeUnit::Milliseconds, 25);
-    for (long n = 0; n < 5; ++n)
-        EXPECT_EQ(ffmpeg.FrameAt(kNoTimestamp), n);
-    EXPECT_EQ(ffmpeg.FrameAt(200.0), 5) << "once counting, always counting";
+    for (const TimeUnit unit : {TimeUnit::Milliseconds, TimeUnit::Unknown}) {
+        StreamClock ffmpeg(unit, 25);
+        for (long n = 0; n < 5; ++n)
+            EXPECT_EQ(ffmpeg.FrameAt(kNoTimestamp), n);
+        EXPECT_EQ(ffmpeg.FrameAt(200.0), 5) << "once counting, always counting";
+    }
 
     StreamClock late(TimeUnit::Seconds, 25);
     EXPECT_EQ(late.FrameAt(0.4), 10);
@@ -116,13 +148,15 @@ public:
     Instance& operator=(const Instance&) = delete;
     ~Instance() { filter_.destruct(handle_); }
 
-    // The output of frame `index` of the test card at 25 fps, time in seconds.
-    host::Frame Frame(long index) {
+    // The output of frame `index` of the test card at 25 fps; the time passed is in seconds, or
+    // in `timeScale`ths of one.
+    host::Frame Frame(long index, double timeScale = 1) {
         host::Frame in = *host::MakeFrame(static_cast<int>(width_), static_cast<int>(height_));
         host::TestCard(in.width, in.height).Draw(index, in);
         host::Frame out = in;
         std::fill(out.pixels.begin(), out.pixels.end(), BYTE{0x5A});
-        filter_.update(handle_, index / 25.0, reinterpret_cast<const uint32_t*>(in.pixels.data()),
+        filter_.update(handle_, index * timeScale / 25.0,
+                       reinterpret_cast<const uint32_t*>(in.pixels.data()),
                        reinterpret_cast<uint32_t*>(out.pixels.data()));
         return out;
     }
@@ -214,16 +248,20 @@ TEST_F(FilterTest, DrawsTheSameFramesAsTheHostAtAnOddSize) {
     const auto expected = HostFrames(show, kWidth, kHeight);
     ASSERT_EQ(expected.size(), 50u);
 
-    Instance filter(*filter_, kWidth, kHeight, {show, "free", "en"});
-    bool drewSomething = false;
-    for (long n = 0; n < 50; ++n) {
-        const host::Frame frame = filter.Frame(n);
-        ASSERT_EQ(frame.pixels, expected[n].pixels) << "frame " << n;
-        host::Frame card = frame;
-        host::TestCard(kWidth, kHeight).Draw(n, card);
-        drewSomething |= card.pixels != frame.pixels;
+    // Times in seconds, as GStreamer and MLT pass them, and in milliseconds, as an ffmpeg the
+    // filter cannot recognise (this test program) passes them.
+    for (const double timeScale : {1.0, 1000.0}) {
+        Instance filter(*filter_, kWidth, kHeight, {show, "free", "en"});
+        bool drewSomething = false;
+        for (long n = 0; n < 50; ++n) {
+            const host::Frame frame = filter.Frame(n, timeScale);
+            ASSERT_EQ(frame.pixels, expected[n].pixels) << "frame " << n << " × " << timeScale;
+            host::Frame card = frame;
+            host::TestCard(kWidth, kHeight).Draw(n, card);
+            drewSomething |= card.pixels != frame.pixels;
+        }
+        EXPECT_TRUE(drewSomething) << "the question never appeared";
     }
-    EXPECT_TRUE(drewSomething) << "the question never appeared";
 }
 
 TEST_F(FilterTest, InstancesInOneProcessPlayTheirOwnGames) {
@@ -298,6 +336,49 @@ int TestPort() {
     return 20000 + static_cast<int>(getpid() % 20000);
 }
 
+// A presenter's page watching the show: its stream of events, read on a thread of its own.
+class PageStream {
+public:
+    PageStream(int port, const std::string& token) : client_("127.0.0.1", port) {
+        client_.set_read_timeout(10);
+        reader_ = std::thread([this, token] {
+            client_.Get("/api/page/events?token=" + token,
+                        [this](const char* data, std::size_t size) {
+                            std::lock_guard lock(mutex_);
+                            text_.append(data, size);
+                            return !stop_;
+                        });
+        });
+    }
+    ~PageStream() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        reader_.join(); // the stream ends with the next keep-alive or when the show ends
+    }
+
+    // The data of the last `event` seen whose data holds `part`, or nothing yet.
+    std::optional<nlohmann::json> Last(const std::string& event, const std::string& part) {
+        std::lock_guard lock(mutex_);
+        const std::string head = "event: " + event + "\ndata: ";
+        for (auto at = text_.rfind(head); at != std::string::npos;
+             at = at == 0 ? std::string::npos : text_.rfind(head, at - 1)) {
+            const auto start = at + head.size();
+            const std::string data = text_.substr(start, text_.find('\n', start) - start);
+            if (data.find(part) != std::string::npos) return nlohmann::json::parse(data);
+        }
+        return std::nullopt;
+    }
+
+private:
+    httplib::Client client_;
+    std::mutex mutex_;
+    std::string text_;
+    bool stop_ = false;
+    std::thread reader_;
+};
+
 TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     setenv("ASKGAME_TOKEN", "frei0r-test-token", 1);
     const std::string address = "127.0.0.1:" + std::to_string(TestPort());
@@ -339,6 +420,64 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     EXPECT_EQ(json["mode"], "free");
     EXPECT_NE(json["question"].get<std::string>().find("Red planet"), std::string::npos)
         << state->body;
+}
+
+TEST_F(FilterTest, ThePresenterPageWorksThePanelWhileFramesGoOn) {
+    setenv("ASKGAME_TOKEN", "frei0r-page-token", 1);
+    const int port = TestPort() + 1;
+    std::ofstream(folder_ + "/empty.txt") << "no questions here\n";
+    testing::internal::CaptureStderr();
+    Instance filter(*filter_, 320, 180,
+                    {"", "free", "en", "127.0.0.1:" + std::to_string(port), folder_});
+    long index = 0;
+    filter.Frame(index++);
+    testing::internal::GetCapturedStderr();
+
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(10);
+    const auto page = client.Get("/?token=frei0r-page-token");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("<html"), std::string::npos);
+
+    PageStream stream(port, "frei0r-page-token");
+    // Frames keep coming while the page waits: the tool never waits for the page.
+    const auto framesUntil = [&](const std::string& event, const std::string& part) {
+        for (int i = 0; i < 3000; ++i) {
+            if (auto data = stream.Last(event, part)) return data;
+            filter.Frame(index++);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return std::optional<nlohmann::json>();
+    };
+    ASSERT_TRUE(framesUntil("panel", "BtnQuestions")) << "the page never saw the panel";
+
+    // The bank button opens the chooser in the page; the game had its answer at once.
+    client.set_bearer_token_auth("frei0r-page-token");
+    auto click = std::async(std::launch::async, [&client] {
+        auto result = client.Post("/api/panel", R"({"click": "BtnQuestions"})", "application/json");
+        return result ? result->status : -1;
+    });
+    const auto chooser = framesUntil("dialog", R"("kind":"bank")");
+    ASSERT_TRUE(chooser) << "no bank chooser in the page";
+    EXPECT_EQ(click.get(), 200);
+
+    // The bank chosen reaches the game at a later frame; this one has no questions, and the
+    // panel's box about it shows in the page while the frames go on.
+    httplib::Client answerer("127.0.0.1", port);
+    answerer.set_bearer_token_auth("frei0r-page-token");
+    const auto chosen = answerer.Post(
+        "/api/page/dialog", nlohmann::json{{"id", (*chooser)["id"]}, {"bank", "empty.txt"}}.dump(),
+        "application/json");
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->status, 200) << chosen->body;
+    const auto box = framesUntil("dialog", R"("kind":"box")");
+    ASSERT_TRUE(box) << "the panel's box never reached the page";
+    for (int i = 0; i < 5; ++i)
+        filter.Frame(index++);
+    const auto state = client.Get("/api/state");
+    ASSERT_TRUE(state);
+    EXPECT_EQ(nlohmann::json::parse(state->body)["messageBoxes"], 1) << state->body;
 }
 
 } // namespace
