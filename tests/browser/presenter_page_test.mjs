@@ -2,7 +2,8 @@
 // card, the page drawn from the panel, a bank chosen in the page, a message box dismissed in the
 // page, a question pushed with the page's button, viewers' gifts and answers posted over the API,
 // and the right answerer and question number checked in the page, the state, the preview and
-// the frames of the show's output video (read back with ffmpeg and tesseract's OCR).
+// the frames of the show's output video (read back with ffmpeg and tesseract's OCR). Then the
+// same page served by the frei0r filter inside ffmpeg: the panel, the preview and a bank chosen.
 // Screenshots of both panels go to docs/images/.
 //
 //   node presenter_page_test.mjs RUNTIME_DIR [SCREENSHOT_DIR]
@@ -55,6 +56,30 @@ function startHost(mode) {
     child.on('exit', (code) => reject(new Error('the host ended early: ' + code)));
   });
   return { child, url, output, transcript };
+}
+
+// Runs ffmpeg in real time on a test pattern through the frei0r filter with a live endpoint;
+// answers the page address the filter printed.
+function startFilter() {
+  const child = spawn('ffmpeg', ['-hide_banner', '-loglevel', 'error', '-re', '-f', 'lavfi',
+                                 '-i', 'testsrc2=size=640x360:rate=25', '-t', '100',
+                                 '-vf', `frei0r=askgame:'|free|en|127.0.0.1\\:0|${join(banks, 'folder')}'`,
+                                 '-f', 'null', '-'],
+                      { stdio: ['ignore', 'ignore', 'pipe'],
+                        env: { ...process.env, FREI0R_PATH: join(runtime, '..', 'lib', 'frei0r-1') } });
+  const killer = setTimeout(() => child.kill('SIGKILL'), TOTAL_MS);
+  child.on('exit', () => clearTimeout(killer));
+  const url = new Promise((resolve, reject) => {
+    let err = '';
+    const timer = setTimeout(() => reject(new Error('the filter printed no address: ' + err)), STEP_MS);
+    child.stderr.on('data', (data) => {
+      err += data;
+      const found = /are at (\S+)/.exec(err);
+      if (found) { clearTimeout(timer); resolve(found[1]); }
+    });
+    child.on('exit', (code) => reject(new Error('ffmpeg ended early: ' + code + ' ' + err)));
+  });
+  return { child, url };
 }
 
 // Ends the show as Ctrl-C does; answers its exit status (null when it had to be killed).
@@ -290,10 +315,32 @@ try {
     await wait(400);
     await phone.screenshot({ path: join(screenshots, 'presenter-free-phone.png'), fullPage: true });
   }
+  await phone.close();
+
+  // ---- The frei0r filter's page, inside ffmpeg: the tool's video thread never waits for it.
+  const filter = startFilter();
+  hosts.push(filter);
+  const filterPage = await browser.newPage();
+  filterPage.setDefaultTimeout(STEP_MS);
+  await filterPage.setViewport({ width: 1100, height: 760 });
+  await filterPage.goto(await filter.url);
+  await filterPage.waitForSelector(control('BtnQuestions'));
+  await filterPage.waitForFunction(() => Number(document.getElementById('preview').dataset.frames || 0) >= 1);
+  await filterPage.click(control('BtnQuestions'));
+  await filterPage.waitForSelector('#chooser[open] [data-bank="quiz.txt"]');
+  await filterPage.click('[data-bank="quiz.txt"]');
+  await filterPage.waitForSelector('#chooser:not([open])');
+  await waitForText(filterPage, 'Question', 'Red Planet');
+  await filterPage.click(control('OptShowQuestion'));
+  await filterPage.click(control('ButtonShowQue'));
+  const filterApi = apiOf(await filter.url);
+  assert.equal((await filterApi.post('/api/chat', { id: 7, name: 'Kim', text: 'B' })).status, 200);
+  await filterPage.waitForFunction(() => /Red Planet/.test(document.getElementById('state').textContent));
+  assert.equal(filter.child.exitCode, null, 'ffmpeg stopped');
   console.log('browser test: passed');
 } finally {
   await browser.close();
-  for (const host of hosts) await stopHost(host);
+  for (const host of hosts) await stopHost(host); // ffmpeg too ends on Ctrl-C
   rmSync(banks, { recursive: true, force: true });
   clearTimeout(overall);
 }
