@@ -23,6 +23,7 @@ extern "C" {
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "adapters/frei0r/filter_instance.h"
 #include "adapters/frei0r/filter_settings.h"
 #include "adapters/frei0r/stream_clock.h"
 #include "host/hosted_game.h"
@@ -264,6 +265,19 @@ TEST_F(FilterTest, DrawsTheSameFramesAsTheHostAtAnOddSize) {
     }
 }
 
+TEST_F(FilterTest, ASeekBackStartsTheGameOverAndCatchesUp) {
+    // An editor's timeline: played to frame 40, then back to 12 and on from there.
+    constexpr int kWidth = 160, kHeight = 90;
+    const std::string show = WriteScenario("show.json", kFreeShow);
+    const auto expected = HostFrames(show, kWidth, kHeight);
+    ASSERT_EQ(expected.size(), 50u);
+    Instance filter(*filter_, kWidth, kHeight, {show, "free", "en"});
+    for (long n = 0; n <= 40; ++n)
+        filter.Frame(n);
+    for (long n = 12; n < 50; ++n)
+        ASSERT_EQ(filter.Frame(n).pixels, expected[n].pixels) << "frame " << n << " after the seek";
+}
+
 TEST_F(FilterTest, InstancesInOneProcessPlayTheirOwnGames) {
     constexpr int kWidth = 320, kHeight = 180;
     const std::string show = WriteScenario("show.json", kFreeShow);
@@ -310,6 +324,13 @@ TEST_F(FilterTest, ABadParameterLeavesTheFrameAsTheToolGaveIt) {
         EXPECT_NE(said.find("askgame: "), std::string::npos) << values[0];
         EXPECT_EQ(said.find("askgame: ", 1), std::string::npos) << "said once: " << said;
     }
+    // A frame wider than the filter draws on passes through too.
+    host::Frame wide = *host::MakeFrame(kMaxFrameSide + 1, 1);
+    host::TestCard(wide.width, 1).Draw(0, wide);
+    testing::internal::CaptureStderr();
+    Instance filter(*filter_, kMaxFrameSide + 1, 1, {show, "free"});
+    EXPECT_EQ(filter.Frame(0).pixels, wide.pixels);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot be drawn on"), std::string::npos);
 }
 
 TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {

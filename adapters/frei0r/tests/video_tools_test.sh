@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The filter inside the three video tools: ffmpeg, GStreamer and MLT each play a scenario over
-# the same lossless video as askgame-host run, and each must give the host's frames.
-# Usage: video_tools_test.sh RUNTIME_DIR FILTER_DIR
+# the same lossless video as askgame-host run, and each must give the host's frames; the filter
+# installed under a prefix does the same; a bad parameter leaves every tool's video untouched.
+# Usage: video_tools_test.sh RUNTIME_DIR FILTER_DIR BUILD_DIR
 set -euo pipefail
 runtime=$1
 filters=$2
+build=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -100,10 +102,34 @@ timeout 120 melt -silent -profile "$work/profile" "$work/in.nut" out=$((frames -
 ffmpeg -v error -i "$work/melt.nut" -f rawvideo -pix_fmt bgra "$work/melt.raw"
 same_frames melt "$work/melt.raw" $((frames - 1))
 
+# Installed as a user installs it: the whole tree under a prefix, found through FREI0R_PATH.
+cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" ||
+    { cat "$work/install.log"; fail "cmake --install failed"; }
+FREI0R_PATH=$work/prefix/lib/frei0r-1 ffmpeg -v error -i "$work/in.nut" \
+    -vf "frei0r=askgame:$work/show.json|free|en" -f rawvideo -pix_fmt bgra "$work/installed.raw"
+same_frames installed "$work/installed.raw"
+
 # A bad parameter: a clear message, the video untouched, the tool unharmed.
+bad_message='askgame: mode "quiz": expected free or challenge'
+untouched() {
+    local tool=$1 raw=$2 log=$3
+    grep -q "$bad_message" "$log" || fail "$tool: no clear message for a bad mode: $(cat "$log")"
+    [[ -s $raw ]] || fail "$tool wrote no frames with a bad parameter"
+    cmp -s -n "$(stat -c %s "$raw")" "$work/in.raw" "$raw" ||
+        fail "$tool: a bad parameter changed the frames"
+    echo "ok: $tool reports a bad parameter and passes the frames through"
+}
 ffmpeg -v error -i "$work/in.nut" -vf "frei0r=askgame:$work/show.json|quiz" \
     -f rawvideo -pix_fmt bgra "$work/bad.raw" 2>"$work/bad.log"
-grep -q 'askgame: mode "quiz": expected free or challenge' "$work/bad.log" ||
-    fail "no clear message for a bad mode: $(cat "$work/bad.log")"
-cmp -s "$work/in.raw" "$work/bad.raw" || fail "a bad parameter changed the frames"
-echo "ok: a bad parameter is reported and the frames pass through"
+untouched ffmpeg "$work/bad.raw" "$work/bad.log"
+timeout 120 gst-launch-1.0 -q filesrc location="$work/in.raw" \
+    ! rawvideoparse width=$width height=$height format=bgra framerate=$fps/1 \
+    ! frei0r-filter-askgame scenario="$work/show.json" mode=quiz \
+    ! filesink location="$work/gst-bad.raw" 2>"$work/gst-bad.log"
+untouched gstreamer "$work/gst-bad.raw" "$work/gst-bad.log"
+timeout 120 melt -silent -profile "$work/profile" "$work/in.nut" out=$((frames - 1)) \
+    -filter frei0r.askgame scenario="$work/show.json" mode=quiz \
+    -consumer avformat:"$work/melt-bad.nut" vcodec=rawvideo pix_fmt=bgra an=1 real_time=-1 \
+    >"$work/melt-bad.log" 2>&1 || { cat "$work/melt-bad.log"; fail "melt failed"; }
+ffmpeg -v error -i "$work/melt-bad.nut" -f rawvideo -pix_fmt bgra "$work/melt-bad.raw"
+untouched melt "$work/melt-bad.raw" "$work/melt-bad.log"
