@@ -298,6 +298,38 @@ TEST_F(FilterTest, InstancesInOneProcessPlayTheirOwnGames) {
         ASSERT_EQ(render.Frame(n).pixels, expected[n].pixels) << "render frame " << n;
 }
 
+TEST_F(FilterTest, ChallengeFiltersInOneProcessShareOneRoomSafely) {
+    // Challenge games in one program share the library's room of players: a preview and a render
+    // of the same show draw side by side, and the render goes on alone once the preview is gone.
+    constexpr int kWidth = 320, kHeight = 180;
+    const std::string show = WriteScenario("challenge.json", R"({"mode": "challenge", "fps": 25,
+        "duration": 2,
+        "viewers": {"a": {"id": 1, "name": "Ann"}, "b": {"id": 2, "name": "Bo"},
+                    "c": {"id": 3, "name": "Cy"}},
+        "events": [
+          {"at": 0.04, "bank": "bank.txt"},
+          {"at": 0.08, "gift": "a", "count": 1, "value": 30},
+          {"at": 0.12, "gift": "b", "count": 1, "value": 20},
+          {"at": 0.16, "gift": "c", "count": 1, "value": 10},
+          {"at": 0.4, "click": "ButtonShowChallengQue"},
+          {"at": 0.8, "chat": "b", "text": "A"}]})");
+    const auto expected = HostFrames(show, kWidth, kHeight);
+    ASSERT_EQ(expected.size(), 50u);
+    auto preview = std::make_unique<Instance>(*filter_, kWidth, kHeight,
+                                              std::vector<std::string>{show, "", "en"});
+    Instance render(*filter_, kWidth, kHeight, {show, "", "en"});
+    for (long n = 0; n < 15; ++n) {
+        preview->Frame(n);
+        EXPECT_EQ(render.Frame(n).pixels, expected[n].pixels) << "render frame " << n;
+    }
+    preview.reset();
+    for (long n = 15; n < 50; ++n)
+        ASSERT_EQ(render.Frame(n).pixels, expected[n].pixels) << "render frame " << n;
+    host::Frame card = expected.back();
+    host::TestCard(kWidth, kHeight).Draw(49, card);
+    EXPECT_NE(card.pixels, expected.back().pixels) << "the game drew nothing to compare";
+}
+
 TEST_F(FilterTest, ABadParameterLeavesTheFrameAsTheToolGaveIt) {
     const std::string show = WriteScenario("show.json", kFreeShow);
     const std::string broken = WriteScenario("broken.json", R"({"mode": "free", "events": [)");
