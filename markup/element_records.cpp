@@ -44,22 +44,31 @@ void ElementRecords::Reset(std::uint64_t reserve) {
 }
 
 std::uint32_t ElementRecords::Add() {
-    if (count_ == capacity_) {
-        if (capacity_ >= kMaxRecords - 1) return 0;
-        Grow(std::min(capacity_ + capacity_ / 2 + 1, kMaxRecords - 1));
-    }
+    if (count_ >= kMaxRecords - 1) return 0; // whole segments may hold more than can be named
+    if (count_ == capacity_) Grow(std::min(capacity_ + capacity_ / 2 + 1, kMaxRecords - 1));
     const std::uint32_t index = count_++;
     (*this)[index] = ElementRecord{};
     return index;
 }
 
-// Fills the last segment up to its full size before starting new ones.
+namespace {
+
+// A segment for `records` records: a small document's records fit the segment exactly; from
+// half a segment on, the segment comes whole, so that a large document's records are copied
+// to grow at most once, and a segment after the first (a large document) is never copied.
+std::uint32_t SegmentSizeFor(std::uint64_t records) {
+    return records >= ElementRecords::kSegmentSize / 2 ? ElementRecords::kSegmentSize
+                                                       : static_cast<std::uint32_t>(records);
+}
+
+} // namespace
+
+// Fills the first segment up to its full size before starting new ones.
 void ElementRecords::Grow(std::uint64_t capacity) {
     while (capacity_ < capacity) {
         const std::uint64_t wanted = capacity - capacity_;
         if (!segments_.empty() && lastSegmentSize_ < kSegmentSize) {
-            const auto size = static_cast<std::uint32_t>(
-                std::min<std::uint64_t>(kSegmentSize, lastSegmentSize_ + wanted));
+            const std::uint32_t size = SegmentSizeFor(lastSegmentSize_ + wanted);
             Segment larger = NewSegment(size);
             std::memcpy(larger.get(), segments_.back().get(),
                         lastSegmentSize_ * sizeof(ElementRecord));
@@ -67,8 +76,7 @@ void ElementRecords::Grow(std::uint64_t capacity) {
             capacity_ += size - lastSegmentSize_;
             lastSegmentSize_ = size;
         } else {
-            const auto size =
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(kSegmentSize, wanted));
+            const std::uint32_t size = segments_.empty() ? SegmentSizeFor(wanted) : kSegmentSize;
             segments_.push_back(NewSegment(size));
             capacity_ += size;
             lastSegmentSize_ = size;

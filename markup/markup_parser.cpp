@@ -11,6 +11,9 @@ namespace markup {
 namespace {
 
 constexpr std::u16string_view kDoctypeKeyword = u"DOCTYPE";
+// Room is made for an element per this many units of text at first, about a short line of
+// markup, so that a typical document's records are never copied to grow.
+constexpr std::size_t kUnitsPerElement = 32;
 
 // Finds the next "<" from `from`, four units at a time where it can.
 std::size_t FindTagOpen(std::u16string_view text, std::size_t from) {
@@ -38,7 +41,7 @@ public:
         : text_(text), records_(records), log_(log) {}
 
     bool Build() {
-        records_.Reset(text_.size() / 64 + 8);
+        records_.Reset(text_.size() / kUnitsPerElement + 8);
         records_[0].length = static_cast<std::uint32_t>(text_.size());
         std::size_t pos = 0;
         while (pos < text_.size()) {
@@ -68,7 +71,8 @@ private:
     }
 
     std::size_t ReadStartTag(std::size_t at) {
-        const std::size_t end = StartTagEnd(text_, at);
+        std::size_t nameEnd = 0;
+        const std::size_t end = StartTagEnd(text_, at, &nameEnd);
         if (end == kNotFound) return Unterminated(u"start_tag", at);
         const std::uint32_t index = records_.Add();
         if (index == 0) return text_.size(); // no index left: nothing more can be placed
@@ -81,8 +85,7 @@ private:
         element.parent = parent;
         records_.SetTagLengths(index, element.length, 0);
         AppendChild(parent, index);
-        if (text_[end - 2] != u'/')
-            Push(index, text_.substr(at + 1, TagNameEnd(text_, at + 1) - at - 1));
+        if (text_[end - 2] != u'/') Push(index, text_.substr(at + 1, nameEnd - at - 1));
         return end;
     }
 

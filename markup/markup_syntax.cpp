@@ -26,8 +26,9 @@ std::size_t TagNameEnd(std::u16string_view text, std::size_t from) {
     return p;
 }
 
-std::size_t StartTagEnd(std::u16string_view text, std::size_t at) {
+std::size_t StartTagEnd(std::u16string_view text, std::size_t at, std::size_t* nameEnd) {
     std::size_t p = TagNameEnd(text, at + 1);
+    if (nameEnd) *nameEnd = p;
     while (p < text.size()) {
         const char16_t c = text[p];
         if (c == u'>') return p + 1;

@@ -24,7 +24,8 @@ std::size_t TagNameEnd(std::u16string_view text, std::size_t from);
 
 // The offset just past the ">" of the start tag (or processing instruction) beginning at `at`,
 // or kNotFound when the text ends first. A ">" inside a quoted value does not end the tag.
-std::size_t StartTagEnd(std::u16string_view text, std::size_t at);
+// Where the tag's name ends goes to `nameEnd`, when given.
+std::size_t StartTagEnd(std::u16string_view text, std::size_t at, std::size_t* nameEnd = nullptr);
 
 // The raw value of attribute `name` in `tag` (a start tag or processing instruction from its
 // "<"). Names end at white space, "/", "=", ">" or "?"; a quoted value runs to its matching

@@ -12,6 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Windows code pages and the glibc iconv names that convert them. Code pages without an iconv
@@ -221,13 +225,39 @@ int Utf8Sequence(const unsigned char* s, std::size_t n, char32_t& c) {
     return length;
 }
 
-// Decodes straight into `dst` (or only counts, when it is null), eight ASCII bytes at a time
-// where it can. False on an invalid sequence when `strict`, or when `dst` is too small.
+// Widens the ASCII bytes at `s` into `dst` sixteen at a time while there are `n` of them, and
+// answers how many it took (a multiple of sixteen).
+std::size_t WidenAscii(const unsigned char* s, std::size_t n, char16_t* dst) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (_mm_movemask_epi8(bytes) != 0) break; // a byte of a multi-byte sequence
+        if (dst) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(bytes, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8),
+                             _mm_unpackhi_epi8(bytes, zero));
+        }
+    }
+#else
+    (void)s, (void)n, (void)dst;
+#endif
+    return i;
+}
+
+// Decodes straight into `dst` (or only counts, when it is null), sixteen or eight ASCII bytes
+// at a time where it can. False on an invalid sequence when `strict`, or when `dst` is too
+// small.
 bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, char16_t* dst,
                 std::size_t capacity, std::size_t& count) {
     std::size_t i = 0, out = 0;
     const bool write = dst != nullptr;
     while (i < n) {
+        const std::size_t ascii = WidenAscii(s + i, std::min(n - i, write ? capacity - out : n - i),
+                                             write ? dst + out : nullptr);
+        i += ascii, out += ascii;
+        if (i == n) break;
         if (i + 8 <= n && (!write || capacity - out >= 8)) {
             std::uint64_t word;
             std::memcpy(&word, s + i, sizeof word);

@@ -62,6 +62,29 @@ TEST(CodePage, EachTestedCodePageRoundTripsItsOwnScript) {
     EXPECT_FALSE(IsValidCodePage(12345));
 }
 
+TEST(CodePage, Utf8AroundLongAsciiRunsConvertsExactlyIntoBuffersOfExactlyItsSize) {
+    // ASCII runs are widened many bytes at a time: the runs end on every offset, a sequence or
+    // an invalid byte follows, and a buffer one unit short is refused rather than overrun.
+    for (std::size_t run = 0; run <= 40; ++run) {
+        SCOPED_TRACE(run);
+        const std::string ascii(run, 'a');
+        const std::u16string wideAscii(run, u'a');
+        const std::string bytes = ascii + "\xE4\xB8\xAD" + ascii;
+        const std::u16string text = wideAscii + u"中" + wideAscii;
+        EXPECT_EQ(ToWide(CP_UTF8, bytes, MB_ERR_INVALID_CHARS), text);
+        std::u16string tight(text.size() - 1, u'\0'); // with a size of 0 it would be a query
+        if (!tight.empty()) {
+            EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                          tight.data(), static_cast<int>(tight.size())),
+                      0);
+        }
+        EXPECT_EQ(ToWide(CP_UTF8, ascii, MB_ERR_INVALID_CHARS), wideAscii);
+        const std::string invalid = ascii + "\xFF" + ascii;
+        EXPECT_EQ(ToWide(CP_UTF8, invalid), wideAscii + u"\uFFFD" + wideAscii);
+        EXPECT_TRUE(ToWide(CP_UTF8, invalid, MB_ERR_INVALID_CHARS).empty());
+    }
+}
+
 TEST(CodePage, FollowsTheWin32LengthContract) {
     char16_t buffer[8] = {};
     // -1: up to and including the terminator; the size query counts it too.
