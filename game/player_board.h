@@ -3,18 +3,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <map>
+#include <memory>
 #include <memory_resource>
-#include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 // One viewer's standing. The name is the one from the viewer's first counted message and is never
-// updated; points wrap modulo 65536. The name's storage comes from the board's pool.
+// updated; points wrap modulo 65536. The name lives in the board and stays until it is cleared.
 struct PlayerEntry {
+    std::u16string_view senderName;
     std::uint32_t senderId = 0;
-    std::pmr::u16string senderName;
     std::uint16_t points = 0;
 };
 
@@ -22,11 +21,14 @@ struct PlayerEntry {
 // after every change gives: a viewer who climbs to a score goes behind those who reached it
 // earlier, and one whose points wrap round to a lower score goes ahead of those already there.
 //
-// Finding a viewer and moving it to its new place cost constant time whatever the board's size
-// (one bucket of entries per score), so a room of tens of thousands of viewers ranks as cheaply as
-// a room of three.
+// Finding a viewer and moving it to its new place cost constant time whatever the board's size,
+// and a new viewer's entry and name are written one after the other's, so that a room of a
+// hundred thousand new viewers costs per viewer about what a room of a thousand does: the only
+// memory touched out of order is one slot of the index per viewer.
 class PlayerBoard {
 public:
+    PlayerBoard();
+
     // Adds `points` to the viewer's entry, first creating it with `name` and no points when the
     // viewer is new. Returns the entry's new total.
     std::uint16_t AddPoints(std::uint32_t senderId, std::u16string_view name, std::uint16_t points);
@@ -36,16 +38,45 @@ public:
     std::size_t Top(const PlayerEntry** out, std::size_t n) const;
 
     const PlayerEntry* Find(std::uint32_t senderId) const;
-    std::size_t size() const { return index_.size(); }
-    bool empty() const { return index_.empty(); }
+    std::size_t size() const { return slots_.size(); }
+    bool empty() const { return slots_.empty(); }
+    // Forgets every entry, keeping the memory: a room that fills the board again every round
+    // allocates nothing.
     void Clear();
 
 private:
-    // Entries, names longer than a string holds in place, buckets and index nodes come from one
-    // pool, which keeps the memory of a cleared board for the next round: a room that fills the
-    // board again every round allocates nothing.
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+    // An entry, linked with the others of its score in rank order.
+    struct Slot {
+        PlayerEntry entry;
+        std::uint32_t prev = kNone, next = kNone;
+        std::uint32_t indexAt = 0; // its place in index_
+    };
+    struct ScoreList {
+        std::uint32_t head = kNone, tail = kNone;
+    };
+
+    // Where `senderId` is or would go in index_.
+    std::size_t IndexPlace(std::uint32_t senderId) const;
+    std::uint32_t NewSlot(std::uint32_t senderId, std::u16string_view name, std::size_t place);
+    // Doubles the index once it is half full, so that probes stay short.
+    void GrowIndexFor(std::size_t entries);
+    void LinkBack(ScoreList& list, std::uint32_t slot);
+    void LinkFront(ScoreList& list, std::uint32_t slot);
+    void Unlink(ScoreList& list, std::uint32_t slot);
+    std::u16string_view KeepName(std::u16string_view name);
+
+    std::vector<Slot> slots_; // in the order viewers arrived
+    // Open addressing, linear probing: a slot's number + 1, 0 for a free place; a power of two.
+    std::vector<std::uint32_t> index_;
+    std::size_t indexMask_ = 0;
+    // The scores held, highest first; its nodes come from a pool kept across rounds.
     std::pmr::unsynchronized_pool_resource pool_;
-    using Bucket = std::pmr::list<PlayerEntry>;
-    std::pmr::map<std::uint16_t, Bucket, std::greater<>> buckets_{&pool_}; // highest score first
-    std::pmr::unordered_map<std::uint32_t, Bucket::iterator> index_{&pool_};
+    std::pmr::map<std::uint16_t, ScoreList, std::greater<>> scores_{&pool_};
+    // Names in blocks that never move, so that an entry's name stays where it is.
+    std::vector<std::unique_ptr<char16_t[]>> nameBlocks_;
+    std::vector<std::size_t> nameBlockSizes_;
+    std::size_t nameBlock_ = 0; // the block being filled
+    std::size_t nameUsed_ = 0;  // units used in it
 };

@@ -1,6 +1,8 @@
 // Ranking viewers by points.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,63 @@ TEST(PlayerBoard, TopHandsOutOnlyWhatIsAskedFor) {
     small.Clear();
     EXPECT_TRUE(small.empty());
     EXPECT_EQ(small.Top(top, 3), 0u);
+}
+
+// The board against the plain model its comment describes: a list stably sorted by points after
+// every change, over random gifts that climb, stand still and wrap round, through rounds that
+// grow the index and rounds that clear it.
+TEST(PlayerBoard, RanksAsAStableSortAfterEveryChangeWould) {
+    struct Model {
+        std::uint32_t id;
+        std::uint16_t points;
+    };
+    std::mt19937 random(20261208);
+    PlayerBoard board;
+    for (int round = 0; round < 4; ++round) {
+        std::vector<Model> model;
+        const std::uint32_t viewers = round % 2 == 0 ? 40 : 3000;
+        for (int step = 0; step < 20000; ++step) {
+            const std::uint32_t id = 1 + random() % viewers * 7919;
+            const auto points =
+                static_cast<std::uint16_t>(random() % 8 == 0 ? 65530 + random() % 6 : random() % 4);
+            const auto at = std::find_if(model.begin(), model.end(),
+                                         [&](const Model& m) { return m.id == id; });
+            std::uint16_t total = points;
+            if (at == model.end()) {
+                model.push_back({id, 0});
+                std::stable_sort(model.begin(), model.end(), [](const Model& a, const Model& b) {
+                    return a.points > b.points;
+                });
+            }
+            auto entry = std::find_if(model.begin(), model.end(),
+                                      [&](const Model& m) { return m.id == id; });
+            const std::uint16_t before = entry->points;
+            total = static_cast<std::uint16_t>(before + points);
+            if (total != before) {
+                // Climbing goes behind its new equals, wrapping down ahead of them.
+                const Model moved{id, total};
+                model.erase(entry);
+                const auto place =
+                    total > before ? std::find_if(model.begin(), model.end(),
+                                                  [&](const Model& m) { return m.points < total; })
+                                   : std::find_if(model.begin(), model.end(), [&](const Model& m) {
+                                         return m.points <= total;
+                                     });
+                model.insert(place, moved);
+            }
+            ASSERT_EQ(board.AddPoints(id, u"v" + std::u16string(id % 30, u'x'), points), total);
+            if (step % 997 == 0 || step == 19999) {
+                std::vector<std::uint32_t> expected;
+                for (const Model& m : model)
+                    expected.push_back(m.id);
+                ASSERT_EQ(Ranking(board), expected) << "round " << round << " step " << step;
+            }
+        }
+        EXPECT_EQ(board.Find(model.front().id)->senderName.size(), 1 + model.front().id % 30);
+        board.Clear();
+        EXPECT_TRUE(board.empty());
+        EXPECT_EQ(board.Find(model.front().id), nullptr);
+    }
 }
 
 // A room that fills the board every round: the second round, with as many new viewers under
