@@ -168,7 +168,7 @@ AudienceMessage* CAudienceTracker::FindRightAnswer(const char16_t* answer) {
         bool right;
         if (token) {
             // One attempt per sender; empty messages do not count as one.
-            if (text.empty() || !answered_.insert(message->senderId).second) {
+            if (text.empty() || !answered_.Insert(message->senderId)) {
                 source_->ReleaseMessage(message);
                 continue;
             }
@@ -181,7 +181,7 @@ AudienceMessage* CAudienceTracker::FindRightAnswer(const char16_t* answer) {
                 if (ranked[i]->senderId != message->senderId) continue;
                 ++counts_[i];
                 questionOpen_ = false;
-                answered_.clear();
+                answered_.Clear();
                 ReleaseRest(std::next(it), list->cend());
                 return message;
             }

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 #include "askgame/audience.h"
 #include "game/player_board.h"
+#include "game/sender_set.h"
 
 // Only the three best-ranked players are shown and can score.
 inline constexpr std::size_t kRankedPlayers = 3;
@@ -68,7 +68,7 @@ public:
     // the source and forgets who has answered.
     AudienceMessage* FindRightAnswer(const char16_t* answer);
     // Forgets who has answered the current question.
-    void ClearAnswered() { answered_.clear(); }
+    void ClearAnswered() { answered_.Clear(); }
 
     std::size_t PlayerCount() const { return players_.size(); }
     bool IsQuestionOpen() const { return questionOpen_; }
@@ -83,7 +83,7 @@ private:
 
     IAudienceSource* source_;
     bool fresh_ = true; // until the first Poll: closing answering keeps the round
-    std::unordered_set<std::uint32_t> answered_;
+    SenderSet answered_;
     bool questionOpen_ = false;
     std::array<std::uint32_t, kRankedPlayers> counts_{};
     PlayerBoard players_;

@@ -155,7 +155,7 @@ IAudienceSource* CFreeModeImpl::LayOut(std::uint16_t w, std::uint16_t h) {
     RenderSprite(scoreTitle);
     scoreLineStale_.fill(true);
 
-    answeredSenders.clear();
+    answeredSenders.Clear();
     scoreBoard.Clear();
     return audienceSource;
 }
@@ -223,7 +223,7 @@ void CFreeModeImpl::PresentQuestion(LPCWSTR text) {
     const std::u16string question(OrEmpty(text));
     ReplaceAside(questionSprite, &question, NoAdjustment, [&] {
         questionSprite.SetVisible(true);
-        answeredSenders.clear();
+        answeredSenders.Clear();
         source = audienceSource;
     });
     if (source) source->Start();
@@ -331,11 +331,11 @@ void CFreeModeImpl::CheckAnswer(const AudienceMessage& message) {
     if (choiceAnswer) {
         // One attempt per viewer at a choice question; anything that is not a choice character
         // does not use it up.
-        if (answeredSenders.contains(message.senderId)) return;
+        if (answeredSenders.Contains(message.senderId)) return;
         if (IsChoiceAnswer(answer)) {
             choice = ToLowerAscii(answer.front());
             answer = {&choice, 1};
-            answeredSenders.insert(message.senderId);
+            answeredSenders.Insert(message.senderId);
         }
     }
     if (answer != rightAnswer) return;

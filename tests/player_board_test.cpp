@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "game/player_board.h"
+#include "game/sender_set.h"
 #include "support/allocation_counter.h"
 
 namespace {
@@ -154,6 +155,35 @@ TEST(PlayerBoard, ARefilledBoardAllocatesNothing) {
     ASSERT_NE(board.Find(1'000'000 + 7), nullptr);
     EXPECT_EQ(std::u16string_view(board.Find(1'000'000 + 7)->senderName), names[7]);
     EXPECT_EQ(board.Find(1), nullptr);
+}
+
+// Who has answered: every id is its own, the extremes included, through growth, clears and a
+// refill that allocates nothing.
+TEST(SenderSet, HoldsEachIdOnceAndRefillsWithoutAllocating) {
+    SenderSet set;
+    EXPECT_TRUE(set.Insert(0));
+    EXPECT_TRUE(set.Insert(0xFFFFFFFF));
+    EXPECT_FALSE(set.Insert(0));
+    EXPECT_FALSE(set.Contains(1));
+    for (std::uint32_t id = 1; id <= 50000; ++id)
+        ASSERT_TRUE(set.Insert(id * 65536u + id)) << id;
+    EXPECT_EQ(set.size(), 50002u);
+    EXPECT_TRUE(set.Contains(25000u * 65536u + 25000u));
+    EXPECT_FALSE(set.Insert(0xFFFFFFFF));
+    set.Clear();
+    EXPECT_FALSE(set.Contains(0));
+    EXPECT_FALSE(set.Contains(7u * 65536u + 7u));
+
+    std::size_t allocations = 0;
+    {
+        AllocationCounter counter;
+        for (std::uint32_t id = 0; id < 50000; ++id)
+            set.Insert(id);
+        allocations = counter.count();
+    }
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_EQ(set.size(), 50000u);
+    EXPECT_TRUE(set.Contains(49999));
 }
 
 } // namespace
