@@ -13,7 +13,7 @@
 
 #include "askgame/audience.h"
 #include "game/player_board.h"
-#include "game/sender_set.h"
+#include "game/sender_index.h"
 
 // Only the three best-ranked players are shown and can score.
 inline constexpr std::size_t kRankedPlayers = 3;
@@ -83,7 +83,7 @@ private:
 
     IAudienceSource* source_;
     bool fresh_ = true; // until the first Poll: closing answering keeps the round
-    SenderSet answered_;
+    SenderIndex answered_;
     bool questionOpen_ = false;
     std::array<std::uint32_t, kRankedPlayers> counts_{};
     PlayerBoard players_;

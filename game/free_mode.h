@@ -18,7 +18,7 @@
 
 #include "game/free_text_sprite.h"
 #include "game/player_board.h"
-#include "game/sender_set.h"
+#include "game/sender_index.h"
 #include "plugin/base_video_effect.h"
 #include "render/text_sprite.h"
 #include "ui/language_table.h"
@@ -121,7 +121,7 @@ private:
     IAudienceSource* audienceSource = nullptr;
     CLanguageTable languageTable;
     bool showQuestionText = false;
-    SenderSet answeredSenders;
+    SenderIndex answeredSenders;
     bool choiceAnswer = false;
 
     // The last right answer of the current intake, kept until the lines are rendered after it.

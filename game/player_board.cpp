@@ -5,38 +5,10 @@
 
 namespace {
 
-// The index starts with room for this many places; it doubles when half full.
-constexpr std::size_t kInitialIndexPlaces = 64;
 // Names are kept in blocks of at least this many units (a name longer than that gets its own).
 constexpr std::size_t kNameBlockUnits = std::size_t{1} << 16;
 
-// Fibonacci hashing: ids that arrive in order spread over the whole index.
-std::size_t HashOf(std::uint32_t senderId) {
-    return static_cast<std::size_t>(senderId * 0x9E3779B1u);
-}
-
 } // namespace
-
-PlayerBoard::PlayerBoard() : index_(kInitialIndexPlaces, 0), indexMask_(kInitialIndexPlaces - 1) {}
-
-std::size_t PlayerBoard::IndexPlace(std::uint32_t senderId) const {
-    std::size_t place = HashOf(senderId) & indexMask_;
-    while (index_[place] != 0 && slots_[index_[place] - 1].entry.senderId != senderId)
-        place = (place + 1) & indexMask_;
-    return place;
-}
-
-void PlayerBoard::GrowIndexFor(std::size_t entries) {
-    if (entries * 2 <= index_.size()) return;
-    std::vector<std::uint32_t> larger(index_.size() * 2, 0);
-    index_.swap(larger);
-    indexMask_ = index_.size() - 1;
-    for (std::uint32_t s = 0; s < slots_.size(); ++s) {
-        const std::size_t place = IndexPlace(slots_[s].entry.senderId);
-        index_[place] = s + 1;
-        slots_[s].indexAt = static_cast<std::uint32_t>(place);
-    }
-}
 
 std::u16string_view PlayerBoard::KeepName(std::u16string_view name) {
     if (name.empty()) return {};
@@ -57,12 +29,10 @@ std::u16string_view PlayerBoard::KeepName(std::u16string_view name) {
     return {kept, name.size()};
 }
 
-std::uint32_t PlayerBoard::NewSlot(std::uint32_t senderId, std::u16string_view name,
-                                   std::size_t place) {
+std::uint32_t PlayerBoard::NewSlot(std::uint32_t senderId, std::u16string_view name) {
     const auto slot = static_cast<std::uint32_t>(slots_.size());
-    slots_.push_back(
-        Slot{{KeepName(name), senderId, 0}, kNone, kNone, static_cast<std::uint32_t>(place)});
-    index_[place] = slot + 1;
+    slots_.push_back(Slot{{KeepName(name), senderId, 0}, kNone, kNone});
+    index_.Insert(senderId, slot);
     return slot;
 }
 
@@ -94,21 +64,16 @@ void PlayerBoard::Unlink(ScoreList& list, std::uint32_t slot) {
 
 std::uint16_t PlayerBoard::AddPoints(std::uint32_t senderId, std::u16string_view name,
                                      std::uint16_t points) {
-    std::size_t place = IndexPlace(senderId);
-    if (index_[place] == 0) {
+    std::uint32_t slot = index_.Find(senderId);
+    if (slot == kNone) {
         // A new entry starts with no points, behind every existing entry: climbing from there
         // puts it behind everyone at its new score.
-        if ((slots_.size() + 1) * 2 > index_.size()) {
-            GrowIndexFor(slots_.size() + 1);
-            place = IndexPlace(senderId);
-        }
-        const std::uint32_t slot = NewSlot(senderId, name, place);
+        slot = NewSlot(senderId, name);
         slots_[slot].entry.points = points;
         LinkBack(scores_[points], slot);
         return points;
     }
 
-    const std::uint32_t slot = index_[place] - 1;
     const std::uint16_t before = slots_[slot].entry.points;
     const auto after = static_cast<std::uint16_t>(before + points);
     if (after == before) return after;
@@ -136,14 +101,12 @@ std::size_t PlayerBoard::Top(const PlayerEntry** out, std::size_t n) const {
 }
 
 const PlayerEntry* PlayerBoard::Find(std::uint32_t senderId) const {
-    const std::uint32_t found = index_[IndexPlace(senderId)];
-    return found == 0 ? nullptr : &slots_[found - 1].entry;
+    const std::uint32_t slot = index_.Find(senderId);
+    return slot == kNone ? nullptr : &slots_[slot].entry;
 }
 
 void PlayerBoard::Clear() {
-    // Only the places in use are freed: a small round after a large one stays cheap.
-    for (const Slot& slot : slots_)
-        index_[slot.indexAt] = 0;
+    index_.Clear();
     slots_.clear();
     scores_.clear();
     nameBlock_ = 0;

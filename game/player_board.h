@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "game/sender_index.h"
+
 // One viewer's standing. The name is the one from the viewer's first counted message and is never
 // updated; points wrap modulo 65536. The name lives in the board and stays until it is cleared.
 struct PlayerEntry {
@@ -27,8 +29,6 @@ struct PlayerEntry {
 // memory touched out of order is one slot of the index per viewer.
 class PlayerBoard {
 public:
-    PlayerBoard();
-
     // Adds `points` to the viewer's entry, first creating it with `name` and no points when the
     // viewer is new. Returns the entry's new total.
     std::uint16_t AddPoints(std::uint32_t senderId, std::u16string_view name, std::uint16_t points);
@@ -45,32 +45,25 @@ public:
     void Clear();
 
 private:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+    static constexpr std::uint32_t kNone = SenderIndex::kAbsent;
 
     // An entry, linked with the others of its score in rank order.
     struct Slot {
         PlayerEntry entry;
         std::uint32_t prev = kNone, next = kNone;
-        std::uint32_t indexAt = 0; // its place in index_
     };
     struct ScoreList {
         std::uint32_t head = kNone, tail = kNone;
     };
 
-    // Where `senderId` is or would go in index_.
-    std::size_t IndexPlace(std::uint32_t senderId) const;
-    std::uint32_t NewSlot(std::uint32_t senderId, std::u16string_view name, std::size_t place);
-    // Doubles the index once it is half full, so that probes stay short.
-    void GrowIndexFor(std::size_t entries);
+    std::uint32_t NewSlot(std::uint32_t senderId, std::u16string_view name);
     void LinkBack(ScoreList& list, std::uint32_t slot);
     void LinkFront(ScoreList& list, std::uint32_t slot);
     void Unlink(ScoreList& list, std::uint32_t slot);
     std::u16string_view KeepName(std::u16string_view name);
 
     std::vector<Slot> slots_; // in the order viewers arrived
-    // Open addressing, linear probing: a slot's number + 1, 0 for a free place; a power of two.
-    std::vector<std::uint32_t> index_;
-    std::size_t indexMask_ = 0;
+    SenderIndex index_;       // a viewer's slot
     // The scores held, highest first; its nodes come from a pool kept across rounds.
     std::pmr::unsynchronized_pool_resource pool_;
     std::pmr::map<std::uint16_t, ScoreList, std::greater<>> scores_{&pool_};

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "game/player_board.h"
-#include "game/sender_set.h"
+#include "game/sender_index.h"
 #include "support/allocation_counter.h"
 
 namespace {
@@ -157,10 +157,10 @@ TEST(PlayerBoard, ARefilledBoardAllocatesNothing) {
     EXPECT_EQ(board.Find(1), nullptr);
 }
 
-// Who has answered: every id is its own, the extremes included, through growth, clears and a
-// refill that allocates nothing.
-TEST(SenderSet, HoldsEachIdOnceAndRefillsWithoutAllocating) {
-    SenderSet set;
+// Who has answered, and where a viewer's entry is: every id is its own, the extremes included,
+// through growth, clears and a refill that allocates nothing.
+TEST(SenderIndex, HoldsEachIdOnceAndRefillsWithoutAllocating) {
+    SenderIndex set;
     EXPECT_TRUE(set.Insert(0));
     EXPECT_TRUE(set.Insert(0xFFFFFFFF));
     EXPECT_FALSE(set.Insert(0));
@@ -169,6 +169,10 @@ TEST(SenderSet, HoldsEachIdOnceAndRefillsWithoutAllocating) {
         ASSERT_TRUE(set.Insert(id * 65536u + id)) << id;
     EXPECT_EQ(set.size(), 50002u);
     EXPECT_TRUE(set.Contains(25000u * 65536u + 25000u));
+    EXPECT_EQ(set.Find(0xFFFFFFFF), 0u);
+    EXPECT_TRUE(set.Insert(12345, 77)) << "a value beside an id";
+    EXPECT_EQ(set.Find(12345), 77u);
+    EXPECT_EQ(set.Find(54321), SenderIndex::kAbsent);
     EXPECT_FALSE(set.Insert(0xFFFFFFFF));
     set.Clear();
     EXPECT_FALSE(set.Contains(0));

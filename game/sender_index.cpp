@@ -1,0 +1,50 @@
+#include "game/sender_index.h"
+
+namespace {
+
+constexpr std::size_t kInitialPlaces = 64;
+
+} // namespace
+
+SenderIndex::SenderIndex() : places_(kInitialPlaces), mask_(kInitialPlaces - 1) {}
+
+std::size_t SenderIndex::PlaceOf(std::uint32_t senderId) const {
+    // Fibonacci hashing spreads ids that arrive in order over the whole table.
+    std::size_t place = static_cast<std::size_t>(senderId * 0x9E3779B1u) & mask_;
+    while (places_[place].value != kAbsent && places_[place].senderId != senderId)
+        place = (place + 1) & mask_;
+    return place;
+}
+
+std::uint32_t SenderIndex::Find(std::uint32_t senderId) const {
+    return places_[PlaceOf(senderId)].value;
+}
+
+bool SenderIndex::Insert(std::uint32_t senderId, std::uint32_t value) {
+    std::size_t place = PlaceOf(senderId);
+    if (places_[place].value != kAbsent) return false;
+    if ((used_.size() + 1) * 2 > places_.size()) { // at most half full: probes stay short
+        Grow();
+        place = PlaceOf(senderId);
+    }
+    places_[place] = {senderId, value};
+    used_.push_back(static_cast<std::uint32_t>(place));
+    return true;
+}
+
+void SenderIndex::Grow() {
+    std::vector<Place> old(places_.size() * 2);
+    old.swap(places_);
+    mask_ = places_.size() - 1;
+    for (std::uint32_t& place : used_) {
+        const Place moved = old[place];
+        place = static_cast<std::uint32_t>(PlaceOf(moved.senderId));
+        places_[place] = moved;
+    }
+}
+
+void SenderIndex::Clear() {
+    for (const std::uint32_t place : used_)
+        places_[place] = Place{};
+    used_.clear();
+}
