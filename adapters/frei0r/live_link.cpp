@@ -60,11 +60,11 @@ void LiveLink::Deliver(host::HostedGame& game) {
 }
 
 void LiveLink::RunWaiting(Queue& queue, const std::function<bool(Action&, std::string&)>& work) {
+    std::unique_lock taking(lock_);
+    if (queue.empty()) return; // most frames: a deque allocates even when made empty
     Queue waiting;
-    {
-        std::lock_guard lock(lock_);
-        waiting.swap(queue);
-    }
+    waiting.swap(queue);
+    taking.unlock();
     for (const auto& action : waiting) {
         {
             std::lock_guard lock(lock_);
@@ -77,7 +77,7 @@ void LiveLink::RunWaiting(Queue& queue, const std::function<bool(Action&, std::s
         action->done = true;
         if (!applied) action->answer = {show::Delivery::Result::Refused, error};
     }
-    if (!waiting.empty()) answered_.notify_all();
+    answered_.notify_all();
 }
 
 void LiveLink::Observe(const host::HostedGame& game, long frame) {
