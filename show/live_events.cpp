@@ -23,8 +23,10 @@ struct Refusal {
     throw Refusal{std::move(reason)};
 }
 
+// A name from the body as JSON writes it: quoted, with line breaks and other control
+// characters escaped, so that a reason stays one line whatever a sender put in a key.
 std::string Quote(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
+    return json(std::string(s)).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 void RejectUnknownKeys(const json& object, const std::set<std::string, std::less<>>& known) {

@@ -49,6 +49,7 @@ TEST(LiveEvents, BadViewerEventsAreRefusedWithAReason) {
         {R"({"id": 1.5, "name": "a", "text": "B"})", "\"id\" must be a whole number"},
         {R"({"id": 1, "name": 5, "text": "B"})", "\"name\" must be a string"},
         {R"({"id": 1, "name": "a", "text": "B", "colour": "red"})", "unknown field \"colour\""},
+        {R"({"id": 1, "name": "a", "text": "B", "co\nlour": 1})", "unknown field \"co\\nlour\""},
         {R"({"id": 1, "name": "a", "text": "B\u0000C"})", "NUL"},
         {R"({"id": 1, "name": "a", "text": "B", "kind": "shout"})", "\"kind\" must be"},
         {"{\"id\": 1, \"name\": \"a\", \"text\": \"\xff\"}", "not valid JSON"},
@@ -119,6 +120,8 @@ TEST(LiveEvents, AnEventLineWrapsOneEvent) {
 
     EXPECT_NE(show::ParseEventLine(R"({"jump": {}})", "").error.find("unknown event \"jump\""),
               std::string::npos);
+    const auto broken = show::ParseEventLine(R"({"pa\nel": {"click": "BtnGo"}})", "");
+    EXPECT_EQ(broken.error.find('\n'), std::string::npos) << "a reason is one line";
     EXPECT_FALSE(show::ParseEventLine(R"({"chat": {}, "gift": {}})", "").event);
     EXPECT_FALSE(show::ParseEventLine(R"("chat")", "").event);
 }
