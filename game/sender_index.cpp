@@ -2,15 +2,18 @@
 
 namespace {
 
-constexpr std::size_t kInitialPlaces = 64;
+constexpr unsigned kInitialBits = 6; // 64 places
+constexpr std::uint64_t kGoldenRatio64 = 0x9E3779B97F4A7C15ull;
 
 } // namespace
 
-SenderIndex::SenderIndex() : places_(kInitialPlaces), mask_(kInitialPlaces - 1) {}
+SenderIndex::SenderIndex()
+    : places_(std::size_t{1} << kInitialBits), mask_(places_.size() - 1), bits_(kInitialBits) {}
 
 std::size_t SenderIndex::PlaceOf(std::uint32_t senderId) const {
-    // Fibonacci hashing spreads ids that arrive in order over the whole table.
-    std::size_t place = static_cast<std::size_t>(senderId * 0x9E3779B1u) & mask_;
+    // Fibonacci hashing, from the product's high bits: its low bits would depend only on the
+    // id's low bits, and ids that step by a power of two would then pile up in a few places.
+    std::size_t place = static_cast<std::size_t>((senderId * kGoldenRatio64) >> (64 - bits_));
     while (places_[place].value != kAbsent && places_[place].senderId != senderId)
         place = (place + 1) & mask_;
     return place;
@@ -36,6 +39,7 @@ void SenderIndex::Grow() {
     std::vector<Place> old(places_.size() * 2);
     old.swap(places_);
     mask_ = places_.size() - 1;
+    ++bits_;
     for (std::uint32_t& place : used_) {
         const Place moved = old[place];
         place = static_cast<std::uint32_t>(PlaceOf(moved.senderId));

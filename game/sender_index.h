@@ -34,5 +34,6 @@ private:
 
     std::vector<Place> places_; // a power of two, at most half of them taken
     std::size_t mask_;
+    unsigned bits_;                   // places_.size() is 2^bits_
     std::vector<std::uint32_t> used_; // the places taken, for Clear
 };

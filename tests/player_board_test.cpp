@@ -158,7 +158,8 @@ TEST(PlayerBoard, ARefilledBoardAllocatesNothing) {
 }
 
 // Who has answered, and where a viewer's entry is: every id is its own, the extremes included,
-// through growth, clears and a refill that allocates nothing.
+// through growth, clears and a refill that allocates nothing. The ids step by 65536, as ids
+// that differ only in their high bits would pile up in a table hashed by the low ones.
 TEST(SenderIndex, HoldsEachIdOnceAndRefillsWithoutAllocating) {
     SenderIndex set;
     EXPECT_TRUE(set.Insert(0));
@@ -166,9 +167,9 @@ TEST(SenderIndex, HoldsEachIdOnceAndRefillsWithoutAllocating) {
     EXPECT_FALSE(set.Insert(0));
     EXPECT_FALSE(set.Contains(1));
     for (std::uint32_t id = 1; id <= 50000; ++id)
-        ASSERT_TRUE(set.Insert(id * 65536u + id)) << id;
+        ASSERT_TRUE(set.Insert(id * 65536u)) << id;
     EXPECT_EQ(set.size(), 50002u);
-    EXPECT_TRUE(set.Contains(25000u * 65536u + 25000u));
+    EXPECT_TRUE(set.Contains(25000u * 65536u));
     EXPECT_EQ(set.Find(0xFFFFFFFF), 0u);
     EXPECT_TRUE(set.Insert(12345, 77)) << "a value beside an id";
     EXPECT_EQ(set.Find(12345), 77u);
@@ -176,7 +177,7 @@ TEST(SenderIndex, HoldsEachIdOnceAndRefillsWithoutAllocating) {
     EXPECT_FALSE(set.Insert(0xFFFFFFFF));
     set.Clear();
     EXPECT_FALSE(set.Contains(0));
-    EXPECT_FALSE(set.Contains(7u * 65536u + 7u));
+    EXPECT_FALSE(set.Contains(7u * 65536u));
 
     std::size_t allocations = 0;
     {
