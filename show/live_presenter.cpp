@@ -2,18 +2,22 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <system_error>
 
 namespace show {
 
 namespace {
 
-// Uploaded banks live only as long as the show: the panel reads a bank when it is chosen.
+// Uploaded banks live only as long as the show: the panel reads a bank when it is chosen. Each
+// page has a folder of its own, as one program may run several shows (filters, sources): their
+// uploads must not overwrite each other, nor go when another show ends.
 std::filesystem::path UploadFolder() {
+    static std::atomic<unsigned> pages{0};
     std::error_code code;
     std::filesystem::path base = std::filesystem::temp_directory_path(code);
     if (code) base = "/tmp";
-    return base / ("askgame-uploads-" + std::to_string(::getpid()));
+    return base / ("askgame-uploads-" + std::to_string(::getpid()) + "-" + std::to_string(++pages));
 }
 
 } // namespace

@@ -59,6 +59,8 @@ public:
     std::optional<std::filesystem::path> AskForBank(const std::string& title) {
         return PagePresenters::AskForBank(page_->Channel(), title);
     }
+    // The bank folder the page chooses from, and where its uploads go.
+    BankFolder& Banks() { return page_->Banks(); }
     // The video thread, after drawing: a top-down BGRA frame.
     void OfferFrame(const std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride);
     // Answers an open box with OK and a bank chooser with no bank, and ends the page streams.

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <future>
+#include <memory>
+#include <string>
 #include <thread>
 
 #include "platform/utf.h"
@@ -117,10 +120,34 @@ TEST(PagePresenters, TheLivePresentersChooserWaitsTheHostsWay) {
         std::move(options));
 
     auto chosen = std::async(std::launch::async, ChooseBank);
-    for (int i = 0; i < 500 && !waitingTheHostsWay; ++i) std::this_thread::sleep_for(2ms);
+    for (int i = 0; i < 500 && !waitingTheHostsWay; ++i)
+        std::this_thread::sleep_for(2ms);
     EXPECT_TRUE(waitingTheHostsWay);
     live.Close(); // answers the open chooser with no bank
     EXPECT_EQ(chosen.get(), "");
+}
+
+// Two shows in one program (a preview and a render filter, two sources): each page keeps its
+// uploads apart, and the show that ends first takes only its own.
+TEST(PagePresenters, EachLivePageKeepsItsUploadsToItself) {
+    show::UiThread ui;
+    const auto make = [&ui] {
+        return std::make_unique<show::LivePresenter>(
+            ui, [](const auto& task) { task(nullptr); }, [] { return nlohmann::json::object(); },
+            show::LivePresenterOptions{});
+    };
+    auto first = make();
+    auto second = make();
+    std::string error;
+    const auto mine = first->Banks().SaveUpload("[问题]\nFirst?\n[答案]\nA\n", error);
+    const auto theirs = second->Banks().SaveUpload("[问题]\nSecond?\n[答案]\nB\n", error);
+    ASSERT_TRUE(mine && theirs) << error;
+    EXPECT_NE(mine->parent_path(), theirs->parent_path());
+    first.reset();
+    EXPECT_FALSE(std::filesystem::exists(*mine));
+    EXPECT_TRUE(std::filesystem::exists(*theirs)) << "the other show's upload went with the first";
+    second.reset();
+    EXPECT_FALSE(std::filesystem::exists(*theirs));
 }
 
 } // namespace
