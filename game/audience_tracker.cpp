@@ -37,12 +37,29 @@ std::uint16_t GiftPoints(const AudienceMessage& gift) {
 // How many messages ahead of the one being read the scans fetch records.
 constexpr int kPrefetchDistance = 8;
 
-// Brings in the parts of a record the scans read: the head (kind, sender) and the gift fields.
-void Prefetch(const AudienceMessage* message) {
-    if (!message) return;
-    __builtin_prefetch(message);
-    __builtin_prefetch(&message->giftCount);
-}
+// Keeps the host's records coming a few messages ahead of the one being read. Records are over
+// a kilobyte apart and rarely in cache, so a scan that waited on each in turn would be bound by
+// memory latency rather than by its own work.
+class ReadAhead {
+public:
+    explicit ReadAhead(const AudienceMessageList& list) : next_(list.cbegin()), end_(list.cend()) {
+        for (int i = 0; i < kPrefetchDistance; ++i)
+            Step();
+    }
+    // Called once per message read: asks for the record kPrefetchDistance further on.
+    void Step() {
+        if (next_ == end_) return;
+        if (const AudienceMessage* message = *next_) {
+            // The parts the scans read: the head (kind, sender) and the text and gift fields.
+            __builtin_prefetch(message);
+            __builtin_prefetch(&message->giftCount);
+        }
+        ++next_;
+    }
+
+private:
+    AudienceMessageList::const_iterator next_, end_;
+};
 
 } // namespace
 
@@ -119,12 +136,9 @@ void CAudienceTracker::Poll(Standings* out) {
     if (!questionOpen_ && source_) {
         const std::shared_ptr<AudienceMessageList> list = source_->GetPendingMessages();
         if (list) {
-            // Records are large and the host's may be anywhere: ask for a few ahead.
-            auto ahead = list->cbegin();
-            for (int i = 0; i < kPrefetchDistance && ahead != list->cend(); ++i)
-                Prefetch(*ahead++);
+            ReadAhead ahead(*list);
             for (AudienceMessage* message : *list) {
-                if (ahead != list->cend()) Prefetch(*ahead++);
+                ahead.Step();
                 if (!message) continue;
                 if (message->type == AudienceKind::Gift) AddGift(*message);
                 source_->ReleaseMessage(message);
@@ -157,7 +171,9 @@ AudienceMessage* CAudienceTracker::FindRightAnswer(const char16_t* answer) {
     std::array<const PlayerEntry*, kRankedPlayers> ranked{};
     const std::size_t rankedCount = players_.Top(ranked.data(), kRankedPlayers);
 
+    ReadAhead ahead(*list);
     for (auto it = list->cbegin(); it != list->cend(); ++it) {
+        ahead.Step();
         AudienceMessage* message = *it;
         if (!message) continue;
         if (!IsChat(message->type)) {
