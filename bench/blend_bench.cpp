@@ -196,17 +196,19 @@ void TouchRowSse2(BYTE* dst, const BYTE* src, unsigned width) {
             dst[i * 4 + c] |= src[i * 4 + c];
 }
 
-bool Supported(BlendKernel kernel) {
-    switch (kernel) {
-    case BlendKernel::Scalar:
-        return true;
-    case BlendKernel::Sse2:
-        return IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
-    case BlendKernel::Avx2:
-        return IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) &&
-               IsProcessorFeaturePresent(PF_AVX2_INSTRUCTIONS_AVAILABLE);
+__attribute__((target("avx512f"))) void TouchRowAvx512(BYTE* dst, const BYTE* src, unsigned width) {
+    unsigned i = 0;
+    for (; i + 16 <= width; i += 16) {
+        const __m512i s = _mm512_loadu_si512(src + i * 4);
+        const __m512i d = _mm512_loadu_si512(dst + i * 4);
+        _mm512_storeu_si512(dst + i * 4, _mm512_or_si512(s, d));
     }
-    return false;
+    if (i < width) TouchRowAvx2(dst + i * 4, src + i * 4, width - i);
+}
+
+BlendRowFn WidestTouch() {
+    if (KernelRunsHere(BlendKernel::Avx512)) return TouchRowAvx512;
+    return KernelRunsHere(BlendKernel::Avx2) ? TouchRowAvx2 : TouchRowSse2;
 }
 
 void RunRows(benchmark::State& state, Ring& ring, BlendRowFn row) {
@@ -217,11 +219,11 @@ void RunRows(benchmark::State& state, Ring& ring, BlendRowFn row) {
 }
 
 void Reference(benchmark::State& state, Ring* ring) {
-    RunRows(state, *ring, Supported(BlendKernel::Avx2) ? TouchRowAvx2 : TouchRowSse2);
+    RunRows(state, *ring, WidestTouch());
 }
 
 void Kernel(benchmark::State& state, Ring* ring, BlendKernel kernel) {
-    if (!Supported(kernel)) {
+    if (!KernelRunsHere(kernel)) {
         state.SkipWithError("processor lacks this kernel");
         return;
     }
@@ -314,7 +316,8 @@ void RegisterGroup(SpriteShape shape, Content content, bool uncached) {
         });
     };
     add("reference", Reference);
-    for (BlendKernel kernel : {BlendKernel::Avx2, BlendKernel::Sse2, BlendKernel::Scalar})
+    for (BlendKernel kernel :
+         {BlendKernel::Avx512, BlendKernel::Avx2, BlendKernel::Sse2, BlendKernel::Scalar})
         add(BlendKernelName(kernel), Kernel, kernel);
     add("AlphaBlendRGBA", Entry);
     add("pixman", Pixman);

@@ -9,6 +9,7 @@ namespace {
 struct ProcessorFeatures {
     bool sse2 = false;
     bool avx2 = false;
+    bool avx512bw = false;
 };
 
 ProcessorFeatures AskProcessor() {
@@ -28,6 +29,11 @@ ProcessorFeatures AskProcessor() {
     if ((xcr0Low & 0x6u) != 0x6u) return features;
     if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return features;
     features.avx2 = (ebx >> 5) & 1u;
+
+    // AVX-512 F (EBX bit 16) and BW (bit 30), and XCR0 bits 5-7: the mask registers and both
+    // halves of the 512-bit state.
+    const bool avx512f = (ebx >> 16) & 1u, avx512bw = (ebx >> 30) & 1u;
+    features.avx512bw = avx512f && avx512bw && (xcr0Low & 0xE0u) == 0xE0u;
 #endif
     return features;
 }
@@ -48,4 +54,8 @@ BOOL IsProcessorFeaturePresent(DWORD feature) {
     default:
         return FALSE;
     }
+}
+
+BOOL ProcessorHasAvx512Bw() {
+    return Features().avx512bw ? TRUE : FALSE;
 }

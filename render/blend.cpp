@@ -12,19 +12,20 @@
 
 namespace {
 
+// The widest kernel the processor has and this build holds.
+BlendKernel WidestKernel() {
+    for (BlendKernel kernel : {BlendKernel::Avx512, BlendKernel::Avx2, BlendKernel::Sse2})
+        if (KernelRunsHere(kernel)) return kernel;
+    return BlendKernel::Scalar;
+}
+
 BlendKernel ChooseKernel() {
     // The processor is asked once; a forced kernel may only narrow the choice.
-    BlendKernel best = BlendKernel::Scalar;
-    if (IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE)) best = BlendKernel::Sse2;
-    if (best == BlendKernel::Sse2 && IsProcessorFeaturePresent(PF_AVX2_INSTRUCTIONS_AVAILABLE))
-        best = BlendKernel::Avx2;
-    if (BlendRowFor(best) == nullptr) best = BlendKernel::Scalar;
-
+    const BlendKernel best = WidestKernel();
     const char* forced = std::getenv("ASKGAME_BLEND_KERNEL");
-    if (forced && std::strcmp(forced, "scalar") == 0) return BlendKernel::Scalar;
-    if (forced && std::strcmp(forced, "sse2") == 0 && best != BlendKernel::Scalar &&
-        BlendRowFor(BlendKernel::Sse2) != nullptr)
-        return BlendKernel::Sse2;
+    if (!forced) return best;
+    for (BlendKernel narrower : {BlendKernel::Scalar, BlendKernel::Sse2, BlendKernel::Avx2})
+        if (std::strcmp(forced, BlendKernelName(narrower)) == 0 && narrower < best) return narrower;
     return best;
 }
 
@@ -92,6 +93,27 @@ void CoverRow(BYTE* dst, const BYTE* src, unsigned width) {
 
 } // namespace
 
+bool KernelRunsHere(BlendKernel kernel) {
+    if (!BlendRowFor(kernel)) return false;
+    const bool sse2 = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
+    const bool avx2 = sse2 && IsProcessorFeaturePresent(PF_AVX2_INSTRUCTIONS_AVAILABLE);
+    switch (kernel) {
+    case BlendKernel::Scalar:
+        return true;
+    case BlendKernel::Sse2:
+        return sse2;
+    case BlendKernel::Avx2:
+        return avx2;
+    case BlendKernel::Avx512:
+#if ASKGAME_BLEND_AVX512
+        return avx2 && ProcessorHasAvx512Bw();
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
 BlendKernel ActiveBlendKernel() {
     static const BlendKernel kernel = ChooseKernel();
     return kernel;
@@ -105,6 +127,8 @@ const char* BlendKernelName(BlendKernel kernel) {
         return "sse2";
     case BlendKernel::Avx2:
         return "avx2";
+    case BlendKernel::Avx512:
+        return "avx512";
     }
     return "?";
 }

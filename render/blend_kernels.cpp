@@ -8,6 +8,12 @@ BlendRowFn BlendRowFor(BlendKernel kernel) {
         return BlendRowSse2;
     case BlendKernel::Avx2:
         return BlendRowAvx2;
+    case BlendKernel::Avx512:
+#if ASKGAME_BLEND_AVX512
+        return BlendRowAvx512;
+#else
+        return nullptr;
+#endif
     }
     return nullptr;
 }
