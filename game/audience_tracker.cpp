@@ -34,31 +34,50 @@ std::uint16_t GiftPoints(const AudienceMessage& gift) {
     return static_cast<std::uint16_t>(std::uint32_t{gift.giftCount} * gift.giftValue);
 }
 
-// How many messages ahead of the one being read the scans fetch records.
-constexpr int kPrefetchDistance = 8;
+// How many messages ahead of the one being read the scans fetch records, and how many ahead they
+// fetch what a record leads to (its text, its sender's place in an index): by then the record
+// has arrived, so reading its sender and text pointer does not wait.
+constexpr int kRecordDistance = 16;
+constexpr int kFollowDistance = 8;
 
-// Keeps the host's records coming a few messages ahead of the one being read. Records are over
-// a kilobyte apart and rarely in cache, so a scan that waited on each in turn would be bound by
-// memory latency rather than by its own work.
+// Keeps the host's records coming ahead of the one being read, and what they lead to after them.
+// Records are over a kilobyte apart and rarely in cache, nor are a hundred thousand senders'
+// places in an index, so a scan that waited on each in turn would be bound by memory latency
+// rather than by its own work. `Follow` is called with each record kFollowDistance ahead.
+template <typename Follow>
 class ReadAhead {
 public:
-    explicit ReadAhead(const AudienceMessageList& list) : next_(list.cbegin()), end_(list.cend()) {
-        for (int i = 0; i < kPrefetchDistance; ++i)
-            Step();
+    ReadAhead(const AudienceMessageList& list, Follow follow)
+        : record_(list.cbegin()), follow_(list.cbegin()), end_(list.cend()), onFollow_(follow) {
+        for (int i = 0; i < kRecordDistance; ++i)
+            StepRecord();
+        for (int i = 0; i < kFollowDistance; ++i)
+            StepFollow();
     }
-    // Called once per message read: asks for the record kPrefetchDistance further on.
+    // Called once per message read.
     void Step() {
-        if (next_ == end_) return;
-        if (const AudienceMessage* message = *next_) {
+        StepRecord();
+        StepFollow();
+    }
+
+private:
+    void StepRecord() {
+        if (record_ == end_) return;
+        if (const AudienceMessage* message = *record_) {
             // The parts the scans read: the head (kind, sender) and the text and gift fields.
             __builtin_prefetch(message);
             __builtin_prefetch(&message->giftCount);
         }
-        ++next_;
+        ++record_;
+    }
+    void StepFollow() {
+        if (follow_ == end_) return;
+        if (const AudienceMessage* message = *follow_) onFollow_(*message);
+        ++follow_;
     }
 
-private:
-    AudienceMessageList::const_iterator next_, end_;
+    AudienceMessageList::const_iterator record_, follow_, end_;
+    Follow onFollow_;
 };
 
 } // namespace
@@ -136,7 +155,9 @@ void CAudienceTracker::Poll(Standings* out) {
     if (!questionOpen_ && source_) {
         const std::shared_ptr<AudienceMessageList> list = source_->GetPendingMessages();
         if (list) {
-            ReadAhead ahead(*list);
+            ReadAhead ahead(*list, [this](const AudienceMessage& message) {
+                if (message.type == AudienceKind::Gift) players_.Prefetch(message.senderId);
+            });
             for (AudienceMessage* message : *list) {
                 ahead.Step();
                 if (!message) continue;
@@ -171,7 +192,11 @@ AudienceMessage* CAudienceTracker::FindRightAnswer(const char16_t* answer) {
     std::array<const PlayerEntry*, kRankedPlayers> ranked{};
     const std::size_t rankedCount = players_.Top(ranked.data(), kRankedPlayers);
 
-    ReadAhead ahead(*list);
+    ReadAhead ahead(*list, [this, token](const AudienceMessage& message) {
+        if (!IsChat(message.type)) return;
+        if (message.text) __builtin_prefetch(message.text);
+        if (token) answered_.Prefetch(message.senderId);
+    });
     for (auto it = list->cbegin(); it != list->cend(); ++it) {
         ahead.Step();
         AudienceMessage* message = *it;

@@ -10,30 +10,27 @@ constexpr std::size_t kNameBlockUnits = std::size_t{1} << 16;
 
 } // namespace
 
-std::u16string_view PlayerBoard::KeepName(std::u16string_view name) {
-    if (name.empty()) return {};
-    while (nameBlock_ < nameBlocks_.size() &&
-           nameBlockSizes_[nameBlock_] - nameUsed_ < name.size()) {
+void PlayerBoard::MakeRoom(std::size_t nameUnits) {
+    if (slots_.size() == slots_.capacity())
+        slots_.reserve(std::max<std::size_t>(64, 2 * slots_.size()));
+    while (nameBlock_ < nameBlocks_.size() && nameBlockSizes_[nameBlock_] - nameUsed_ < nameUnits) {
         ++nameBlock_;
         nameUsed_ = 0;
     }
     if (nameBlock_ == nameBlocks_.size()) {
-        const std::size_t units = std::max(kNameBlockUnits, name.size());
+        const std::size_t units = std::max(kNameBlockUnits, nameUnits);
         nameBlocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(units));
         nameBlockSizes_.push_back(units);
         nameUsed_ = 0;
     }
+}
+
+std::u16string_view PlayerBoard::KeepName(std::u16string_view name) {
+    if (name.empty()) return {};
     char16_t* kept = nameBlocks_[nameBlock_].get() + nameUsed_;
     std::memcpy(kept, name.data(), name.size() * sizeof(char16_t));
     nameUsed_ += name.size();
     return {kept, name.size()};
-}
-
-std::uint32_t PlayerBoard::NewSlot(std::uint32_t senderId, std::u16string_view name) {
-    const auto slot = static_cast<std::uint32_t>(slots_.size());
-    slots_.push_back(Slot{{KeepName(name), senderId, 0}, kNone, kNone});
-    index_.Insert(senderId, slot);
-    return slot;
 }
 
 void PlayerBoard::LinkBack(ScoreList& list, std::uint32_t slot) {
@@ -64,13 +61,16 @@ void PlayerBoard::Unlink(ScoreList& list, std::uint32_t slot) {
 
 std::uint16_t PlayerBoard::AddPoints(std::uint32_t senderId, std::u16string_view name,
                                      std::uint16_t points) {
-    std::uint32_t slot = index_.Find(senderId);
+    // Room for a new entry is made before the index is asked, so that once the index holds a
+    // viewer nothing can fail before the entry exists.
+    MakeRoom(name.size());
+    const auto fresh = static_cast<std::uint32_t>(slots_.size());
+    const std::uint32_t slot = index_.Emplace(senderId, fresh);
     if (slot == kNone) {
         // A new entry starts with no points, behind every existing entry: climbing from there
         // puts it behind everyone at its new score.
-        slot = NewSlot(senderId, name);
-        slots_[slot].entry.points = points;
-        LinkBack(scores_[points], slot);
+        slots_.push_back(Slot{{KeepName(name), senderId, points}, kNone, kNone});
+        LinkBack(scores_[points], fresh);
         return points;
     }
 

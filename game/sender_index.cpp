@@ -3,7 +3,6 @@
 namespace {
 
 constexpr unsigned kInitialBits = 6; // 64 places
-constexpr std::uint64_t kGoldenRatio64 = 0x9E3779B97F4A7C15ull;
 
 } // namespace
 
@@ -11,9 +10,7 @@ SenderIndex::SenderIndex()
     : places_(std::size_t{1} << kInitialBits), mask_(places_.size() - 1), bits_(kInitialBits) {}
 
 std::size_t SenderIndex::PlaceOf(std::uint32_t senderId) const {
-    // Fibonacci hashing, from the product's high bits: its low bits would depend only on the
-    // id's low bits, and ids that step by a power of two would then pile up in a few places.
-    std::size_t place = static_cast<std::size_t>((senderId * kGoldenRatio64) >> (64 - bits_));
+    std::size_t place = Home(senderId);
     while (places_[place].value != kAbsent && places_[place].senderId != senderId)
         place = (place + 1) & mask_;
     return place;
@@ -23,16 +20,16 @@ std::uint32_t SenderIndex::Find(std::uint32_t senderId) const {
     return places_[PlaceOf(senderId)].value;
 }
 
-bool SenderIndex::Insert(std::uint32_t senderId, std::uint32_t value) {
+std::uint32_t SenderIndex::Emplace(std::uint32_t senderId, std::uint32_t value) {
     std::size_t place = PlaceOf(senderId);
-    if (places_[place].value != kAbsent) return false;
+    if (places_[place].value != kAbsent) return places_[place].value;
     if ((used_.size() + 1) * 2 > places_.size()) { // at most half full: probes stay short
         Grow();
         place = PlaceOf(senderId);
     }
     places_[place] = {senderId, value};
     used_.push_back(static_cast<std::uint32_t>(place));
-    return true;
+    return kAbsent;
 }
 
 void SenderIndex::Grow() {

@@ -175,6 +175,9 @@ TEST(SenderIndex, HoldsEachIdOnceAndRefillsWithoutAllocating) {
     EXPECT_EQ(set.Find(12345), 77u);
     EXPECT_EQ(set.Find(54321), SenderIndex::kAbsent);
     EXPECT_FALSE(set.Insert(0xFFFFFFFF));
+    EXPECT_EQ(set.Emplace(12345, 5), 77u) << "a held id keeps its value";
+    EXPECT_EQ(set.Emplace(54321, 5), SenderIndex::kAbsent);
+    EXPECT_EQ(set.Find(54321), 5u);
     set.Clear();
     EXPECT_FALSE(set.Contains(0));
     EXPECT_FALSE(set.Contains(7u * 65536u));
