@@ -1,11 +1,14 @@
 // The filter as a video tool sees it: askgame.so opened with dlopen and driven through its
 // frei0r entry points, checked against the same scenario played by the host's own game.
+#include <arpa/inet.h>
 #include <dlfcn.h>
 // The header declares the entry points without C linkage of its own.
 extern "C" {
 #include <frei0r.h>
 }
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -384,9 +387,18 @@ TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
 
 namespace {
 
-// A port for this test run's endpoint, away from the usual one.
-int TestPort() {
-    return 20000 + static_cast<int>(getpid() % 20000);
+// A loopback port free a moment ago, asked of the system: a port picked by hand (from the
+// process id, say) may be held by another program or be some connection's local end.
+int FreePort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    const bool bound = s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    if (s >= 0) close(s);
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 // A presenter's page watching the show: its stream of events, read on a thread of its own.
@@ -434,7 +446,9 @@ private:
 
 TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     setenv("ASKGAME_TOKEN", "frei0r-test-token", 1);
-    const std::string address = "127.0.0.1:" + std::to_string(TestPort());
+    const int port = FreePort();
+    ASSERT_NE(port, 0);
+    const std::string address = "127.0.0.1:" + std::to_string(port);
     testing::internal::CaptureStderr();
     Instance filter(*filter_, 320, 180, {"", "free", "en", address, folder_});
     long index = 0;
@@ -442,7 +456,7 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("http://" + address + "/?token="),
               std::string::npos);
 
-    httplib::Client client("127.0.0.1", TestPort());
+    httplib::Client client("127.0.0.1", port);
     client.set_bearer_token_auth("frei0r-test-token");
     client.set_read_timeout(10);
     // A presenter's action is answered once a frame has applied it: keep the frames coming.
@@ -477,7 +491,8 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
 
 TEST_F(FilterTest, ThePresenterPageWorksThePanelWhileFramesGoOn) {
     setenv("ASKGAME_TOKEN", "frei0r-page-token", 1);
-    const int port = TestPort() + 1;
+    const int port = FreePort();
+    ASSERT_NE(port, 0);
     std::ofstream(folder_ + "/empty.txt") << "no questions here\n";
     testing::internal::CaptureStderr();
     Instance filter(*filter_, 320, 180,
