@@ -1,14 +1,11 @@
 // The filter as a video tool sees it: askgame.so opened with dlopen and driven through its
 // frei0r entry points, checked against the same scenario played by the host's own game.
-#include <arpa/inet.h>
 #include <dlfcn.h>
 // The header declares the entry points without C linkage of its own.
 extern "C" {
 #include <frei0r.h>
 }
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -32,6 +29,7 @@ extern "C" {
 #include "host/hosted_game.h"
 #include "host/player.h"
 #include "host/test_card.h"
+#include "tests/support/free_port.h"
 
 namespace {
 
@@ -387,20 +385,6 @@ TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
 
 namespace {
 
-// A loopback port free a moment ago, asked of the system: a port picked by hand (from the
-// process id, say) may be held by another program or be some connection's local end.
-int FreePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    const bool bound = s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-                       getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0;
-    if (s >= 0) close(s);
-    return bound ? ntohs(address.sin_port) : 0;
-}
-
 // A presenter's page watching the show: its stream of events, read on a thread of its own.
 class PageStream {
 public:
@@ -446,7 +430,7 @@ private:
 
 TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     setenv("ASKGAME_TOKEN", "frei0r-test-token", 1);
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     ASSERT_NE(port, 0);
     const std::string address = "127.0.0.1:" + std::to_string(port);
     testing::internal::CaptureStderr();
@@ -491,7 +475,7 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
 
 TEST_F(FilterTest, ThePresenterPageWorksThePanelWhileFramesGoOn) {
     setenv("ASKGAME_TOKEN", "frei0r-page-token", 1);
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     ASSERT_NE(port, 0);
     std::ofstream(folder_ + "/empty.txt") << "no questions here\n";
     testing::internal::CaptureStderr();

@@ -22,9 +22,18 @@ export GST_REGISTRY=$work/registry.bin  # a registry of its own, so the filter i
 export XDG_DATA_HOME=$work              # the host's season file, not the user's
 unset DISPLAY
 
+exec 3>&2 # the test's own stderr, for failures reported where a tool's output is redirected
 fail() {
-    echo "FAILED: $*" >&2
+    echo "FAILED: $*" >&3
     exit 1
+}
+
+# Runs a tool that must finish within two minutes; one that does not has hung, and says so.
+bounded() {
+    local rc=0
+    timeout 120 "$@" || rc=$?
+    ((rc != 124)) || fail "$1 did not finish within 120 s"
+    return "$rc"
 }
 
 # The tool's frames byte-equal to the host's, compared as BGR (the host's PNG frames carry no
@@ -75,7 +84,7 @@ ffmpeg -v error -i "$work/in.nut" -vf "frei0r=askgame:$work/show.json|free|en" \
 same_frames ffmpeg "$work/ffmpeg.raw"
 
 # GStreamer: the filter is the element frei0r-filter-askgame, its parameters properties.
-timeout 120 gst-launch-1.0 -q filesrc location="$work/in.raw" \
+bounded gst-launch-1.0 -q filesrc location="$work/in.raw" \
     ! rawvideoparse width=$width height=$height format=bgra framerate=$fps/1 \
     ! frei0r-filter-askgame scenario="$work/show.json" language=en \
     ! filesink location="$work/gst.raw"
@@ -95,7 +104,7 @@ frame_rate_num=$fps
 frame_rate_den=1
 colorspace=709
 PROFILE
-timeout 120 melt -silent -profile "$work/profile" "$work/in.nut" out=$((frames - 1)) \
+bounded melt -silent -profile "$work/profile" "$work/in.nut" out=$((frames - 1)) \
     -filter frei0r.askgame scenario="$work/show.json" language=en \
     -consumer avformat:"$work/melt.nut" vcodec=rawvideo pix_fmt=bgra an=1 real_time=-1 \
     >"$work/melt.log" 2>&1 || { cat "$work/melt.log"; fail "melt failed"; }
@@ -122,12 +131,12 @@ untouched() {
 ffmpeg -v error -i "$work/in.nut" -vf "frei0r=askgame:$work/show.json|quiz" \
     -f rawvideo -pix_fmt bgra "$work/bad.raw" 2>"$work/bad.log"
 untouched ffmpeg "$work/bad.raw" "$work/bad.log"
-timeout 120 gst-launch-1.0 -q filesrc location="$work/in.raw" \
+bounded gst-launch-1.0 -q filesrc location="$work/in.raw" \
     ! rawvideoparse width=$width height=$height format=bgra framerate=$fps/1 \
     ! frei0r-filter-askgame scenario="$work/show.json" mode=quiz \
     ! filesink location="$work/gst-bad.raw" 2>"$work/gst-bad.log"
 untouched gstreamer "$work/gst-bad.raw" "$work/gst-bad.log"
-timeout 120 melt -silent -profile "$work/profile" "$work/in.nut" out=$((frames - 1)) \
+bounded melt -silent -profile "$work/profile" "$work/in.nut" out=$((frames - 1)) \
     -filter frei0r.askgame scenario="$work/show.json" mode=quiz \
     -consumer avformat:"$work/melt-bad.nut" vcodec=rawvideo pix_fmt=bgra an=1 real_time=-1 \
     >"$work/melt-bad.log" 2>&1 || { cat "$work/melt-bad.log"; fail "melt failed"; }

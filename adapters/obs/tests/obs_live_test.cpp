@@ -6,9 +6,7 @@
 // bounded; any failure exits non-zero.
 #include <dlfcn.h>
 #include <link.h>
-#include <netinet/in.h>
 #include <obs.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -28,6 +26,7 @@
 
 #include "host/frame.h"
 #include "host/png_still.h"
+#include "tests/support/free_port.h"
 
 namespace {
 
@@ -177,16 +176,9 @@ void LoadModule(const std::string& path, const std::string& data) {
 }
 
 int FreePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-        Fatal("no free port on loopback");
-    close(s);
-    return ntohs(address.sin_port);
+    const int port = FreeLoopbackPort();
+    if (port == 0) Fatal("no free port on loopback");
+    return port;
 }
 
 obs_source_t* MakeSource(const char* id, const char* name,
