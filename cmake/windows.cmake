@@ -93,7 +93,8 @@ set(HOST_DIR ${PROJECT_SOURCE_DIR}/host)
 add_executable(askgame-host
     ${HOST_DIR}/win32/main.cpp ${HOST_DIR}/win32/system_library.cpp
     ${HOST_DIR}/win32/subprocess.cpp ${HOST_DIR}/win32/png_still.cpp
-    ${HOST_DIR}/audience_source.cpp ${HOST_DIR}/demo.cpp ${HOST_DIR}/frame.cpp
+    ${HOST_DIR}/audience_source.cpp ${HOST_DIR}/demo.cpp ${HOST_DIR}/encoder_input.cpp
+    ${HOST_DIR}/frame.cpp
     ${HOST_DIR}/frame_io.cpp ${HOST_DIR}/game_presenters.cpp ${HOST_DIR}/hosted_game.cpp
     ${HOST_DIR}/player.cpp ${HOST_DIR}/plugin_loader.cpp ${HOST_DIR}/png_sequence.cpp
     ${HOST_DIR}/progress.cpp ${HOST_DIR}/scenario.cpp ${HOST_DIR}/scores.cpp

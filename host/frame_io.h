@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "host/encoder_input.h"
 #include "host/frame.h"
 #include "host/subprocess.h"
 #include "host/test_card.h"
@@ -59,10 +61,13 @@ struct EncoderSettings {
     int threads = 0;                 // 0: as many as ffmpeg finds cores for
 };
 
+// ffmpeg's arguments for x264 encoding live with these settings.
+std::vector<std::string> X264Arguments(const EncoderSettings& settings);
+
 // True for a preset name x264 knows.
 bool KnownPreset(const std::string& preset);
 
-// Encodes BGRA frames to H.264 (yuv420p) through ffmpeg.
+// Encodes the host's frames to H.264 (yuv420p) through ffmpeg.
 class FfmpegWriter final : public FrameSink {
 public:
     bool Open(const std::string& path, int width, int height, double fps, std::string& error,
@@ -73,6 +78,8 @@ public:
 
 private:
     Subprocess ffmpeg_;
+    EncoderInput input_;
+    bool misfit_ = false; // a frame of another size was refused
     std::string path_;
     bool failed_ = false;
 };

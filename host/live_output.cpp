@@ -10,9 +10,9 @@ namespace {
 // What a streaming service or OBS's media source takes without buffering long: H.264 with a
 // key frame every two seconds and no B-frames.
 std::vector<std::string> StreamEncoding(const EncoderSettings& encoder) {
-    return {"-c:v", "libx264", "-preset",  encoder.preset, "-tune",
-            "zerolatency", "-threads", std::to_string(std::max(0, encoder.threads)),
-            "-g", "60", "-bf", "0", "-pix_fmt", "yuv420p"};
+    auto args = X264Arguments(encoder);
+    args.insert(args.end(), {"-g", "60", "-bf", "0", "-pix_fmt", "yuv420p"});
+    return args;
 }
 
 std::string RateText(double fps) {
@@ -51,12 +51,15 @@ std::vector<std::string> LiveOutputArguments(const std::vector<std::string>& out
                                              int width, int height, double fps,
                                              const EncoderSettings& encoder) {
     std::vector<std::string> argv = {
-        "ffmpeg",    "-nostdin",    "-hide_banner",
-        "-loglevel", "error",       "-y",
-        "-f",        "rawvideo",    "-pix_fmt",
-        "bgra",      "-s",          std::to_string(width) + "x" + std::to_string(height),
-        "-r",        RateText(fps), "-i",
-        "pipe:0",    "-an"};
+        "ffmpeg",       "-nostdin",
+        "-hide_banner", "-loglevel",
+        "error",        "-y",
+        "-f",           "rawvideo",
+        "-pix_fmt",     EncoderInput::PixelFormat(),
+        "-s",           std::to_string(width) + "x" + std::to_string(height),
+        "-r",           RateText(fps),
+        "-i",           "pipe:0",
+        "-an"};
     for (const std::string& output : outputs) {
         const auto more = OutputArguments(output, encoder);
         argv.insert(argv.end(), more.begin(), more.end());
@@ -75,6 +78,7 @@ bool LiveOutput::Open(const std::vector<std::string>& outputs, bool preview, int
         error = encoder.preset + ": not an x264 preset (ultrafast to placebo)";
         return false;
     }
+    input_ = EncoderInput(width, height);
     open_ = ffmpeg_.Start(LiveOutputArguments(outputs, preview, width, height, fps, encoder),
                           Subprocess::Pipe::ToChild, error);
     return open_;
@@ -82,7 +86,9 @@ bool LiveOutput::Open(const std::vector<std::string>& outputs, bool preview, int
 
 bool LiveOutput::Put(const Frame& frame) {
     if (failed_) return false;
-    failed_ = !ffmpeg_.Write(frame.pixels.data(), frame.pixels.size());
+    const auto bytes = input_.Bytes(frame);
+    misfit_ = bytes.empty();
+    failed_ = misfit_ || !ffmpeg_.Write(bytes.data(), bytes.size());
     return !failed_;
 }
 
@@ -91,6 +97,10 @@ bool LiveOutput::Close(std::string& error) {
     open_ = false;
     const int status = ffmpeg_.Finish();
     if (status == 0 && !failed_) return true;
+    if (misfit_) {
+        error = "a frame's size differs from the show's";
+        return false;
+    }
     const std::string said = ffmpeg_.ErrorText();
     error = "ffmpeg could not finish the outputs" + (said.empty() ? "" : ": " + said);
     return false;

@@ -1,4 +1,4 @@
-// Where a live show goes: one ffmpeg that takes the drawn BGRA frames on its input and feeds
+// Where a live show goes: one ffmpeg that takes the drawn frames on its input and feeds
 // every output at once (files, RTMP or SRT URLs, V4L2 loopback devices, a preview window),
 // each with the encoding its kind needs.
 #pragma once
@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/encoder_input.h"
 #include "host/frame.h"
 #include "host/frame_io.h"
 #include "host/subprocess.h"
@@ -25,6 +26,8 @@ public:
 
 private:
     Subprocess ffmpeg_;
+    EncoderInput input_;
+    bool misfit_ = false; // a frame of another size was refused
     bool failed_ = false;
     bool open_ = false;
 };
