@@ -55,7 +55,7 @@ private:
     bool haveFirst_ = false;
 };
 
-// How x264 encodes: tuned for live output (no frames held back), on every core by default.
+// How x264 encodes: tuned for live output (no lookahead, no B-frames), on every core by default.
 struct EncoderSettings {
     std::string preset = "veryfast"; // one of x264's presets, ultrafast to placebo
     int threads = 0;                 // 0: as many as ffmpeg finds cores for
