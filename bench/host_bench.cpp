@@ -22,16 +22,16 @@
 #include <unistd.h>
 
 #include "bench/frame_period.h"
-#include "host/frame_io.h"
-#include "host/hosted_game.h"
-#include "host/player.h"
-#include "host/png_sequence.h"
-#include "host/scenario.h"
-#include "host/transcript.h"
+#include "hosting/frame_io.h"
+#include "hosting/hosted_game.h"
+#include "hosting/player.h"
+#include "hosting/png_sequence.h"
+#include "hosting/scenario.h"
+#include "hosting/transcript.h"
 
 namespace {
 
-using namespace host;
+using namespace hosting;
 using bench_frames::PeriodShare;
 
 // The demo shows are played up to this time before frames are measured: a question is on

@@ -31,12 +31,12 @@
 #include <unistd.h>
 
 #include "bench/frame_period.h"
-#include "host/frame_io.h"
-#include "host/live_output.h"
-#include "host/plugin_loader.h"
-#include "host/subprocess.h"
-#include "host/test_card.h"
-#include "host/transcript.h"
+#include "hosting/frame_io.h"
+#include "hosting/live_output.h"
+#include "hosting/plugin_loader.h"
+#include "hosting/subprocess.h"
+#include "hosting/test_card.h"
+#include "hosting/transcript.h"
 #include "show/endpoint.h"
 #include "show/live_events.h"
 #include "show/live_game.h"
@@ -60,25 +60,25 @@ std::string Scratch(const std::string& name) {
     return (folder / name).string();
 }
 
-host::PluginLibrary* Plugin(std::string& error) {
-    static std::unique_ptr<host::PluginLibrary> plugin = [&error] {
+hosting::PluginLibrary* Plugin(std::string& error) {
+    static std::unique_ptr<hosting::PluginLibrary> plugin = [&error] {
         setenv("ASKGAME_ACP", "65001", 1); // the demo's bank is UTF-8
-        return host::PluginLibrary::Open(std::string(ASKGAME_RUNTIME_DIR) + "/libaskgame.so",
-                                         error);
+        return hosting::PluginLibrary::Open(std::string(ASKGAME_RUNTIME_DIR) + "/libaskgame.so",
+                                            error);
     }();
     return plugin.get();
 }
 
-host::ScenarioEvent Panel(const std::string& body) {
+hosting::ScenarioEvent Panel(const std::string& body) {
     return show::ParsePanelAction(body, "").event.value();
 }
 
-host::ScenarioEvent Chat(std::uint32_t id, const std::string& text) {
+hosting::ScenarioEvent Chat(std::uint32_t id, const std::string& text) {
     const nlohmann::json body{{"id", id}, {"name", "viewer" + std::to_string(id)}, {"text", text}};
     return show::ParseChat(body.dump()).event.value();
 }
 
-host::ScenarioEvent Gift(std::uint32_t id, int value) {
+hosting::ScenarioEvent Gift(std::uint32_t id, int value) {
     const nlohmann::json body{
         {"id", id}, {"name", "viewer" + std::to_string(id)}, {"count", 1}, {"value", value}};
     return show::ParseGift(body.dump()).event.value();
@@ -88,12 +88,12 @@ host::ScenarioEvent Gift(std::uint32_t id, int value) {
 // challenge game three viewers have become its players.
 struct Show {
     show::UiThread ui;
-    host::Transcript transcript;
+    hosting::Transcript transcript;
     std::unique_ptr<show::LiveGame> live;
-    host::GameMode mode;
+    hosting::GameMode mode;
 
-    Show(host::GameMode gameMode, int width, int height, std::string& error) : mode(gameMode) {
-        host::PluginLibrary* plugin = Plugin(error);
+    Show(hosting::GameMode gameMode, int width, int height, std::string& error) : mode(gameMode) {
+        hosting::PluginLibrary* plugin = Plugin(error);
         if (!plugin) return;
         show::LiveGameOptions options;
         options.mode = mode;
@@ -104,7 +104,7 @@ struct Show {
         if (!live) return;
         const std::string bank = std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/demo-bank.txt";
         live->ApplyPresenterAction(Panel(nlohmann::json{{"bank", bank}}.dump()));
-        if (mode == host::GameMode::Challenge) {
+        if (mode == hosting::GameMode::Challenge) {
             for (std::uint32_t id = 1; id <= 3; ++id)
                 live->OfferViewerEvent(Gift(id, 10 * static_cast<int>(id)));
         } else {
@@ -115,7 +115,7 @@ struct Show {
     void PushQuestion(std::vector<BYTE>& frame, int width, int height) {
         for (int i = 0; i < 5; ++i)
             live->DrawFrame(frame.data(), width, -height);
-        live->ApplyPresenterAction(Panel(mode == host::GameMode::Free
+        live->ApplyPresenterAction(Panel(mode == hosting::GameMode::Free
                                              ? R"({"click": "ButtonShowQue"})"
                                              : R"({"click": "ButtonShowChallengQue"})"));
     }
@@ -126,12 +126,12 @@ std::string DecodeInput(int width, int height, std::string& error) {
     const std::string path = Scratch(std::to_string(width) + "x" + std::to_string(height) + ".mp4");
     if (std::filesystem::exists(path)) return path;
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    host::Subprocess ffmpeg;
+    hosting::Subprocess ffmpeg;
     if (!ffmpeg.Start(
             {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
              "testsrc2=size=" + size + ":rate=30:duration=" + std::to_string(kDecodedSeconds),
              "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", path},
-            host::Subprocess::Pipe::FromChild, error) ||
+            hosting::Subprocess::Pipe::FromChild, error) ||
         ffmpeg.Finish() != 0) {
         error = "ffmpeg could not make the input video";
         return "";
@@ -141,13 +141,13 @@ std::string DecodeInput(int width, int height, std::string& error) {
 
 void Decode(benchmark::State& state, int width, int height) {
     std::string error;
-    const std::string input = host::FfmpegAvailable() ? DecodeInput(width, height, error) : "";
+    const std::string input = hosting::FfmpegAvailable() ? DecodeInput(width, height, error) : "";
     if (input.empty()) {
         state.SkipWithError(error.empty() ? "ffmpeg is not installed" : error.c_str());
         return;
     }
-    host::Frame frame = *host::MakeFrame(width, height);
-    auto reader = std::make_unique<host::FfmpegReader>();
+    hosting::Frame frame = *hosting::MakeFrame(width, height);
+    auto reader = std::make_unique<hosting::FfmpegReader>();
     if (!reader->Open(input, width, height, kFps, error)) {
         state.SkipWithError(error.c_str());
         return;
@@ -156,7 +156,7 @@ void Decode(benchmark::State& state, int width, int height) {
     for (auto _ : state) {
         if (!reader->Next(frame)) { // the file ended: open it again, unmeasured
             state.PauseTiming();
-            reader = std::make_unique<host::FfmpegReader>();
+            reader = std::make_unique<hosting::FfmpegReader>();
             reader->Open(input, width, height, kFps, error);
             state.ResumeTiming();
         }
@@ -165,7 +165,7 @@ void Decode(benchmark::State& state, int width, int height) {
     share.Report();
 }
 
-template <host::GameMode mode>
+template <hosting::GameMode mode>
 void Effect(benchmark::State& state, int width, int height) {
     std::string error;
     Show show(mode, width, height, error);
@@ -190,20 +190,20 @@ void Effect(benchmark::State& state, int width, int height) {
 
 template <const char* preset>
 void Encode(benchmark::State& state, int width, int height) {
-    if (!host::FfmpegAvailable()) {
+    if (!hosting::FfmpegAvailable()) {
         state.SkipWithError("ffmpeg is not installed");
         return;
     }
-    host::LiveOutput output;
-    host::EncoderSettings encoder;
+    hosting::LiveOutput output;
+    hosting::EncoderSettings encoder;
     encoder.preset = preset;
     std::string error;
     if (!output.Open({Scratch("encoded.mp4")}, false, width, height, kFps, encoder, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    host::Frame frame = *host::MakeFrame(width, height);
-    host::TestCard card(width, height);
+    hosting::Frame frame = *hosting::MakeFrame(width, height);
+    hosting::TestCard card(width, height);
     long index = 0;
     for (; index < kWarmUpFrames; ++index) { // the encoder starts up unmeasured
         card.Draw(index, frame);
@@ -285,7 +285,7 @@ private:
 void PostToFrame(benchmark::State& state) {
     constexpr int kWidth = 1280, kHeight = 720;
     std::string error;
-    Show show(host::GameMode::Free, kWidth, kHeight, error);
+    Show show(hosting::GameMode::Free, kWidth, kHeight, error);
     if (!show.live) {
         state.SkipWithError(error.c_str());
         return;
@@ -350,8 +350,8 @@ int main(int argc, char** argv) {
     bench_frames::RegisterPerSize("Live",
                                   {
                                       {"decode", Decode},
-                                      {"effect_free", Effect<host::GameMode::Free>},
-                                      {"effect_challenge", Effect<host::GameMode::Challenge>},
+                                      {"effect_free", Effect<hosting::GameMode::Free>},
+                                      {"effect_challenge", Effect<hosting::GameMode::Challenge>},
                                       {"encode_ultrafast", Encode<kUltrafast>},
                                       {"encode_veryfast", Encode<kVeryfast>},
                                   });

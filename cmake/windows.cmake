@@ -76,7 +76,7 @@ add_dependencies(askgame askgame_data)
 target_link_options(askgame-platform PRIVATE -Wl,--export-all-symbols)
 target_link_options(askgame-toolkit PRIVATE -Wl,--export-all-symbols)
 
-# The Windows test host: the Linux host's batch player over the Windows loader, stb's PNG
+# The Windows test host: the hosting library's batch player over the Windows loader, stb's PNG
 # writer and no child programs. Its header-only libraries come from the build machine's
 # /usr/include, through a folder that holds only them.
 set(ASKGAME_HOST_HEADERS ${PROJECT_BINARY_DIR}/host-headers)
@@ -89,16 +89,17 @@ foreach(library nlohmann CLI stb)
 endforeach()
 include(${CMAKE_CURRENT_LIST_DIR}/demo_data.cmake)
 askgame_demo_data(${PROJECT_BINARY_DIR}/host/demo_data.cpp)
-set(HOST_DIR ${PROJECT_SOURCE_DIR}/host)
+set(HOSTING_DIR ${PROJECT_SOURCE_DIR}/hosting)
 add_executable(askgame-host
-    ${HOST_DIR}/win32/main.cpp ${HOST_DIR}/win32/system_library.cpp
-    ${HOST_DIR}/win32/subprocess.cpp ${HOST_DIR}/win32/png_still.cpp
-    ${HOST_DIR}/audience_source.cpp ${HOST_DIR}/demo.cpp ${HOST_DIR}/encoder_input.cpp
-    ${HOST_DIR}/frame.cpp
-    ${HOST_DIR}/frame_io.cpp ${HOST_DIR}/game_presenters.cpp ${HOST_DIR}/hosted_game.cpp
-    ${HOST_DIR}/player.cpp ${HOST_DIR}/plugin_loader.cpp ${HOST_DIR}/png_sequence.cpp
-    ${HOST_DIR}/progress.cpp ${HOST_DIR}/scenario.cpp ${HOST_DIR}/scores.cpp
-    ${HOST_DIR}/test_card.cpp ${HOST_DIR}/transcript.cpp ${PROJECT_BINARY_DIR}/host/demo_data.cpp)
+    ${PROJECT_SOURCE_DIR}/host/win32/main.cpp ${PROJECT_SOURCE_DIR}/host/demo.cpp
+    ${PROJECT_BINARY_DIR}/host/demo_data.cpp
+    ${HOSTING_DIR}/win32/system_library.cpp ${HOSTING_DIR}/win32/subprocess.cpp
+    ${HOSTING_DIR}/win32/png_still.cpp ${HOSTING_DIR}/audience_source.cpp
+    ${HOSTING_DIR}/encoder_input.cpp ${HOSTING_DIR}/frame.cpp ${HOSTING_DIR}/frame_io.cpp
+    ${HOSTING_DIR}/game_presenters.cpp ${HOSTING_DIR}/hosted_game.cpp ${HOSTING_DIR}/player.cpp
+    ${HOSTING_DIR}/plugin_loader.cpp ${HOSTING_DIR}/png_sequence.cpp ${HOSTING_DIR}/progress.cpp
+    ${HOSTING_DIR}/scenario.cpp ${HOSTING_DIR}/scores.cpp ${HOSTING_DIR}/test_card.cpp
+    ${HOSTING_DIR}/transcript.cpp)
 target_include_directories(askgame-host PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_include_directories(askgame-host SYSTEM PRIVATE ${ASKGAME_HOST_HEADERS})
 target_link_libraries(askgame-host PRIVATE askgame-platform askgame-toolkit Threads::Threads)

@@ -5,25 +5,25 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "host/scenario.h"
+#include "hosting/scenario.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const host::ScenarioResult result = host::ParseScenario(text, "fuzz.json", "/base");
+    const hosting::ScenarioResult result = hosting::ParseScenario(text, "fuzz.json", "/base");
     FUZZ_CHECK(result.scenario.has_value() == result.error.empty());
     if (!result.scenario) {
         FUZZ_CHECK(result.error.rfind("fuzz.json", 0) == 0);
         return 0;
     }
-    const host::Scenario& scenario = *result.scenario;
-    FUZZ_CHECK(host::ValidFrameSize(scenario.width, scenario.height));
-    FUZZ_CHECK(host::ValidFps(scenario.fps));
+    const hosting::Scenario& scenario = *result.scenario;
+    FUZZ_CHECK(hosting::ValidFrameSize(scenario.width, scenario.height));
+    FUZZ_CHECK(hosting::ValidFps(scenario.fps));
     FUZZ_CHECK(scenario.duration > 0);
     long previous = 0;
-    for (const host::ScenarioEvent& event : scenario.events) {
+    for (const hosting::ScenarioEvent& event : scenario.events) {
         FUZZ_CHECK(event.at >= 0 && event.frame >= previous);
         previous = event.frame;
-        if (event.kind == host::ActionKind::Still)
+        if (event.kind == hosting::ActionKind::Still)
             FUZZ_CHECK(!event.path.empty() && event.path.find('/') == std::string::npos);
     }
     return 0;

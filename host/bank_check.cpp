@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "host/hosted_game.h"
+#include "hosting/hosted_game.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/utf.h"
 
 namespace host {
+
+using namespace hosting;
 
 namespace {
 

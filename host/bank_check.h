@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "game/question_bank.h"
-#include "host/scenario.h"
+#include "hosting/scenario.h"
 #include "platform/shell.h"
 
 namespace host {
@@ -31,7 +31,7 @@ BankReview ReviewBankFile(const std::string& path, QuestionCleaning cleaning);
 struct BankCheckOptions {
     std::string pluginPath;
     std::string file;
-    GameMode mode = GameMode::Challenge;
+    hosting::GameMode mode = hosting::GameMode::Challenge;
     LCID lcid = 0;
 };
 

@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <fstream>
 
-#include "host/frame_io.h"
-#include "host/png_sequence.h"
-#include "host/player.h"
+#include "hosting/frame_io.h"
+#include "hosting/player.h"
+#include "hosting/png_sequence.h"
 
 namespace host {
+
+using namespace hosting;
 
 namespace {
 

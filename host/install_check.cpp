@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/bank_check.h"
-#include "host/frame_io.h"
-#include "host/hosted_game.h"
+#include "hosting/frame_io.h"
+#include "hosting/hosted_game.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/font_face.h"
@@ -18,6 +18,8 @@
 #include "toolkit/UIlib.h"
 
 namespace host {
+
+using namespace hosting;
 
 namespace {
 

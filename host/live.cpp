@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <thread>
 
-#include "host/frame_io.h"
-#include "host/live_input.h"
-#include "host/live_output.h"
-#include "host/plugin_loader.h"
-#include "host/test_card.h"
-#include "host/transcript.h"
+#include "hosting/frame_io.h"
+#include "hosting/live_input.h"
+#include "hosting/live_output.h"
+#include "hosting/plugin_loader.h"
+#include "hosting/test_card.h"
+#include "hosting/transcript.h"
 #include "show/endpoint.h"
 #include "show/event_reader.h"
 #include "show/live_game.h"
@@ -23,6 +23,8 @@
 #include "show/ui_thread.h"
 
 namespace host {
+
+using namespace hosting;
 
 namespace {
 
@@ -224,7 +226,7 @@ int RunLive(const LiveOptions& options) {
     transcript.Add("host", "live show: " + std::string(GameModeName(options.mode)) + " mode, " +
                                std::to_string(options.width) + "x" +
                                std::to_string(options.height));
-    auto recorder = OpenSeasonRecorder(options.season, options.mode, error);
+    auto recorder = show::OpenSeasonRecorder(options.season, options.mode, error, Say);
     if (!error.empty()) {
         Say(error);
         return 1;
@@ -260,24 +262,7 @@ int RunLive(const LiveOptions& options) {
     live->SetMessageBoxHandler(
         [&presenter](const MessageBoxRequest& box) { return presenter->ShowBox(box); });
     presenter->AddRoutes(endpoint.Server());
-    // The season's table, for the page and for bots: ?top=N (default 10), ?season=NAME.
-    endpoint.Server().Get(
-        "/api/scores", [&options](const httplib::Request& request, httplib::Response& response) {
-            const int top = std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, 1000);
-            if (options.season.off) {
-                response.status = 404;
-                const nlohmann::json body = {{"error", "this show keeps no season (--no-season)"}};
-                response.set_content(body.dump(), "application/json");
-                return;
-            }
-            // The show's own season unless asked for another; an empty name means every season.
-            std::optional<std::string> season = options.season.season;
-            if (request.has_param("season")) season = request.get_param_value("season");
-            if (season && season->empty()) season.reset();
-            const auto body = ScoresJson(SeasonPath(options.season), season, top > 0 ? top : 10);
-            response.status = body.contains("error") ? 500 : 200;
-            response.set_content(body.dump(), "application/json");
-        });
+    show::AddSeasonRoute(endpoint.Server(), options.season);
     const auto closePresenter = [&] {
         presenter->Close();
         live->SetMessageBoxHandler({});
@@ -347,7 +332,7 @@ int RunLive(const LiveOptions& options) {
     const show::LiveCounters counters = live->Counters();
     live->Finish();
     ui.Stop();
-    const bool seasonKept = FinishSeasonRecording(recorder.get(), options.season);
+    const bool seasonKept = show::FinishSeasonRecording(recorder.get(), options.season, Say);
 
     transcript.Add("host", "the show ended after " + std::to_string(counters.frames) + " frames; " +
                                std::to_string(video.late.load()) + " late");

@@ -9,18 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "host/frame_io.h"
-#include "host/season_command.h"
-
-#include "host/scenario.h"
+#include "hosting/frame_io.h"
+#include "hosting/scenario.h"
 #include "platform/shell.h"
+#include "show/season.h"
 
 namespace host {
 
 struct LiveOptions {
     std::string pluginPath;
     LCID lcid = 1033;
-    GameMode mode = GameMode::Free;
+    hosting::GameMode mode = hosting::GameMode::Free;
     std::string input; // empty: the test card
     bool loop = false;
     int width = 1280;
@@ -28,7 +27,7 @@ struct LiveOptions {
     double fps = 30;
     std::vector<std::string> outputs;
     bool preview = false;
-    EncoderSettings encoder;
+    hosting::EncoderSettings encoder;
     std::string listen = "127.0.0.1:8719";
     std::string token;    // empty: a random one
     std::string banks;    // the presenter page's bank folder; empty: uploads only
@@ -36,7 +35,7 @@ struct LiveOptions {
     std::string scenario; // replayed on the wall clock
     std::string transcript = "live.transcript.txt";
     double duration = 0; // seconds; 0: until stopped
-    SeasonArgs season;
+    show::SeasonOptions season;
 };
 
 int RunLive(const LiveOptions& options);

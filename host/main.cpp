@@ -11,17 +11,24 @@
 
 #include "host/bank_check.h"
 #include "host/demo.h"
-#include "host/frame_io.h"
 #include "host/install_check.h"
 #include "host/live.h"
-#include "host/player.h"
-#include "host/plugin_loader.h"
-#include "host/png_sequence.h"
-#include "host/season_command.h"
+#include "host/scores_command.h"
+#include "hosting/frame_io.h"
+#include "hosting/player.h"
+#include "hosting/plugin_loader.h"
+#include "hosting/png_sequence.h"
+#include "show/season.h"
 
 namespace {
 
 using namespace host;
+using namespace hosting;
+
+// Says a line about the season file on stderr, as the host says everything.
+void SaySeason(const std::string& line) {
+    std::fprintf(stderr, "askgame-host: %s\n", line.c_str());
+}
 
 struct Common {
     std::string plugin = DefaultPluginPath();
@@ -61,11 +68,11 @@ struct RunArgs {
     std::string output;
     std::optional<std::string> size; // given, even when empty
     std::optional<double> fps;
-    SeasonArgs season;
+    show::SeasonOptions season;
     EncoderSettings encoder;
 };
 
-void AddSeasonOptions(CLI::App& command, SeasonArgs& season) {
+void AddSeasonOptions(CLI::App& command, show::SeasonOptions& season) {
     command.add_option("--db", season.db,
                        "The season file (default: " + season::DefaultSeasonPath() + ")");
     command.add_option("--season", season.season, "The season this show counts for")
@@ -148,7 +155,7 @@ int Run(const Common& common, const RunArgs& args) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
     }
-    auto recorder = OpenSeasonRecorder(args.season, scenario.mode, error);
+    auto recorder = show::OpenSeasonRecorder(args.season, scenario.mode, error, SaySeason);
     if (!error.empty()) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
         return 1;
@@ -166,7 +173,7 @@ int Run(const Common& common, const RunArgs& args) {
     play.stage = sink->Where();
     const PlayResult result = PlayScenario(*game, scenario, *source, sink.get(), transcript, play);
     game->Finish();
-    const bool seasonKept = FinishSeasonRecording(recorder.get(), args.season);
+    const bool seasonKept = show::FinishSeasonRecording(recorder.get(), args.season, SaySeason);
     WriteScoreSummary(*game, transcript);
     const std::string transcriptPath =
         folder + "/" + std::filesystem::path(args.scenario).stem().string() + ".transcript.txt";
@@ -308,7 +315,6 @@ int main(int argc, char** argv) {
         live.mode = liveMode == "free" ? GameMode::Free : GameMode::Challenge;
         return RunLive(live);
     }
-    SeasonArgs season;
     if (bankCommand->parsed()) {
         bank.pluginPath = common.plugin;
         bank.lcid = ChosenLcid(common);

@@ -154,22 +154,23 @@ Endpoint::~Endpoint() {
 
 void Endpoint::AddRoutes() {
     server_.Post("/api/chat", [this](const httplib::Request& request, httplib::Response& response) {
-        HandleEvent(request, response, ParseChat, [this](host::ScenarioEvent event) {
+        HandleEvent(request, response, ParseChat, [this](hosting::ScenarioEvent event) {
             return control_.OfferViewerEvent(std::move(event));
         });
     });
     server_.Post("/api/gift", [this](const httplib::Request& request, httplib::Response& response) {
-        HandleEvent(request, response, ParseGift, [this](host::ScenarioEvent event) {
+        HandleEvent(request, response, ParseGift, [this](hosting::ScenarioEvent event) {
             return control_.OfferViewerEvent(std::move(event));
         });
     });
-    server_.Post("/api/panel", [this](const httplib::Request& request,
-                                      httplib::Response& response) {
-        HandleEvent(request, response, [this](std::string_view body) { return ReadPanel(body); },
-                    [this](const host::ScenarioEvent& event) {
-                        return control_.ApplyPresenterAction(event);
-                    });
-    });
+    server_.Post(
+        "/api/panel", [this](const httplib::Request& request, httplib::Response& response) {
+            HandleEvent(
+                request, response, [this](std::string_view body) { return ReadPanel(body); },
+                [this](const hosting::ScenarioEvent& event) {
+                    return control_.ApplyPresenterAction(event);
+                });
+        });
     server_.Get("/api/state", [this](const httplib::Request&, httplib::Response& response) {
         ReplyJson(response, control_.State());
     });
@@ -177,7 +178,7 @@ void Endpoint::AddRoutes() {
 
 ParsedEvent Endpoint::ReadPanel(std::string_view body) const {
     ParsedEvent parsed = ParsePanelAction(body, "");
-    if (!parsed.event || parsed.event->kind != host::ActionKind::Bank) return parsed;
+    if (!parsed.event || parsed.event->kind != hosting::ActionKind::Bank) return parsed;
     // A bank is chosen by its name in the banks folder; any other path is refused unread.
     if (const auto path = banks_.Resolve(parsed.event->path)) {
         parsed.event->path = path->string();

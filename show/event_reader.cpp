@@ -115,7 +115,7 @@ void EventReader::HandleLine(std::string_view line, long number) {
                 (parsed.event ? reason : parsed.error));
 }
 
-bool EventReader::Deliver(const host::ScenarioEvent& event, std::string& reason) {
+bool EventReader::Deliver(const hosting::ScenarioEvent& event, std::string& reason) {
     for (;;) {
         const Delivery delivery = SourceOf(event) == EventSource::Viewer
                                       ? control_.OfferViewerEvent(event)

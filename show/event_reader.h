@@ -45,7 +45,7 @@ private:
     void Loop();
     void HandleLine(std::string_view line, long number);
     // Hands one event on, waiting while the queue is full. False when stopped meanwhile.
-    bool Deliver(const host::ScenarioEvent& event, std::string& reason);
+    bool Deliver(const hosting::ScenarioEvent& event, std::string& reason);
 
     int fd_;
     bool owned_;

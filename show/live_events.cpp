@@ -10,8 +10,8 @@ namespace show {
 
 namespace {
 
-using host::ActionKind;
-using host::ScenarioEvent;
+using hosting::ActionKind;
+using hosting::ScenarioEvent;
 using nlohmann::json;
 
 // A fault in an event's content; caught at the edge of this file and turned into the reason.
@@ -79,8 +79,8 @@ std::uint32_t ChatKind(const json& value) {
     Refuse("\"kind\" must be text, challenge, free, gift or a number");
 }
 
-host::Viewer ViewerOf(const json& body) {
-    host::Viewer viewer;
+hosting::Viewer ViewerOf(const json& body) {
+    hosting::Viewer viewer;
     viewer.id = static_cast<std::uint32_t>(Whole(Require(body, "id"), "id", 0xFFFFFFFF));
     viewer.name = Utf16(Require(body, "name"), "name", kMaxNameUnits);
     return viewer;
@@ -201,7 +201,7 @@ ParsedEvent ParseEventLine(std::string_view line, std::string_view baseDir) {
     return Parse(line, [baseDir](const json& root) { return LineFrom(root, baseDir); });
 }
 
-EventSource SourceOf(const host::ScenarioEvent& event) {
+EventSource SourceOf(const hosting::ScenarioEvent& event) {
     const bool viewer = event.kind == ActionKind::Chat || event.kind == ActionKind::Gift;
     return viewer ? EventSource::Viewer : EventSource::Presenter;
 }

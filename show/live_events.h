@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "askgame/audience.h"
-#include "host/scenario.h"
+#include "hosting/scenario.h"
 
 namespace show {
 
@@ -33,8 +33,8 @@ inline constexpr std::size_t kMaxPathBytes = 4096;
 enum class EventSource { Viewer, Presenter };
 
 struct ParsedEvent {
-    std::optional<host::ScenarioEvent> event; // set on success
-    std::string error;                        // one line, set on failure
+    std::optional<hosting::ScenarioEvent> event; // set on success
+    std::string error;                           // one line, set on failure
 };
 
 ParsedEvent ParseChat(std::string_view body);
@@ -45,6 +45,6 @@ ParsedEvent ParsePanelAction(std::string_view body, std::string_view baseDir);
 ParsedEvent ParseEventLine(std::string_view line, std::string_view baseDir);
 
 // Who an event comes from: viewers' events go to the audience, the presenter's to the panel.
-EventSource SourceOf(const host::ScenarioEvent& event);
+EventSource SourceOf(const hosting::ScenarioEvent& event);
 
 } // namespace show

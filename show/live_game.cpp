@@ -2,66 +2,31 @@
 
 #include <algorithm>
 
-#include "host/player.h"
+#include "hosting/player.h"
 #include "platform/debug.h"
 #include "platform/utf.h"
 #include "show/live_events.h"
+#include "show/show_state.h"
 
 namespace show {
 
 namespace {
 
-using host::ActionKind;
-using host::GameMode;
+using hosting::ActionKind;
+using hosting::GameMode;
 using nlohmann::json;
 
 // Viewers' events handed to the audience source before one frame, at most: a burst waits a
 // frame or two rather than stalling one.
 constexpr std::size_t kMaxTakenPerFrame = 4096;
 
-struct PanelFields {
-    const char16_t* question;
-    const char16_t* answer;
-};
-
-PanelFields FieldsFor(GameMode mode) {
-    if (mode == GameMode::Free) return {u"Question", u"RightAnswer"};
-    return {u"ChallengeQue", u"ChallengeAnswer"};
-}
-
-constexpr const char16_t* kNumberField = u"EditNum";
-constexpr const char16_t* kCountField = u"LabMaxNum";
-constexpr const char16_t* kRightAnswererField = u"RightAnswerer";
-
-std::string Utf8Or(const std::optional<std::u16string>& text) {
-    return text ? Utf16ToUtf8(*text) : std::string();
-}
-
-// A number the panel shows padded (" 1", "06"), or -1 when it shows none.
-int ShownNumber(const std::optional<std::u16string>& text) {
-    if (!text) return -1;
-    const std::string digits = Utf16ToUtf8(*text);
-    int value = 0;
-    bool any = false;
-    for (const char c : digits) {
-        if (c == ' ') continue;
-        if (c < '0' || c > '9' || value > 100000) return -1;
-        value = value * 10 + (c - '0');
-        any = true;
-    }
-    return any ? value : -1;
-}
-
-json NumberOrNull(int value) {
-    return value < 0 ? json(nullptr) : json(value);
-}
-
 } // namespace
 
 // The effect's view of the audience: the game's own source, reached only under the host lock.
 class LiveGame::GuardedAudience final : public IAudienceSource {
 public:
-    GuardedAudience(LiveGame& live, host::HostAudienceSource& inner) : live_(live), inner_(inner) {}
+    GuardedAudience(LiveGame& live, hosting::HostAudienceSource& inner)
+        : live_(live), inner_(inner) {}
 
     std::shared_ptr<AudienceMessageList> GetPendingMessages() override {
         std::lock_guard lock(live_.hostLock_);
@@ -102,7 +67,7 @@ public:
 
 private:
     LiveGame& live_;
-    host::HostAudienceSource& inner_;
+    hosting::HostAudienceSource& inner_;
 };
 
 // The plug-in's traces, which may come from either thread, reach the transcript under the lock.
@@ -148,18 +113,18 @@ void LiveGame::HostLock::ReleasedWhile(const std::function<void()>& task) {
         lock();
 }
 
-LiveGame::LiveGame(UiThread& ui, host::Transcript& transcript, const LiveGameOptions& options)
+LiveGame::LiveGame(UiThread& ui, hosting::Transcript& transcript, const LiveGameOptions& options)
     : ui_(ui), transcript_(transcript), options_(options), viewers_(options.viewerQueue) {}
 
-std::unique_ptr<LiveGame> LiveGame::Create(host::PluginLibrary& plugin, UiThread& ui,
-                                           host::Transcript& transcript,
+std::unique_ptr<LiveGame> LiveGame::Create(hosting::PluginLibrary& plugin, UiThread& ui,
+                                           hosting::Transcript& transcript,
                                            const LiveGameOptions& options, std::string& error) {
     std::unique_ptr<LiveGame> live(new LiveGame(ui, transcript, options));
     LiveGame& l = *live;
     const bool ran = ui.Call([&] {
         std::lock_guard lock(l.hostLock_);
-        l.game_ = host::HostedGame::Create(plugin, options.mode, options.width, options.height,
-                                           options.lcid, transcript, error);
+        l.game_ = hosting::HostedGame::Create(plugin, options.mode, options.width, options.height,
+                                              options.lcid, transcript, error);
         if (!l.game_) return;
         l.game_->RecordSeasonInto(options.season);
         l.InstallGuards();
@@ -198,7 +163,7 @@ void LiveGame::Finish() {
         std::lock_guard lock(hostLock_);
         RemoveGuards();
         game_->Finish();
-        host::WriteScoreSummary(*game_, transcript_);
+        hosting::WriteScoreSummary(*game_, transcript_);
     });
 }
 
@@ -216,19 +181,16 @@ bool LiveGame::DrawFrame(BYTE* pixels, int width, int height) {
 
 // Host lock held.
 void LiveGame::TakeViewerEvents() {
-    host::HostAudienceSource& audience = game_->Audience();
+    hosting::HostAudienceSource& audience = game_->Audience();
     const std::size_t waiting = audience.Waiting();
     if (waiting < options_.audienceBacklog) {
         batch_.clear();
         viewers_.DrainInto(batch_, std::min(kMaxTakenPerFrame, options_.audienceBacklog - waiting));
-        for (const host::ScenarioEvent& event : batch_) {
+        for (const hosting::ScenarioEvent& event : batch_) {
             if (event.kind == ActionKind::Gift) {
                 audience.QueueGift(event.viewer.id, event.viewer.name, event.giftCount,
                                    event.giftValue);
-                Player& player = players_[event.viewer.id];
-                player.name = Utf16ToUtf8(event.viewer.name);
-                player.gifts += event.giftCount;
-                player.value += std::uint64_t(event.giftCount) * event.giftValue;
+                players_.Add(event);
             } else {
                 audience.QueueChat(event.viewer.id, event.viewer.name, event.text, event.chatKind);
             }
@@ -237,7 +199,7 @@ void LiveGame::TakeViewerEvents() {
     audienceWaiting_ = audience.Waiting();
 }
 
-Delivery LiveGame::OfferViewerEvent(host::ScenarioEvent event) {
+Delivery LiveGame::OfferViewerEvent(hosting::ScenarioEvent event) {
     if (finished_) return {Delivery::Result::Closed, "the show is ending"};
     if (!viewers_.TryPush(std::move(event)))
         return {Delivery::Result::Full, "the viewers' queue is full (" +
@@ -246,7 +208,7 @@ Delivery LiveGame::OfferViewerEvent(host::ScenarioEvent event) {
     return {};
 }
 
-Delivery LiveGame::ApplyPresenterAction(const host::ScenarioEvent& event) {
+Delivery LiveGame::ApplyPresenterAction(const hosting::ScenarioEvent& event) {
     if (SourceOf(event) == EventSource::Viewer) return OfferViewerEvent(event);
     std::optional<Delivery> done = ui_.Invoke([&]() -> Delivery {
         std::lock_guard lock(hostLock_);
@@ -299,7 +261,7 @@ void LiveGame::SetMessageBoxHandler(MessageBoxPresenter handler) {
     ui_.Call([&] { boxHandler_ = std::move(handler); });
 }
 
-bool LiveGame::WithGame(const std::function<void(host::HostedGame&)>& task) {
+bool LiveGame::WithGame(const std::function<void(hosting::HostedGame&)>& task) {
     bool ran = false;
     ui_.Call([&] {
         std::lock_guard lock(hostLock_);
@@ -312,12 +274,7 @@ bool LiveGame::WithGame(const std::function<void(host::HostedGame&)>& task) {
 }
 
 void LiveGame::RefreshSnapshot() {
-    const PanelFields fields = FieldsFor(options_.mode);
-    snapshot_.number = ShownNumber(game_->ControlText(kNumberField));
-    snapshot_.count = ShownNumber(game_->ControlText(kCountField));
-    snapshot_.question = Utf8Or(game_->ControlText(fields.question));
-    snapshot_.answer = Utf8Or(game_->ControlText(fields.answer));
-    snapshot_.rightAnswerer = Utf8Or(game_->ControlText(kRightAnswererField));
+    snapshot_ = ReadPanel(*game_);
 }
 
 LiveCounters LiveGame::Counters() const {
@@ -329,7 +286,7 @@ LiveCounters LiveGame::Counters() const {
     counters.audienceWaiting = audienceWaiting_;
     std::lock_guard lock(hostLock_);
     counters.players =
-        options_.mode == GameMode::Challenge ? players_.size() : game_->Scores().Ranking().size();
+        options_.mode == GameMode::Challenge ? players_.Size() : game_->Scores().Ranking().size();
     counters.question = snapshot_.number < 0 ? std::string("-")
                                              : std::to_string(snapshot_.number) + "/" +
                                                    std::to_string(std::max(0, snapshot_.count));
@@ -337,38 +294,18 @@ LiveCounters LiveGame::Counters() const {
 }
 
 json LiveGame::State() {
-    json state;
-    state["mode"] = host::GameModeName(options_.mode);
-    state["frames"] = frames_.load();
-    state["queue"] = {{"waiting", viewers_.Size()},
-                      {"capacity", viewers_.Capacity()},
-                      {"accepted", viewers_.Accepted()},
-                      {"refused", viewers_.Refused()},
-                      {"inGame", audienceWaiting_.load()}};
+    StateParts parts;
+    parts.mode = options_.mode;
+    parts.frames = frames_.load();
+    parts.queue = {viewers_.Size(), viewers_.Capacity(), viewers_.Accepted(), viewers_.Refused(),
+                   audienceWaiting_.load()};
     std::lock_guard lock(hostLock_);
-    state["question"] = {{"number", NumberOrNull(snapshot_.number)},
-                         {"count", NumberOrNull(snapshot_.count)},
-                         {"text", snapshot_.question},
-                         {"answer", snapshot_.answer}};
-    state["rightAnswerer"] = snapshot_.rightAnswerer;
-    json scores = json::array();
-    if (game_)
-        for (const auto& [who, points] : game_->Scores().Ranking())
-            scores.push_back({{"name", who}, {"points", points}});
-    state["scores"] = std::move(scores);
-    if (options_.mode == GameMode::Challenge) {
-        json players = json::array();
-        for (const auto& [id, player] : players_)
-            players.push_back({{"id", id},
-                               {"name", player.name},
-                               {"gifts", player.gifts},
-                               {"value", player.value}});
-        state["players"] = std::move(players);
-    }
-    state["messageBoxes"] = boxes_;
-    state["lastMessageBox"] =
-        boxes_ == 0 ? json(nullptr) : json{{"caption", lastBoxCaption_}, {"text", lastBoxText_}};
-    return state;
+    parts.panel = snapshot_;
+    if (game_) parts.ranking = game_->Scores().Ranking();
+    parts.players = &players_;
+    parts.messageBoxes = boxes_;
+    if (boxes_ > 0) parts.lastMessageBox = hosting::MessageBoxSeen{lastBoxCaption_, lastBoxText_};
+    return StateDocument(std::move(parts));
 }
 
 } // namespace show

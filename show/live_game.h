@@ -19,12 +19,13 @@
 #include <string>
 #include <thread>
 
-#include "host/hosted_game.h"
-#include "host/plugin_loader.h"
-#include "host/transcript.h"
+#include "hosting/hosted_game.h"
+#include "hosting/plugin_loader.h"
+#include "hosting/transcript.h"
 #include "platform/shell.h"
 #include "show/event_queue.h"
 #include "show/show_control.h"
+#include "show/show_state.h"
 #include "show/ui_thread.h"
 
 namespace show {
@@ -36,7 +37,7 @@ inline constexpr std::size_t kDefaultViewerQueue = 10000;
 inline constexpr std::size_t kDefaultAudienceBacklog = 2000;
 
 struct LiveGameOptions {
-    host::GameMode mode = host::GameMode::Free;
+    hosting::GameMode mode = hosting::GameMode::Free;
     int width = 1280;
     int height = 720;
     double fps = 30;
@@ -60,8 +61,8 @@ struct LiveCounters {
 class LiveGame final : public ShowControl {
 public:
     // Makes the game on `ui`. Null, with the reason in `error`, when the plug-in cannot.
-    static std::unique_ptr<LiveGame> Create(host::PluginLibrary& plugin, UiThread& ui,
-                                            host::Transcript& transcript,
+    static std::unique_ptr<LiveGame> Create(hosting::PluginLibrary& plugin, UiThread& ui,
+                                            hosting::Transcript& transcript,
                                             const LiveGameOptions& options, std::string& error);
     LiveGame(const LiveGame&) = delete;
     LiveGame& operator=(const LiveGame&) = delete;
@@ -74,9 +75,9 @@ public:
     bool DrawFrame(BYTE* pixels, int width, int height);
 
     // ---- Any thread
-    Delivery OfferViewerEvent(host::ScenarioEvent event) override;
+    Delivery OfferViewerEvent(hosting::ScenarioEvent event) override;
     // Also takes notes (a transcript line); stills are the caller's.
-    Delivery ApplyPresenterAction(const host::ScenarioEvent& event) override;
+    Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) override;
     nlohmann::json State() override;
     LiveCounters Counters() const;
 
@@ -90,7 +91,7 @@ public:
     void ReleasedWhileWaiting(const std::function<void()>& task);
     // Runs `task` on the UI thread with the game, under the host lock: for pieces that read or
     // work the panel themselves. False when the game is finished.
-    bool WithGame(const std::function<void(host::HostedGame&)>& task);
+    bool WithGame(const std::function<void(hosting::HostedGame&)>& task);
 
     // Ends the game on the UI thread: the scores go into the transcript, panel and effect go
     // and every message is checked back in. Call once the video thread stopped. Idempotent.
@@ -110,13 +111,7 @@ private:
         std::recursive_mutex mutex_;
         int depth_ = 0; // levels held by the owning thread
     };
-    struct PanelSnapshot {
-        int number = -1; // the question number the panel shows; -1: none
-        int count = -1;  // questions in the bank
-        std::string question, answer, rightAnswerer;
-    };
-
-    LiveGame(UiThread& ui, host::Transcript& transcript, const LiveGameOptions& options);
+    LiveGame(UiThread& ui, hosting::Transcript& transcript, const LiveGameOptions& options);
     void InstallGuards();
     void RemoveGuards();
     void TakeViewerEvents();
@@ -126,9 +121,9 @@ private:
     void RefreshSnapshot();
 
     UiThread& ui_;
-    host::Transcript& transcript_;
+    hosting::Transcript& transcript_;
     const LiveGameOptions options_;
-    std::unique_ptr<host::HostedGame> game_;
+    std::unique_ptr<hosting::HostedGame> game_;
     std::unique_ptr<GuardedAudience> audience_;
     std::unique_ptr<GuardedTraces> traces_;
     IDebugOutputSink* gameTraces_ = nullptr;
@@ -136,23 +131,17 @@ private:
     MessageBoxPresenter boxHandler_; // UI thread only
     mutable HostLock hostLock_;
 
-    BoundedQueue<host::ScenarioEvent> viewers_;
-    std::vector<host::ScenarioEvent> batch_; // video thread only; kept to reuse its storage
+    BoundedQueue<hosting::ScenarioEvent> viewers_;
+    std::vector<hosting::ScenarioEvent> batch_; // video thread only; kept to reuse its storage
     std::atomic<long> frames_{0};
     std::atomic<std::size_t> audienceWaiting_{0};
     std::atomic<bool> finished_{false};
 
     // Guarded by the host lock, like the game's own host-side state.
-    PanelSnapshot snapshot_;
+    PanelReading snapshot_;
     std::string lastBoxCaption_, lastBoxText_;
     int boxes_ = 0;
-    struct Player {
-        std::string name;
-        std::uint64_t gifts = 0;
-        std::uint64_t value = 0;
-    };
-    std::map<std::uint32_t, Player> players_; // challenge mode: who sent gifts
-    std::vector<std::pair<std::string, int>> ranking_;
+    GiftTally players_; // challenge mode: who sent gifts
 };
 
 } // namespace show

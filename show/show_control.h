@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/scenario.h"
+#include "hosting/scenario.h"
 
 namespace show {
 
@@ -29,9 +29,9 @@ public:
     virtual ~ShowControl() = default;
 
     // A viewer's chat or gift, queued for the game; returns at once.
-    virtual Delivery OfferViewerEvent(host::ScenarioEvent event) = 0;
+    virtual Delivery OfferViewerEvent(hosting::ScenarioEvent event) = 0;
     // A presenter's action on the panel, done on the user-interface thread; returns when done.
-    virtual Delivery ApplyPresenterAction(const host::ScenarioEvent& event) = 0;
+    virtual Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) = 0;
     // The show's state: mode, question, players or scores, right answerer, last message box.
     virtual nlohmann::json State() = 0;
 };

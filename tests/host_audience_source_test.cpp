@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "host/audience_source.h"
+#include "hosting/audience_source.h"
 
 namespace {
 
-using host::HostAudienceSource;
-using host::Transcript;
+using hosting::HostAudienceSource;
+using hosting::Transcript;
 
 TEST(HostAudienceSource, PopHandsOutEachMessageOnceInOrderWithItsFields) {
     Transcript transcript;

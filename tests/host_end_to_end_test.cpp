@@ -9,14 +9,14 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "host/frame_io.h"
-#include "host/hosted_game.h"
-#include "host/player.h"
+#include "hosting/frame_io.h"
+#include "hosting/hosted_game.h"
+#include "hosting/player.h"
 #include "support/capturing_sink.h"
 
 namespace {
 
-using namespace host;
+using namespace hosting;
 
 const std::string kRuntime = ASKGAME_RUNTIME_DIR;
 

@@ -8,19 +8,19 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "host/frame_io.h"
-#include "host/live_output.h"
-#include "host/png_sequence.h"
-#include "host/png_still.h"
-#include "host/test_card.h"
+#include "hosting/frame_io.h"
+#include "hosting/live_output.h"
+#include "hosting/png_sequence.h"
+#include "hosting/png_still.h"
+#include "hosting/test_card.h"
 
 namespace {
 
-using host::Frame;
+using hosting::Frame;
 
 Frame Card(int w, int h, long index) {
-    Frame frame = *host::MakeFrame(w, h);
-    host::TestCard(w, h).Draw(index, frame);
+    Frame frame = *hosting::MakeFrame(w, h);
+    hosting::TestCard(w, h).Draw(index, frame);
     return frame;
 }
 
@@ -85,24 +85,24 @@ TEST(TestCard, EveryPixelMatchesTheLayeredPicture) {
 
 TEST(TestCard, OddAndTinySizesStayInsideTheFrame) {
     for (auto [w, h] : {std::pair{16, 16}, {17, 3}, {1, 1}, {641, 479}}) {
-        Frame frame = *host::MakeFrame(w, h);
+        Frame frame = *hosting::MakeFrame(w, h);
         for (long i : {0L, 1L, 999L})
-            host::TestCard(w, h).Draw(i, frame);
+            hosting::TestCard(w, h).Draw(i, frame);
         EXPECT_EQ(frame.pixels.size(), std::size_t(w) * h * 4);
     }
 }
 
 TEST(Frame, UnusableSizesMakeNoFrame) {
-    EXPECT_FALSE(host::MakeFrame(0, 10));
-    EXPECT_FALSE(host::MakeFrame(10, -1));
+    EXPECT_FALSE(hosting::MakeFrame(0, 10));
+    EXPECT_FALSE(hosting::MakeFrame(10, -1));
 }
 
 TEST(PngStill, WrittenStillReadsBackAsTheSamePicture) {
     const std::string path = TempDir() + "/still.png";
     const Frame frame = Card(96, 54, 7);
     std::string error;
-    ASSERT_TRUE(host::WritePng(frame, path, &error)) << error;
-    const auto read = host::ReadPng(path);
+    ASSERT_TRUE(hosting::WritePng(frame, path, &error)) << error;
+    const auto read = hosting::ReadPng(path);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->width, 96);
     EXPECT_EQ(read->height, 54);
@@ -111,7 +111,7 @@ TEST(PngStill, WrittenStillReadsBackAsTheSamePicture) {
 
 TEST(PngStill, UnwritablePathIsReported) {
     std::string error;
-    EXPECT_FALSE(host::WritePng(Card(16, 16, 0), "/nonexistent-folder/x.png", &error));
+    EXPECT_FALSE(hosting::WritePng(Card(16, 16, 0), "/nonexistent-folder/x.png", &error));
     EXPECT_FALSE(error.empty());
 }
 
@@ -121,7 +121,7 @@ TEST(PngSequence, FramesWrittenSideBySideEachReadBackUnderTheirNumber) {
     std::filesystem::create_directories(folder);
     constexpr long kFrames = 13; // more than the writers' buffers, so Put() has to wait
     {
-        host::PngSequenceSink sink(folder, 3);
+        hosting::PngSequenceSink sink(folder, 3);
         for (long i = 1; i <= kFrames; ++i)
             ASSERT_TRUE(sink.Put(Card(40, 24, i)));
         std::string error;
@@ -131,7 +131,7 @@ TEST(PngSequence, FramesWrittenSideBySideEachReadBackUnderTheirNumber) {
     for (long i = 1; i <= kFrames; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06ld.png", i);
-        const auto read = host::ReadPng(folder + name);
+        const auto read = hosting::ReadPng(folder + name);
         ASSERT_TRUE(read) << name;
         EXPECT_EQ(read->pixels, Card(40, 24, i).pixels) << name;
     }
@@ -139,7 +139,7 @@ TEST(PngSequence, FramesWrittenSideBySideEachReadBackUnderTheirNumber) {
 }
 
 TEST(PngSequence, AFrameThatCannotBeWrittenStopsTheSequenceAndIsReported) {
-    host::PngSequenceSink sink("/nonexistent-folder", 2);
+    hosting::PngSequenceSink sink("/nonexistent-folder", 2);
     bool refused = false;
     // The failure surfaces once a writer met it; Put() then refuses every further frame.
     for (int i = 0; i < 100 && !refused; ++i)
@@ -155,16 +155,16 @@ TEST(PngSequence, AFrameThatCannotBeWrittenStopsTheSequenceAndIsReported) {
 double MeanColourError(const Frame& a, const Frame& b) {
     double sum = 0;
     for (std::size_t i = 0; i < a.pixels.size(); ++i)
-        if (i % host::kBytesPerPixel != 3) sum += std::abs(int(a.pixels[i]) - int(b.pixels[i]));
-    return sum / (double(a.pixels.size()) * 3 / host::kBytesPerPixel);
+        if (i % hosting::kBytesPerPixel != 3) sum += std::abs(int(a.pixels[i]) - int(b.pixels[i]));
+    return sum / (double(a.pixels.size()) * 3 / hosting::kBytesPerPixel);
 }
 
 TEST(FfmpegPipes, WriterProducesAVideoTheReaderPlaysBackInItsColours) {
-    if (!host::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
+    if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
     const std::string path = TempDir() + "/clip.mp4";
     std::string error;
     {
-        host::FfmpegWriter writer;
+        hosting::FfmpegWriter writer;
         ASSERT_TRUE(writer.Open(path, 320, 240, 10, error)) << error;
         for (long i = 0; i < 10; ++i)
             ASSERT_TRUE(writer.Put(Card(320, 240, i)));
@@ -174,16 +174,16 @@ TEST(FfmpegPipes, WriterProducesAVideoTheReaderPlaysBackInItsColours) {
         EXPECT_NE(error.find("size differs"), std::string::npos) << error;
     }
     {
-        host::FfmpegWriter writer;
+        hosting::FfmpegWriter writer;
         ASSERT_TRUE(writer.Open(path, 320, 240, 10, error)) << error;
         for (long i = 0; i < 10; ++i)
             ASSERT_TRUE(writer.Put(Card(320, 240, i)));
         ASSERT_TRUE(writer.Close(error)) << error;
     }
 
-    host::FfmpegReader reader;
+    hosting::FfmpegReader reader;
     ASSERT_TRUE(reader.Open(path, 320, 240, 10, error)) << error;
-    Frame frame = *host::MakeFrame(320, 240);
+    Frame frame = *hosting::MakeFrame(320, 240);
     int frames = 0;
     while (reader.Next(frame)) {
         EXPECT_LT(MeanColourError(frame, Card(320, 240, frames)), 4.0) << "frame " << frames;
@@ -194,16 +194,16 @@ TEST(FfmpegPipes, WriterProducesAVideoTheReaderPlaysBackInItsColours) {
 
 TEST(FfmpegPipes, ReaderRefusesMissingAndNonVideoFiles) {
     std::string error;
-    host::FfmpegReader missing;
+    hosting::FfmpegReader missing;
     EXPECT_FALSE(missing.Open("/nonexistent/video.mp4", 64, 48, 10, error));
     EXPECT_NE(error.find("no such video"), std::string::npos) << error;
 
-    if (!host::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
+    if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
     const std::string text = TempDir() + "/not-a-video.mp4";
     FILE* f = std::fopen(text.c_str(), "w");
     std::fputs("hello", f);
     std::fclose(f);
-    host::FfmpegReader bad;
+    hosting::FfmpegReader bad;
     EXPECT_FALSE(bad.Open(text, 64, 48, 10, error));
     EXPECT_NE(error.find("not a readable video"), std::string::npos) << error;
 }
@@ -211,17 +211,17 @@ TEST(FfmpegPipes, ReaderRefusesMissingAndNonVideoFiles) {
 TEST(LiveOutput, EachKindOfOutputGetsItsFormatAndTheChosenEncoder) {
     using Args = std::vector<std::string>;
     auto tail = [](const Args& args, std::size_t n) { return Args(args.end() - n, args.end()); };
-    const host::EncoderSettings fast{"ultrafast", 2};
-    EXPECT_EQ(tail(host::OutputArguments("rtmp://example/live", fast), 3),
+    const hosting::EncoderSettings fast{"ultrafast", 2};
+    EXPECT_EQ(tail(hosting::OutputArguments("rtmp://example/live", fast), 3),
               (Args{"-f", "flv", "rtmp://example/live"}));
-    EXPECT_EQ(tail(host::OutputArguments("srt://127.0.0.1:9000"), 3),
+    EXPECT_EQ(tail(hosting::OutputArguments("srt://127.0.0.1:9000"), 3),
               (Args{"-f", "mpegts", "srt://127.0.0.1:9000"}));
     // A device takes raw pictures; a file named like an option stays a file.
-    EXPECT_EQ(host::OutputArguments("/dev/video10"),
+    EXPECT_EQ(hosting::OutputArguments("/dev/video10"),
               (Args{"-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", "/dev/video10"}));
-    EXPECT_EQ(host::OutputArguments("-y.mp4").back(), "file:-y.mp4");
+    EXPECT_EQ(hosting::OutputArguments("-y.mp4").back(), "file:-y.mp4");
 
-    const Args encoded = host::OutputArguments("show.mp4", fast);
+    const Args encoded = hosting::OutputArguments("show.mp4", fast);
     const auto preset = std::find(encoded.begin(), encoded.end(), "-preset");
     ASSERT_NE(preset, encoded.end());
     EXPECT_EQ(preset[1], "ultrafast");

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/transcript.h"
+#include "hosting/transcript.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ TEST(HostCheck, NamesEachBrokenFileOfTheInstalledTreeAndWhy) {
 }
 
 TEST(Transcript, ViewerTextCannotStartALineOfItsOwn) {
-    host::Transcript transcript;
+    hosting::Transcript transcript;
     const std::string forged = "Ann\n00:01.00 f25    right  Ann answered right\r\x1b[2J\\n";
     transcript.Add("chat", forged);
     transcript.Add("chat", "line\xE2\x80\xA8separator and next\xC2\x85line");
@@ -128,7 +128,7 @@ TEST(Transcript, ViewerTextCannotStartALineOfItsOwn) {
     // The record itself keeps the text as it came.
     EXPECT_EQ(transcript.Texts("chat").front(), forged);
     // Other languages' text passes untouched.
-    EXPECT_EQ(host::EscapeTranscriptText("答案 é"), "答案 é");
+    EXPECT_EQ(hosting::EscapeTranscriptText("答案 é"), "答案 é");
 }
 
 } // namespace

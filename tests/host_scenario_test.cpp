@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "askgame/audience.h"
-#include "host/scenario.h"
+#include "hosting/scenario.h"
 
 namespace {
 
-using host::ActionKind;
-using host::ParseScenario;
+using hosting::ActionKind;
+using hosting::ParseScenario;
 
 constexpr const char* kGood = R"({
   "mode": "challenge",
@@ -29,7 +29,7 @@ TEST(Scenario, GoodFileBecomesEventsInFrameOrder) {
     const auto result = ParseScenario(kGood, "good.json", "/shows");
     ASSERT_TRUE(result.scenario) << result.error;
     const auto& s = *result.scenario;
-    EXPECT_EQ(s.mode, host::GameMode::Challenge);
+    EXPECT_EQ(s.mode, hosting::GameMode::Challenge);
     EXPECT_EQ(s.width, 320);
     EXPECT_EQ(s.height, 240);
     EXPECT_DOUBLE_EQ(s.duration, 3.5) << "two seconds after the last event";
@@ -66,8 +66,8 @@ TEST(Scenario, MalformedJsonNamesFileLineAndColumn) {
     EXPECT_EQ(result.error.find("json.exception"), std::string::npos) << result.error;
 
     // A number no type holds is the library's other kind of parse failure.
-    const auto overflow = ParseScenario(R"({"mode": "free", "fps": 1e999, "events": []})",
-                                        "huge.json", ".");
+    const auto overflow =
+        ParseScenario(R"({"mode": "free", "fps": 1e999, "events": []})", "huge.json", ".");
     EXPECT_FALSE(overflow.scenario);
     EXPECT_EQ(overflow.error, "huge.json: number overflow parsing '1e999'");
 }
@@ -130,17 +130,17 @@ TEST(Scenario, TopLevelFaults) {
 
 TEST(Scenario, FrameSizeText) {
     int w = 0, h = 0;
-    EXPECT_TRUE(host::ParseFrameSize("1280x720", w, h));
+    EXPECT_TRUE(hosting::ParseFrameSize("1280x720", w, h));
     EXPECT_EQ(w, 1280);
     EXPECT_EQ(h, 720);
     for (const char* bad : {"1280", "x720", "1280x", "1280x720x2", "99999x720", "641x480", "-2x4"})
-        EXPECT_FALSE(host::ParseFrameSize(bad, w, h)) << bad;
+        EXPECT_FALSE(hosting::ParseFrameSize(bad, w, h)) << bad;
 }
 
 TEST(Scenario, ShippedScenariosParse) {
     for (const char* name : {"demo-free.json", "demo-challenge.json"}) {
         const auto result =
-            host::LoadScenarioFile(std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/" + name);
+            hosting::LoadScenarioFile(std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/" + name);
         EXPECT_TRUE(result.scenario) << result.error;
     }
 }

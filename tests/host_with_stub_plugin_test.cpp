@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "host/hosted_game.h"
-#include "host/player.h"
+#include "hosting/hosted_game.h"
+#include "hosting/player.h"
 #include "support/capturing_sink.h"
 
 namespace {
 
-using namespace host;
+using namespace hosting;
 
 struct StubRun {
     Transcript transcript;

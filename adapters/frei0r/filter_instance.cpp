@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "adapters/frei0r/shared_plugin.h"
-#include "host/frame.h"
+#include "hosting/frame.h"
 #include "platform/shell.h"
 
 namespace frei0r_adapter {
@@ -23,7 +23,7 @@ std::optional<std::size_t> FrameBytes(unsigned width, unsigned height) {
     std::size_t pixels = 0;
     std::size_t bytes = 0;
     if (__builtin_mul_overflow(std::size_t{width}, std::size_t{height}, &pixels) ||
-        __builtin_mul_overflow(pixels, std::size_t{host::kBytesPerPixel}, &bytes))
+        __builtin_mul_overflow(pixels, std::size_t{hosting::kBytesPerPixel}, &bytes))
         return std::nullopt;
     return bytes;
 }
@@ -52,6 +52,10 @@ void FilterInstance::Teardown() {
     presenter_.reset();
     live_.reset();
     clock_.reset();
+    // The game has finished: what it recorded is committed before the file is let go.
+    show::FinishSeasonRecording(recorder_.get(), season_,
+                                [this](const std::string& line) { Report(line); });
+    recorder_.reset();
 }
 
 void FilterInstance::Set(Setting setting, std::string_view value) {
@@ -79,7 +83,8 @@ void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
     const long frame = clock_->FrameAt(time);
     if (frame < show_->LastFrame() && !live_) {
         // The tool went back in the stream (a seek in an editor): the game starts over and
-        // catches up with the events due by then. A live show just goes on.
+        // catches up with the events due by then. A live show just goes on. The season keeps
+        // only the first pass: answers played again after a seek do not count twice.
         std::string error;
         show_ = MakeShow(error);
         if (!show_) {
@@ -99,11 +104,13 @@ bool FilterInstance::Prepare(TimeUnit unit) {
         Teardown(); // the old game and endpoint go before new ones are made
         std::string error;
         show_ = MakeShow(error);
+        season_ = ParseSeason(settings_[Setting::Season], !settings_[Setting::Endpoint].empty());
         if (!show_ || !OpenEndpoint(error)) {
             Teardown();
             Report(error + "; frames pass through untouched");
             return false;
         }
+        OpenSeason();
         clock_ = std::make_unique<StreamClock>(unit, show_->Played().fps);
     }
     return show_ != nullptr;
@@ -123,7 +130,7 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
                 " cannot be drawn on (1 to " + std::to_string(kMaxFrameSide) + " pixels a side)";
         return nullptr;
     }
-    std::optional<host::GameMode> mode;
+    std::optional<hosting::GameMode> mode;
     if (const std::string& text = settings_[Setting::Mode]; !text.empty()) {
         mode = ParseGameMode(text);
         if (!mode) {
@@ -151,13 +158,13 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
         error = "a live show without a scenario needs the mode parameter (free or challenge)";
         return nullptr;
     }
-    host::ScenarioResult parsed;
+    hosting::ScenarioResult parsed;
     if (path.empty()) {
         parsed.scenario.emplace();
         parsed.scenario->mode = *mode;
         parsed.scenario->fps = kLiveFps;
     } else {
-        parsed = host::LoadScenarioFile(path);
+        parsed = hosting::LoadScenarioFile(path);
     }
     if (!parsed.scenario) {
         error = parsed.error;
@@ -165,10 +172,10 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
     }
     if (mode && *mode != parsed.scenario->mode) {
         error = "mode " + Quoted(settings_[Setting::Mode]) + " does not match " + path +
-                ", which plays the " + host::GameModeName(parsed.scenario->mode) + " game";
+                ", which plays the " + hosting::GameModeName(parsed.scenario->mode) + " game";
         return nullptr;
     }
-    host::PluginLibrary* plugin = SharedPlugin(error);
+    hosting::PluginLibrary* plugin = SharedPlugin(error);
     if (!plugin) return nullptr;
     const LCID language = lcid.value_or(parsed.scenario->lcid.value_or(GetSystemDefaultLCID()));
     return ScenarioShow::Create(*plugin, std::move(*parsed.scenario), static_cast<int>(width_),
@@ -198,9 +205,19 @@ bool FilterInstance::OpenEndpoint(std::string& error) {
     show_->EchoDialogsTo(presenter_->Echo());
     endpoint_ = std::make_unique<show::Endpoint>(*live_, options);
     presenter_->AddRoutes(endpoint_->Server());
+    show::AddSeasonRoute(endpoint_->Server(), season_);
     if (!endpoint_->Start(error)) return false;
     Report("the presenter's page and the show's events are at " + endpoint_->Url());
     return true;
+}
+
+void FilterInstance::OpenSeason() {
+    // No season file is named here, so a file that cannot be used is only warned of.
+    std::string error;
+    recorder_ = show::OpenSeasonRecorder(season_, show_->Played().mode, error,
+                                         [this](const std::string& line) { Report(line); });
+    if (!error.empty()) Report(error);
+    show_->RecordSeasonInto(recorder_.get());
 }
 
 void FilterInstance::Report(const std::string& message) const {

@@ -43,6 +43,8 @@ private:
     bool Prepare(TimeUnit unit);
     std::unique_ptr<ScenarioShow> MakeShow(std::string& error) const;
     bool OpenEndpoint(std::string& error);
+    // Starts recording the show into its season, as the season parameter says.
+    void OpenSeason();
     // Ends the show and its endpoint: waiting senders are answered before the endpoint stops.
     void Teardown();
     void Report(const std::string& message) const;
@@ -57,6 +59,8 @@ private:
     std::unique_ptr<LiveLink> live_;
     std::unique_ptr<FilterPresenter> presenter_;
     std::unique_ptr<show::Endpoint> endpoint_;
+    show::SeasonOptions season_; // for the show being played
+    std::unique_ptr<season::SeasonRecorder> recorder_;
 };
 
 } // namespace frei0r_adapter

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "host/frame.h"
+#include "hosting/frame.h"
 #include "platform/utf.h"
 
 namespace frei0r_adapter {
@@ -25,8 +25,8 @@ FilterPresenter::~FilterPresenter() {
     panelReader_.Stop();
 }
 
-host::DialogEcho FilterPresenter::Echo() {
-    host::DialogEcho echo;
+hosting::DialogEcho FilterPresenter::Echo() {
+    hosting::DialogEcho echo;
     echo.box = [this](const MessageBoxRequest& box) {
         // The request's texts live only as long as the call: the page gets copies.
         dialogs_.Post([this, caption = std::u16string(box.caption), text = std::u16string(box.text),
@@ -43,8 +43,8 @@ host::DialogEcho FilterPresenter::Echo() {
 void FilterPresenter::ChooseBank(const std::string& title) {
     const auto bank = page_->AskForBank(title);
     if (!bank) return;
-    host::ScenarioEvent choice;
-    choice.kind = host::ActionKind::Bank;
+    hosting::ScenarioEvent choice;
+    choice.kind = hosting::ActionKind::Bank;
     choice.path = bank->string();
     live_.ApplyPresenterAction(choice); // its answer shows in the panel the page reads next
 }
@@ -52,7 +52,7 @@ void FilterPresenter::ChooseBank(const std::string& title) {
 void FilterPresenter::OfferFrame(const std::uint32_t* pixels, unsigned width, unsigned height) {
     page_->OfferFrame(reinterpret_cast<const std::uint8_t*>(pixels), static_cast<int>(width),
                       static_cast<int>(height),
-                      static_cast<std::ptrdiff_t>(width) * host::kBytesPerPixel);
+                      static_cast<std::ptrdiff_t>(width) * hosting::kBytesPerPixel);
 }
 
 } // namespace frei0r_adapter

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "adapters/frei0r/live_link.h"
-#include "host/hosted_game.h"
+#include "hosting/hosted_game.h"
 #include "show/live_presenter.h"
 #include "show/ui_thread.h"
 
@@ -34,7 +34,7 @@ public:
     // Adds the page's routes; before the server starts.
     void AddRoutes(httplib::Server& server) { page_->AddRoutes(server); }
     // What the game hands on of its dialogs: the page shows them without holding up the game.
-    host::DialogEcho Echo();
+    hosting::DialogEcho Echo();
     // The video thread, after drawing: the top-down frame of width × height packed pixels.
     void OfferFrame(const std::uint32_t* pixels, unsigned width, unsigned height);
     // Answers open dialogs and ends the page's streams; call before the live link closes.

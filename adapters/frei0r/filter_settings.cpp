@@ -19,8 +19,13 @@ constexpr SettingInfo kSettings[] = {
                  "viewers' chat and gifts and the presenter's actions (default: none)"},
     {"banks", "The folder of question banks the presenter may choose from by name over the "
               "endpoint (default: the scenario's folder)"},
+    {"season", "The season the show's right answers and gifts count for in askgame-host's "
+               "season file, or off (default: main for a live show with an endpoint, none for "
+               "a scenario played alone)"},
 };
 static_assert(std::size(kSettings) == static_cast<std::size_t>(Setting::Count));
+
+constexpr std::string_view kSeasonOff = "off";
 
 std::string Lowered(std::string_view text) {
     std::string lowered(text);
@@ -36,11 +41,20 @@ const SettingInfo& InfoOf(Setting setting) {
     return kSettings[static_cast<int>(setting)];
 }
 
-std::optional<host::GameMode> ParseGameMode(std::string_view text) {
+std::optional<hosting::GameMode> ParseGameMode(std::string_view text) {
     const std::string mode = Lowered(text);
-    if (mode == "free") return host::GameMode::Free;
-    if (mode == "challenge") return host::GameMode::Challenge;
+    if (mode == "free") return hosting::GameMode::Free;
+    if (mode == "challenge") return hosting::GameMode::Challenge;
     return std::nullopt;
+}
+
+show::SeasonOptions ParseSeason(std::string_view text, bool live) {
+    show::SeasonOptions season;
+    if (text == kSeasonOff || (text.empty() && !live))
+        season.off = true;
+    else if (!text.empty())
+        season.season = text;
+    return season;
 }
 
 std::optional<std::uint32_t> ParseLanguage(std::string_view text) {

@@ -7,11 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "host/scenario.h"
+#include "hosting/scenario.h"
+#include "show/season.h"
 
 namespace frei0r_adapter {
 
-enum class Setting { Scenario, Mode, Language, Endpoint, Banks, Count };
+enum class Setting { Scenario, Mode, Language, Endpoint, Banks, Season, Count };
 
 struct SettingInfo {
     const char* name;
@@ -33,7 +34,11 @@ struct FilterSettings {
 };
 
 // "free" or "challenge" (any letter case); nothing for anything else.
-std::optional<host::GameMode> ParseGameMode(std::string_view text);
+std::optional<hosting::GameMode> ParseGameMode(std::string_view text);
+// The season parameter's value: "off" keeps none; empty keeps a live show (one with an endpoint)
+// in the season "main" and a scenario played alone (a render, a rehearsal) in none; anything
+// else names the season. The season file is the one askgame-host keeps by default.
+show::SeasonOptions ParseSeason(std::string_view text, bool live);
 // A language by name ("en", "zh-CN", "zh-TW", "zh-HK", "zh-SG", letter case and '_' for '-'
 // free) or a Windows language id in decimal (1033, 2052, ...); nothing for anything else.
 std::optional<std::uint32_t> ParseLanguage(std::string_view text);

@@ -10,24 +10,10 @@ namespace {
 
 constexpr const char* kClosedReason = "the video has ended";
 
-struct PanelNames {
-    const char16_t* question;
-    const char16_t* answer;
-};
-
-PanelNames NamesFor(host::GameMode mode) {
-    if (mode == host::GameMode::Free) return {u"Question", u"RightAnswer"};
-    return {u"ChallengeQue", u"ChallengeAnswer"};
-}
-
-std::string TextOf(const host::HostedGame& game, const char16_t* control) {
-    return Utf16ToUtf8(game.ControlText(control).value_or(u""));
-}
-
 } // namespace
 
-LiveLink::LiveLink(host::GameMode mode) : mode_(mode) {
-    state_ = {{"mode", host::GameModeName(mode)}, {"frame", -1}};
+LiveLink::LiveLink(hosting::GameMode mode) : mode_(mode) {
+    observed_.mode = mode;
 }
 
 LiveLink::~LiveLink() {
@@ -47,12 +33,14 @@ void LiveLink::Close() {
     answered_.notify_all();
 }
 
-void LiveLink::Deliver(host::HostedGame& game) {
-    std::vector<host::ScenarioEvent> arrived;
+void LiveLink::Deliver(hosting::HostedGame& game) {
+    std::vector<hosting::ScenarioEvent> arrived;
     viewers_.DrainInto(arrived, kLiveQueueCapacity);
     std::string error;
-    for (const host::ScenarioEvent& event : arrived)
+    for (const hosting::ScenarioEvent& event : arrived) {
         game.Apply(event, error); // a viewer's chat or gift is always queued
+        if (event.kind == hosting::ActionKind::Gift) CountGift(event);
+    }
 
     RunWaiting(actions_, [&game](Action& action, std::string& failure) {
         return game.Apply(action.event, failure);
@@ -80,16 +68,27 @@ void LiveLink::RunWaiting(Queue& queue, const std::function<bool(Action&, std::s
     answered_.notify_all();
 }
 
-void LiveLink::Observe(const host::HostedGame& game, long frame) {
-    const PanelNames names = NamesFor(mode_);
-    nlohmann::json state = {{"mode", host::GameModeName(mode_)},
-                            {"frame", frame},
-                            {"question", TextOf(game, names.question)},
-                            {"answer", TextOf(game, names.answer)},
-                            {"messageBoxes", game.MessageBoxes()}};
+void LiveLink::CountGift(const hosting::ScenarioEvent& gift) {
+    std::lock_guard lock(lock_);
+    players_.Add(gift);
+}
+
+void LiveLink::Observe(hosting::HostedGame& game) {
+    show::PanelReading panel = show::ReadPanel(game);
+    // The ranking is sorted anew only when a point was scored since the last frame.
+    std::optional<std::vector<std::pair<std::string, int>>> ranking;
+    if (game.Scores().Version() != rankingVersion_) {
+        rankingVersion_ = game.Scores().Version();
+        ranking = game.Scores().Ranking();
+    }
     {
         std::lock_guard lock(lock_);
-        state_ = std::move(state);
+        ++observed_.frames;
+        observed_.queue.inGame = game.Audience().Waiting();
+        observed_.panel = std::move(panel);
+        if (ranking) observed_.ranking = std::move(*ranking);
+        observed_.messageBoxes = game.MessageBoxes();
+        observed_.lastMessageBox = game.LastMessageBox();
     }
     RunWaiting(reads_, [&game](Action& action, std::string&) {
         (*action.read)(game.Panel());
@@ -97,7 +96,7 @@ void LiveLink::Observe(const host::HostedGame& game, long frame) {
     });
 }
 
-show::Delivery LiveLink::OfferViewerEvent(host::ScenarioEvent event) {
+show::Delivery LiveLink::OfferViewerEvent(hosting::ScenarioEvent event) {
     {
         std::lock_guard lock(lock_);
         if (closed_) return {show::Delivery::Result::Closed, kClosedReason};
@@ -107,7 +106,7 @@ show::Delivery LiveLink::OfferViewerEvent(host::ScenarioEvent event) {
     return {};
 }
 
-show::Delivery LiveLink::ApplyPresenterAction(const host::ScenarioEvent& event) {
+show::Delivery LiveLink::ApplyPresenterAction(const hosting::ScenarioEvent& event) {
     auto action = std::make_shared<Action>();
     action->event = event;
     return AwaitFrame(action, actions_);
@@ -137,7 +136,13 @@ show::Delivery LiveLink::AwaitFrame(const std::shared_ptr<Action>& action, Queue
 
 nlohmann::json LiveLink::State() {
     std::lock_guard lock(lock_);
-    return state_;
+    show::StateParts parts = observed_;
+    parts.queue.waiting = viewers_.Size();
+    parts.queue.capacity = viewers_.Capacity();
+    parts.queue.accepted = viewers_.Accepted();
+    parts.queue.refused = viewers_.Refused();
+    parts.players = &players_;
+    return show::StateDocument(std::move(parts));
 }
 
 } // namespace frei0r_adapter

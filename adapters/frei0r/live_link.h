@@ -17,10 +17,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/hosted_game.h"
+#include "hosting/hosted_game.h"
 #include "show/endpoint.h"
 #include "show/event_queue.h"
 #include "show/show_control.h"
+#include "show/show_state.h"
 
 namespace frei0r_adapter {
 
@@ -31,7 +32,7 @@ inline constexpr std::chrono::seconds kPresenterWait{5};
 
 class LiveLink final : public show::ShowControl {
 public:
-    explicit LiveLink(host::GameMode mode);
+    explicit LiveLink(hosting::GameMode mode);
     LiveLink(const LiveLink&) = delete;
     LiveLink& operator=(const LiveLink&) = delete;
     // Refuses what still waits: the show is ending.
@@ -39,15 +40,17 @@ public:
 
     // ---- On the video thread, before each frame is drawn and after it
     // Hands what arrived to `game`: viewers' events queued, presenters' actions applied.
-    void Deliver(host::HostedGame& game);
-    // Takes the panel's state for the state route and runs the panel readings waiting.
-    void Observe(const host::HostedGame& game, long frame);
+    void Deliver(hosting::HostedGame& game);
+    // Takes the game's state for the state route and runs the panel readings waiting.
+    void Observe(hosting::HostedGame& game);
+    // A gift the scenario gave: its sender is a player, as one from the endpoint is.
+    void CountGift(const hosting::ScenarioEvent& gift);
     // Refuses everything waiting and everything that comes later.
     void Close();
 
     // ---- ShowControl, on the endpoint's threads
-    show::Delivery OfferViewerEvent(host::ScenarioEvent event) override;
-    show::Delivery ApplyPresenterAction(const host::ScenarioEvent& event) override;
+    show::Delivery OfferViewerEvent(hosting::ScenarioEvent event) override;
+    show::Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) override;
     nlohmann::json State() override;
 
     // ---- On a thread that may wait (the presenter page's)
@@ -59,7 +62,7 @@ public:
 private:
     // Work waiting for the video thread: a presenter's action, or a reading of the panel.
     struct Action {
-        host::ScenarioEvent event;
+        hosting::ScenarioEvent event;
         const PanelTask* read = nullptr; // a reading; the waiting sender owns the task
         bool taken = false;              // the video thread is on it
         bool done = false;               // applied (or refused), `answer` says which
@@ -73,14 +76,17 @@ private:
     // Runs every action waiting in `queue` through `work` on the video thread.
     void RunWaiting(Queue& queue, const std::function<bool(Action&, std::string&)>& work);
 
-    host::GameMode mode_;
-    show::BoundedQueue<host::ScenarioEvent> viewers_{kLiveQueueCapacity};
+    hosting::GameMode mode_;
+    show::BoundedQueue<hosting::ScenarioEvent> viewers_{kLiveQueueCapacity};
     std::mutex lock_;
     std::condition_variable answered_;
     Queue actions_;
     Queue reads_;
     bool closed_ = false;
-    nlohmann::json state_;
+    // The game as the last frame left it, for the state route; under lock_.
+    show::StateParts observed_;
+    show::GiftTally players_;
+    std::uint64_t rankingVersion_ = ~std::uint64_t{0}; // video thread only
 };
 
 } // namespace frei0r_adapter

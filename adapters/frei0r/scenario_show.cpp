@@ -7,15 +7,15 @@
 
 namespace frei0r_adapter {
 
-ScenarioShow::ScenarioShow(host::Scenario scenario, int width, int height, LCID lcid)
+ScenarioShow::ScenarioShow(hosting::Scenario scenario, int width, int height, LCID lcid)
     : scenario_(std::move(scenario)), width_(width), height_(height), lcid_(lcid) {}
 
-std::unique_ptr<ScenarioShow> ScenarioShow::Create(host::PluginLibrary& plugin,
-                                                   host::Scenario scenario, int width, int height,
-                                                   LCID lcid, std::string& error) {
+std::unique_ptr<ScenarioShow> ScenarioShow::Create(hosting::PluginLibrary& plugin,
+                                                   hosting::Scenario scenario, int width,
+                                                   int height, LCID lcid, std::string& error) {
     std::unique_ptr<ScenarioShow> show(new ScenarioShow(std::move(scenario), width, height, lcid));
-    show->game_ = host::HostedGame::Create(plugin, show->scenario_.mode, width, height, lcid,
-                                           show->transcript_, error);
+    show->game_ = hosting::HostedGame::Create(plugin, show->scenario_.mode, width, height, lcid,
+                                              show->transcript_, error);
     if (!show->game_) return nullptr;
     return show;
 }
@@ -29,15 +29,16 @@ ScenarioShow::~ScenarioShow() {
             std::fprintf(stderr, "askgame: the plug-in broke a host rule: %s\n", fault.c_str());
 }
 
-void ScenarioShow::PlayEventsUntil(long index) {
+void ScenarioShow::PlayEventsUntil(long index, LiveLink* live) {
     const auto& events = scenario_.events;
     for (; !stopped_ && nextEvent_ < events.size() && events[nextEvent_].frame <= index;
          ++nextEvent_) {
-        const host::ScenarioEvent& event = events[nextEvent_];
-        if (event.kind == host::ActionKind::Note) {
+        const hosting::ScenarioEvent& event = events[nextEvent_];
+        if (event.kind == hosting::ActionKind::Note) {
             transcript_.Add("note", event.path);
             continue;
         }
+        if (live && event.kind == hosting::ActionKind::Gift) live->CountGift(event);
         std::string error;
         if (!game_->Apply(event, error)) {
             transcript_.Add("FAILED", error);
@@ -49,10 +50,10 @@ void ScenarioShow::PlayEventsUntil(long index) {
 
 void ScenarioShow::Draw(long index, BYTE* pixels, LiveLink* live) {
     transcript_.SetClock(index, scenario_.fps);
-    PlayEventsUntil(index);
+    PlayEventsUntil(index, live);
     if (live) live->Deliver(*game_);
     game_->ProcessTopDown(pixels, width_, height_);
-    if (live) live->Observe(*game_, index);
+    if (live) live->Observe(*game_);
     lastFrame_ = index;
 }
 

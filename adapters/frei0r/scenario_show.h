@@ -7,10 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "host/hosted_game.h"
-#include "host/plugin_loader.h"
-#include "host/scenario.h"
-#include "host/transcript.h"
+#include "hosting/hosted_game.h"
+#include "hosting/plugin_loader.h"
+#include "hosting/scenario.h"
+#include "hosting/transcript.h"
 
 namespace frei0r_adapter {
 class LiveLink;
@@ -22,8 +22,8 @@ class ScenarioShow {
 public:
     // The game for `scenario` on width × height frames in language `lcid`. Null, with the reason
     // in `error`, when the plug-in cannot make it.
-    static std::unique_ptr<ScenarioShow> Create(host::PluginLibrary& plugin,
-                                                host::Scenario scenario, int width, int height,
+    static std::unique_ptr<ScenarioShow> Create(hosting::PluginLibrary& plugin,
+                                                hosting::Scenario scenario, int width, int height,
                                                 LCID lcid, std::string& error);
     ScenarioShow(const ScenarioShow&) = delete;
     ScenarioShow& operator=(const ScenarioShow&) = delete;
@@ -36,25 +36,29 @@ public:
 
     // The frame last drawn, -1 before the first.
     long LastFrame() const { return lastFrame_; }
-    const host::Scenario& Played() const { return scenario_; }
-    const host::Transcript& Record() const { return transcript_; }
+    const hosting::Scenario& Played() const { return scenario_; }
+    const hosting::Transcript& Record() const { return transcript_; }
     // The panel's language.
     unsigned Language() const { return lcid_; }
+    // Keeps the right answers and gifts from now on in `season` (null: nowhere), which outlives
+    // the show.
+    void RecordSeasonInto(season::SeasonEventSink* season) { game_->RecordSeasonInto(season); }
     // Tells `echo` of the game's dialogs from now on.
-    void EchoDialogsTo(host::DialogEcho echo) { game_->EchoDialogsTo(std::move(echo)); }
+    void EchoDialogsTo(hosting::DialogEcho echo) { game_->EchoDialogsTo(std::move(echo)); }
     // The reason the scenario stopped, once; empty otherwise.
     std::string TakeFailure();
 
 private:
-    ScenarioShow(host::Scenario scenario, int width, int height, LCID lcid);
-    void PlayEventsUntil(long index);
+    ScenarioShow(hosting::Scenario scenario, int width, int height, LCID lcid);
+    // Plays the scenario's events due by frame `index`; the live link hears of its gifts.
+    void PlayEventsUntil(long index, LiveLink* live);
 
-    host::Scenario scenario_;
+    hosting::Scenario scenario_;
     int width_;
     int height_;
     unsigned lcid_;
-    host::Transcript transcript_; // outlives the game, which writes into it
-    std::unique_ptr<host::HostedGame> game_;
+    hosting::Transcript transcript_; // outlives the game, which writes into it
+    std::unique_ptr<hosting::HostedGame> game_;
     std::size_t nextEvent_ = 0;
     long lastFrame_ = -1;
     bool stopped_ = false;

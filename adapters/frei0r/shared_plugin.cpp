@@ -25,7 +25,7 @@ std::string FilterPath() {
 struct Shared {
     std::mutex lock;
     bool tried = false;
-    std::unique_ptr<host::PluginLibrary> plugin;
+    std::unique_ptr<hosting::PluginLibrary> plugin;
     std::string error;
 };
 
@@ -47,7 +47,7 @@ std::string RunnableFolderOf(const std::string& filterPath) {
     return (prefix / "bin").string();
 }
 
-host::PluginLibrary* SharedPlugin(std::string& error) {
+hosting::PluginLibrary* SharedPlugin(std::string& error) {
     Shared& shared = State();
     std::lock_guard lock(shared.lock);
     if (!shared.tried) {
@@ -59,7 +59,7 @@ host::PluginLibrary* SharedPlugin(std::string& error) {
             // The plug-in reads its skins and language files beside the host program; here that is
             // the runnable folder, not the video tool's own folder.
             SetHostProgramPath(folder + "/" + kHostProgramFile);
-            shared.plugin = host::PluginLibrary::Open(folder + "/" + kPluginFile, shared.error);
+            shared.plugin = hosting::PluginLibrary::Open(folder + "/" + kPluginFile, shared.error);
         }
     }
     if (!shared.plugin) error = shared.error;

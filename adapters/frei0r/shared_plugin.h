@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/plugin_loader.h"
+#include "hosting/plugin_loader.h"
 
 namespace frei0r_adapter {
 
@@ -14,6 +14,6 @@ std::string RunnableFolderOf(const std::string& filterPath);
 
 // Opens the plug-in on first use and keeps it for the life of the process. Null, with the reason
 // in `error`, when it cannot be opened (the same reason every time after).
-host::PluginLibrary* SharedPlugin(std::string& error);
+hosting::PluginLibrary* SharedPlugin(std::string& error);
 
 } // namespace frei0r_adapter

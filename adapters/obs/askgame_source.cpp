@@ -31,16 +31,16 @@ std::string RunnableFolder() {
 }
 
 // The plug-in, opened once for every source in the process and kept until exit.
-host::PluginLibrary* SharedPlugin(std::string& error) {
+hosting::PluginLibrary* SharedPlugin(std::string& error) {
     static std::string failure; // written once, before `plugin` is set
-    static host::PluginLibrary* plugin = [] {
+    static hosting::PluginLibrary* plugin = [] {
         const std::string folder = RunnableFolder();
         if (folder.empty()) {
             failure = "cannot tell where the plug-in's libraries are installed";
-            return static_cast<host::PluginLibrary*>(nullptr);
+            return static_cast<hosting::PluginLibrary*>(nullptr);
         }
         SetHostProgramPath(folder + "/" + kHostProgramFile);
-        return host::PluginLibrary::Open(folder + "/" + kPluginFile, failure).release();
+        return hosting::PluginLibrary::Open(folder + "/" + kPluginFile, failure).release();
     }();
     if (!plugin) error = failure;
     return plugin;
@@ -52,6 +52,8 @@ SettingsText TextOf(obs_data_t* settings) {
     text.language = obs_data_get_int(settings, kLanguageKey);
     text.banks = obs_data_get_string(settings, kBanksKey);
     text.endpoint = obs_data_get_string(settings, kEndpointKey);
+    text.season = obs_data_get_string(settings, kSeasonKey);
+    text.seasonOff = obs_data_get_bool(settings, kSeasonOffKey);
     return text;
 }
 
@@ -113,7 +115,7 @@ void AskgameSource::Rebuild(int width, int height, double fps) {
         return;
     }
     std::string error;
-    host::PluginLibrary* plugin = SharedPlugin(error);
+    hosting::PluginLibrary* plugin = SharedPlugin(error);
     if (plugin) show_ = LiveShow::Start(*plugin, *settings_, width, height, fps, Token(), error);
     if (!show_) {
         blog(LOG_WARNING, "askgame: %s; the source stays empty", error.c_str());
@@ -126,7 +128,7 @@ void AskgameSource::Rebuild(int width, int height, double fps) {
     frame_.format = VIDEO_FORMAT_BGRA;
     frame_.full_range = true;
     blog(LOG_INFO, "askgame: %s game at %dx%d; the show takes events at %s",
-         host::GameModeName(settings_->mode), width, height, show_->Url().c_str());
+         hosting::GameModeName(settings_->mode), width, height, show_->Url().c_str());
 }
 
 void AskgameSource::Defaults(obs_data_t* settings) {
@@ -134,6 +136,8 @@ void AskgameSource::Defaults(obs_data_t* settings) {
     obs_data_set_default_int(settings, kLanguageKey, kSystemLanguage);
     obs_data_set_default_string(settings, kBanksKey, "");
     obs_data_set_default_string(settings, kEndpointKey, kDefaultEndpoint);
+    obs_data_set_default_string(settings, kSeasonKey, kDefaultSeason);
+    obs_data_set_default_bool(settings, kSeasonOffKey, false);
 }
 
 obs_properties_t* AskgameSource::Properties() {
@@ -153,6 +157,8 @@ obs_properties_t* AskgameSource::Properties() {
     obs_properties_add_path(properties, kBanksKey, "Question banks folder", OBS_PATH_DIRECTORY,
                             nullptr, nullptr);
     obs_properties_add_text(properties, kEndpointKey, "Endpoint address", OBS_TEXT_DEFAULT);
+    obs_properties_add_text(properties, kSeasonKey, "Season", OBS_TEXT_DEFAULT);
+    obs_properties_add_bool(properties, kSeasonOffKey, "Keep no season");
     return properties;
 }
 

@@ -1,5 +1,7 @@
 #include "adapters/obs/live_show.h"
 
+#include <util/base.h>
+
 #include <functional>
 
 #include "adapters/obs/canvas.h"
@@ -7,7 +9,15 @@
 
 namespace obs_adapter {
 
-std::unique_ptr<LiveShow> LiveShow::Start(host::PluginLibrary& plugin,
+namespace {
+
+void SayInLog(const std::string& line) {
+    blog(LOG_WARNING, "askgame: %s", line.c_str());
+}
+
+} // namespace
+
+std::unique_ptr<LiveShow> LiveShow::Start(hosting::PluginLibrary& plugin,
                                           const SourceSettings& settings, int width, int height,
                                           double fps, const std::string& token,
                                           std::string& error) {
@@ -18,6 +28,11 @@ std::unique_ptr<LiveShow> LiveShow::Start(host::PluginLibrary& plugin,
     options.height = height;
     options.fps = fps;
     options.lcid = settings.lcid != 0 ? settings.lcid : GetSystemDefaultLCID();
+    show->season_ = settings.season;
+    // No season file is named here, so one that cannot be used is only warned of.
+    show->recorder_ = show::OpenSeasonRecorder(show->season_, settings.mode, error, SayInLog);
+    error.clear();
+    options.season = show->recorder_.get();
     show->game_ = show::LiveGame::Create(plugin, show->ui_, show->transcript_, options, error);
     if (!show->game_) return nullptr;
 
@@ -31,7 +46,7 @@ std::unique_ptr<LiveShow> LiveShow::Start(host::PluginLibrary& plugin,
     show->presenter_ = std::make_unique<show::LivePresenter>(
         show->ui_,
         [&game](const std::function<void(DuiLib::CControlUI*)>& task) {
-            game.WithGame([&](host::HostedGame& hosted) { task(hosted.Panel()); });
+            game.WithGame([&](hosting::HostedGame& hosted) { task(hosted.Panel()); });
         },
         [&game] { return game.State(); },
         show::LivePresenterOptions{
@@ -41,6 +56,7 @@ std::unique_ptr<LiveShow> LiveShow::Start(host::PluginLibrary& plugin,
     game.SetMessageBoxHandler(
         [&presenter](const MessageBoxRequest& box) { return presenter.ShowBox(box); });
     presenter.AddRoutes(show->endpoint_->Server());
+    show::AddSeasonRoute(show->endpoint_->Server(), show->season_);
     if (!show->endpoint_->Start(error)) return nullptr; // the destructor takes it all down
     return show;
 }
@@ -52,6 +68,7 @@ LiveShow::~LiveShow() {
     presenter_.reset();
     if (game_) game_->Finish();
     ui_.Stop();
+    show::FinishSeasonRecording(recorder_.get(), season_, SayInLog);
 }
 
 void LiveShow::Draw(std::uint8_t* canvas) {

@@ -8,11 +8,12 @@
 #include <string>
 
 #include "adapters/obs/source_settings.h"
-#include "host/plugin_loader.h"
-#include "host/transcript.h"
+#include "hosting/plugin_loader.h"
+#include "hosting/transcript.h"
 #include "show/endpoint.h"
 #include "show/live_game.h"
 #include "show/live_presenter.h"
+#include "show/season.h"
 #include "show/ui_thread.h"
 
 namespace obs_adapter {
@@ -22,13 +23,14 @@ public:
     // The show for `settings` on width × height frames at `fps` (the transcript's clock), with
     // the endpoint serving. Null, with the reason in `error`, when the game cannot be made or
     // the address cannot be bound.
-    static std::unique_ptr<LiveShow> Start(host::PluginLibrary& plugin,
+    static std::unique_ptr<LiveShow> Start(hosting::PluginLibrary& plugin,
                                            const SourceSettings& settings, int width, int height,
                                            double fps, const std::string& token,
                                            std::string& error);
     LiveShow(const LiveShow&) = delete;
     LiveShow& operator=(const LiveShow&) = delete;
-    // The endpoint closes, then the game finishes, then the user-interface thread ends.
+    // The endpoint closes, then the game finishes, then the user-interface thread ends and the
+    // season's last events are committed.
     ~LiveShow();
 
     // Draws the game on a top-down canvas of the show's size and offers it to the page's preview.
@@ -44,7 +46,9 @@ private:
     int width_;
     int height_;
     show::UiThread ui_;
-    host::Transcript transcript_;
+    hosting::Transcript transcript_;
+    show::SeasonOptions season_;
+    std::unique_ptr<season::SeasonRecorder> recorder_; // outlives the game, which records into it
     std::unique_ptr<show::LiveGame> game_;
     std::unique_ptr<show::Endpoint> endpoint_;
     std::unique_ptr<show::LivePresenter> presenter_;

@@ -16,9 +16,9 @@ constexpr std::array<std::uint32_t, 5> kLanguages = {1033, 2052, 1028, 3076, 410
 std::optional<SourceSettings> ReadSettings(const SettingsText& text, std::string& error) {
     SourceSettings settings;
     if (text.mode == "free" || text.mode.empty()) {
-        settings.mode = host::GameMode::Free;
+        settings.mode = hosting::GameMode::Free;
     } else if (text.mode == "challenge") {
-        settings.mode = host::GameMode::Challenge;
+        settings.mode = hosting::GameMode::Challenge;
     } else {
         error = "game mode \"" + text.mode + "\": expected free or challenge";
         return std::nullopt;
@@ -41,6 +41,8 @@ std::optional<SourceSettings> ReadSettings(const SettingsText& text, std::string
         return std::nullopt;
     }
     settings.banks = text.banks;
+    settings.season.season = text.season.empty() ? kDefaultSeason : text.season;
+    settings.season.off = text.seasonOff;
     return settings;
 }
 

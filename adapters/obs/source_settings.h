@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "host/scenario.h"
+#include "hosting/scenario.h"
+#include "show/season.h"
 
 namespace obs_adapter {
 
@@ -14,27 +15,34 @@ inline constexpr const char* kModeKey = "mode";
 inline constexpr const char* kLanguageKey = "language";
 inline constexpr const char* kBanksKey = "banks";
 inline constexpr const char* kEndpointKey = "endpoint";
+inline constexpr const char* kSeasonKey = "season";
+inline constexpr const char* kSeasonOffKey = "season_off";
 inline constexpr const char* kDefaultEndpoint = "127.0.0.1:8719";
+inline constexpr const char* kDefaultSeason = "main";
 // The language setting's value for the system's default language.
 inline constexpr long long kSystemLanguage = 0;
 
 struct SourceSettings {
-    host::GameMode mode = host::GameMode::Free;
+    hosting::GameMode mode = hosting::GameMode::Free;
     std::uint32_t lcid = 0; // 0: the system's default language
     std::string banks;      // the presenter's bank folder; empty: uploads only
     std::string address = "127.0.0.1";
     int port = 8719;
+    // The season the show counts for, in the file askgame-host keeps by default.
+    show::SeasonOptions season;
 
     bool operator==(const SourceSettings&) const = default;
 };
 
 struct SettingsText {
-    std::string mode, banks, endpoint;
+    std::string mode{}, banks{}, endpoint{};
     long long language = kSystemLanguage;
+    std::string season{}; // empty: the default season
+    bool seasonOff = false;
 };
 
 // The settings, or nothing with the reason in `error`: an unknown mode or language, or an
-// endpoint that is not ADDRESS:PORT on this machine.
+// endpoint that is not ADDRESS:PORT on this machine. An empty season is the default one.
 std::optional<SourceSettings> ReadSettings(const SettingsText& text, std::string& error);
 
 } // namespace obs_adapter

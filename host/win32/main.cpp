@@ -10,14 +10,15 @@
 #include <CLI/CLI.hpp>
 
 #include "host/demo.h"
-#include "host/frame_io.h"
-#include "host/player.h"
-#include "host/plugin_loader.h"
-#include "host/png_sequence.h"
+#include "hosting/frame_io.h"
+#include "hosting/player.h"
+#include "hosting/plugin_loader.h"
+#include "hosting/png_sequence.h"
 
 namespace {
 
 using namespace host;
+using namespace hosting;
 
 struct RunArgs {
     std::string plugin = DefaultPluginPath();

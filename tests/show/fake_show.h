@@ -10,7 +10,7 @@ namespace show_test {
 
 class FakeShow final : public show::ShowControl {
 public:
-    show::Delivery OfferViewerEvent(host::ScenarioEvent event) override {
+    show::Delivery OfferViewerEvent(hosting::ScenarioEvent event) override {
         std::lock_guard lock(mutex_);
         if (fullTimes > 0) {
             --fullTimes;
@@ -19,7 +19,7 @@ public:
         viewerEvents.push_back(std::move(event));
         return {};
     }
-    show::Delivery ApplyPresenterAction(const host::ScenarioEvent& event) override {
+    show::Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) override {
         std::lock_guard lock(mutex_);
         if (!refusal.empty()) return {show::Delivery::Result::Refused, refusal};
         presenterEvents.push_back(event);
@@ -27,11 +27,11 @@ public:
     }
     nlohmann::json State() override { return {{"mode", "free"}, {"question", {{"number", 2}}}}; }
 
-    std::vector<host::ScenarioEvent> Viewers() {
+    std::vector<hosting::ScenarioEvent> Viewers() {
         std::lock_guard lock(mutex_);
         return viewerEvents;
     }
-    std::vector<host::ScenarioEvent> Presenter() {
+    std::vector<hosting::ScenarioEvent> Presenter() {
         std::lock_guard lock(mutex_);
         return presenterEvents;
     }
@@ -41,8 +41,8 @@ public:
 
 private:
     std::mutex mutex_;
-    std::vector<host::ScenarioEvent> viewerEvents;
-    std::vector<host::ScenarioEvent> presenterEvents;
+    std::vector<hosting::ScenarioEvent> viewerEvents;
+    std::vector<hosting::ScenarioEvent> presenterEvents;
 };
 
 } // namespace show_test

@@ -18,7 +18,8 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
-#include "host/test_card.h"
+#include "hosting/test_card.h"
+#include "support/state_schema.h"
 
 extern char** environ;
 
@@ -144,8 +145,8 @@ double ShareDifferent(const std::vector<std::uint8_t>& a, const std::vector<std:
 }
 
 std::vector<std::uint8_t> Card(long index) {
-    const host::TestCard card(kWidth, kHeight);
-    auto frame = host::MakeFrame(kWidth, kHeight);
+    const hosting::TestCard card(kWidth, kHeight);
+    auto frame = hosting::MakeFrame(kWidth, kHeight);
     card.Draw(index, *frame);
     return frame->pixels;
 }
@@ -185,13 +186,16 @@ TEST(LiveEndToEnd, AShowDrivenOverHttpEndsCleanlyOnCtrlC) {
     EXPECT_EQ(post("/api/chat", R"({"id": 1003, "name": "Li"})"), 400);
 
     nlohmann::json state;
+    std::string body;
     for (int i = 0; i < 100; ++i) {
         const auto got = client.Get("/api/state");
         ASSERT_TRUE(got);
-        state = nlohmann::json::parse(got->body);
+        body = got->body;
+        state = nlohmann::json::parse(body);
         if (state["scores"].size() == 1) break;
         std::this_thread::sleep_for(50ms);
     }
+    EXPECT_EQ(test_support::StateSchemaFaults(body), "");
     EXPECT_EQ(state["mode"], "free");
     EXPECT_EQ(state["question"]["number"], 1);
     ASSERT_EQ(state["scores"].size(), 1u) << state.dump();

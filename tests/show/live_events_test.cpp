@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using host::ActionKind;
+using hosting::ActionKind;
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "show/live_events.h"
 #include "show/live_test_support.h"
+#include "support/state_schema.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ using show_test::Panel;
 
 class LiveGameTest : public ::testing::Test {
 protected:
-    std::unique_ptr<show::LiveGame> Make(host::GameMode mode) {
+    std::unique_ptr<show::LiveGame> Make(hosting::GameMode mode) {
         show::LiveGameOptions options;
         options.mode = mode;
         options.width = kWidth;
@@ -49,12 +50,12 @@ protected:
     static constexpr int kWidth = 320;
     static constexpr int kHeight = 180;
     show::UiThread ui_;
-    host::Transcript transcript_;
+    hosting::Transcript transcript_;
     std::vector<BYTE> frame_ = std::vector<BYTE>(std::size_t(kWidth) * kHeight * 4);
 };
 
 TEST_F(LiveGameTest, FreeModeViewersAnswerWhileFramesRun) {
-    auto live = Make(host::GameMode::Free);
+    auto live = Make(hosting::GameMode::Free);
     ASSERT_TRUE(live);
     ASSERT_TRUE(
         live->ApplyPresenterAction(Panel(R"({"bank": ")" + show_test::DemoBank() + "\"}")).Ok());
@@ -92,7 +93,7 @@ TEST_F(LiveGameTest, FreeModeViewersAnswerWhileFramesRun) {
 }
 
 TEST_F(LiveGameTest, ARefusedPanelActionSaysWhyAndChangesNothing) {
-    auto live = Make(host::GameMode::Free);
+    auto live = Make(hosting::GameMode::Free);
     ASSERT_TRUE(live);
     const auto before = live->State();
     const auto jump = live->ApplyPresenterAction(Panel(R"({"click": "BtnJump"})"));
@@ -106,7 +107,7 @@ TEST_F(LiveGameTest, ARefusedPanelActionSaysWhyAndChangesNothing) {
 }
 
 TEST_F(LiveGameTest, ChallengePlayersGiftAndTheRightAnswererShows) {
-    auto live = Make(host::GameMode::Challenge);
+    auto live = Make(hosting::GameMode::Challenge);
     ASSERT_TRUE(live);
     ASSERT_TRUE(
         live->ApplyPresenterAction(Panel(R"({"bank": ")" + show_test::DemoBank() + "\"}")).Ok());
@@ -125,13 +126,14 @@ TEST_F(LiveGameTest, ChallengePlayersGiftAndTheRightAnswererShows) {
     ASSERT_EQ(state["players"].size(), 3u);
     EXPECT_EQ(state["players"][0]["gifts"], 5);
     EXPECT_EQ(state["players"][0]["value"], 50);
+    EXPECT_EQ(test_support::StateSchemaFaults(state.dump()), "");
     live->Finish();
     EXPECT_EQ(transcript_.HostErrorCount(), 0) << transcript_.ToString();
     EXPECT_FALSE(transcript_.Texts("right").empty());
 }
 
 TEST_F(LiveGameTest, AMessageBoxWaitsForItsAnswerWhileFramesGoOn) {
-    auto live = Make(host::GameMode::Challenge);
+    auto live = Make(hosting::GameMode::Challenge);
     ASSERT_TRUE(live);
     std::atomic<bool> boxOpen{false}, pressOk{false};
     live->SetMessageBoxHandler([&](const MessageBoxRequest&) {

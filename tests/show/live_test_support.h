@@ -7,17 +7,17 @@
 
 #include <gtest/gtest.h>
 
-#include "host/plugin_loader.h"
+#include "hosting/plugin_loader.h"
 #include "show/live_events.h"
 
 namespace show_test {
 
-inline host::PluginLibrary& Plugin() {
-    static std::unique_ptr<host::PluginLibrary> plugin = [] {
+inline hosting::PluginLibrary& Plugin() {
+    static std::unique_ptr<hosting::PluginLibrary> plugin = [] {
         setenv("ASKGAME_ACP", "65001", 0); // the demo's bank is UTF-8
         std::string error;
-        auto opened =
-            host::PluginLibrary::Open(std::string(ASKGAME_RUNTIME_DIR) + "/libaskgame.so", error);
+        auto opened = hosting::PluginLibrary::Open(
+            std::string(ASKGAME_RUNTIME_DIR) + "/libaskgame.so", error);
         if (!opened) ADD_FAILURE() << error;
         return opened;
     }();
@@ -28,19 +28,20 @@ inline std::string DemoBank() {
     return std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/demo-bank.txt";
 }
 
-inline host::ScenarioEvent Panel(const std::string& body) {
+inline hosting::ScenarioEvent Panel(const std::string& body) {
     auto parsed = show::ParsePanelAction(body, "");
     EXPECT_TRUE(parsed.event) << parsed.error;
-    return parsed.event.value_or(host::ScenarioEvent{});
+    return parsed.event.value_or(hosting::ScenarioEvent{});
 }
 
-inline host::ScenarioEvent Chat(std::uint32_t id, const std::string& name,
-                                const std::string& text) {
+inline hosting::ScenarioEvent Chat(std::uint32_t id, const std::string& name,
+                                   const std::string& text) {
     nlohmann::json body{{"id", id}, {"name", name}, {"text", text}};
     return show::ParseChat(body.dump()).event.value();
 }
 
-inline host::ScenarioEvent Gift(std::uint32_t id, const std::string& name, int count, int value) {
+inline hosting::ScenarioEvent Gift(std::uint32_t id, const std::string& name, int count,
+                                   int value) {
     nlohmann::json body{{"id", id}, {"name", name}, {"count", count}, {"value", value}};
     return show::ParseGift(body.dump()).event.value();
 }

@@ -3,15 +3,15 @@
 
 #include <vector>
 
-#include "host/frame_io.h"
+#include "hosting/frame_io.h"
 
-class CapturingSink final : public host::FrameSink {
+class CapturingSink final : public hosting::FrameSink {
 public:
-    bool Put(const host::Frame& frame) override {
+    bool Put(const hosting::Frame& frame) override {
         frames.push_back(frame);
         return true;
     }
     bool Close(std::string&) override { return true; }
     std::string Where() const override { return "memory"; }
-    std::vector<host::Frame> frames;
+    std::vector<hosting::Frame> frames;
 };

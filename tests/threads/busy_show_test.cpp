@@ -17,8 +17,8 @@
 #include "game/audience_tracker.h"
 #include "game/challenge_game.h"
 #include "game/free_mode.h"
-#include "host/audience_source.h"
-#include "host/transcript.h"
+#include "hosting/audience_source.h"
+#include "hosting/transcript.h"
 #include "platform/font_testing.h"
 #include "support/panel_harness.h"
 #include "toolkit/UIlib.h"
@@ -118,8 +118,8 @@ private:
     }
 
     std::mutex mutex_;
-    host::Transcript transcript_;
-    host::HostAudienceSource source_{transcript_};
+    hosting::Transcript transcript_;
+    hosting::HostAudienceSource source_{transcript_};
     std::atomic<std::uint64_t> queued_{0}, handedOut_{0}, released_{0};
 };
 

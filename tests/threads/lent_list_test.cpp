@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "askgame/audience.h"
-#include "host/audience_source.h"
-#include "host/transcript.h"
+#include "hosting/audience_source.h"
+#include "hosting/transcript.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ constexpr int kRounds = 3000;
 constexpr long kMinimumRead = 1000;
 
 TEST(LentLists, AListIsRefilledOnlyAfterItsEffectsLastRead) {
-    host::Transcript transcript;
-    host::HostAudienceSource source(transcript);
+    hosting::Transcript transcript;
+    hosting::HostAudienceSource source(transcript);
     std::mutex hostLock; // the host's lock around its source
     std::atomic<bool> stop{false};
     std::atomic<long> read{0};
@@ -67,10 +67,10 @@ TEST(LentLists, AListIsRefilledOnlyAfterItsEffectsLastRead) {
 // A list still held when the source goes away is reported, and the effect may still read it and
 // let go of it afterwards without touching freed memory.
 TEST(LentLists, AListHeldPastTheSourceStaysReadable) {
-    host::Transcript transcript;
+    hosting::Transcript transcript;
     std::shared_ptr<AudienceMessageList> held;
     {
-        host::HostAudienceSource source(transcript);
+        hosting::HostAudienceSource source(transcript);
         held = source.GetPendingMessages();
         source.Finish();
     }

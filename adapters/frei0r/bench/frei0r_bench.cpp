@@ -16,9 +16,9 @@ extern "C" {
 #include <frei0r.h>
 }
 
-#include "host/hosted_game.h"
-#include "host/scenario.h"
-#include "host/test_card.h"
+#include "hosting/hosted_game.h"
+#include "hosting/scenario.h"
+#include "hosting/test_card.h"
 
 namespace {
 
@@ -40,33 +40,33 @@ std::string WriteShow() {
 }
 
 // Bytes that differ from the card: the game must draw for the figures to mean anything.
-double DrawnBytes(const host::Frame& frame, const host::Frame& card) {
+double DrawnBytes(const hosting::Frame& frame, const hosting::Frame& card) {
     double drawn = 0;
     for (std::size_t i = 0; i < card.pixels.size(); ++i)
         drawn += frame.pixels[i] != card.pixels[i];
     return drawn;
 }
 
-host::Frame Card() {
-    host::Frame card = *host::MakeFrame(kWidth, kHeight);
-    host::TestCard(kWidth, kHeight).Draw(0, card);
+hosting::Frame Card() {
+    hosting::Frame card = *hosting::MakeFrame(kWidth, kHeight);
+    hosting::TestCard(kWidth, kHeight).Draw(0, card);
     return card;
 }
 
 void HostFrame(benchmark::State& state) {
     setenv("ASKGAME_ACP", "65001", 0);
     std::string error;
-    auto plugin = host::PluginLibrary::Open(ASKGAME_RUNTIME_DIR "/libaskgame.so", error);
-    auto parsed = host::LoadScenarioFile(WriteShow());
+    auto plugin = hosting::PluginLibrary::Open(ASKGAME_RUNTIME_DIR "/libaskgame.so", error);
+    auto parsed = hosting::LoadScenarioFile(WriteShow());
     if (!plugin || !parsed.scenario) return state.SkipWithError((error + parsed.error).c_str());
-    host::Transcript transcript;
-    auto game = host::HostedGame::Create(*plugin, host::GameMode::Free, kWidth, kHeight, 1033,
-                                         transcript, error);
+    hosting::Transcript transcript;
+    auto game = hosting::HostedGame::Create(*plugin, hosting::GameMode::Free, kWidth, kHeight, 1033,
+                                            transcript, error);
     if (!game) return state.SkipWithError(error.c_str());
     for (const auto& event : parsed.scenario->events)
         game->Apply(event, error);
-    const host::Frame card = Card();
-    host::Frame frame = card;
+    const hosting::Frame card = Card();
+    hosting::Frame frame = card;
     for (auto _ : state) {
         std::memcpy(frame.pixels.data(), card.pixels.data(), card.pixels.size());
         game->ProcessFrame(frame);
@@ -88,8 +88,8 @@ void FilterFrame(benchmark::State& state) {
     const std::string show = WriteShow();
     char* value = const_cast<char*>(show.c_str());
     set(instance, &value, 0);
-    const host::Frame card = Card();
-    host::Frame out = card;
+    const hosting::Frame card = Card();
+    hosting::Frame out = card;
     long index = 0;
     for (auto _ : state) {
         update(instance, static_cast<double>(index++) / kFps,

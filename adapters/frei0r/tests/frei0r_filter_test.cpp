@@ -26,10 +26,11 @@ extern "C" {
 #include "adapters/frei0r/filter_instance.h"
 #include "adapters/frei0r/filter_settings.h"
 #include "adapters/frei0r/stream_clock.h"
-#include "host/hosted_game.h"
-#include "host/player.h"
-#include "host/test_card.h"
+#include "hosting/hosted_game.h"
+#include "hosting/player.h"
+#include "hosting/test_card.h"
 #include "tests/support/free_port.h"
+#include "tests/support/state_schema.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ using namespace frei0r_adapter;
 // ---- Parameters and the stream clock
 
 TEST(FilterSettings, NamesAndIdsAreTakenAndAnythingElseIsRefused) {
-    EXPECT_EQ(ParseGameMode("Challenge"), host::GameMode::Challenge);
-    EXPECT_EQ(ParseGameMode("free"), host::GameMode::Free);
+    EXPECT_EQ(ParseGameMode("Challenge"), hosting::GameMode::Challenge);
+    EXPECT_EQ(ParseGameMode("free"), hosting::GameMode::Free);
     EXPECT_FALSE(ParseGameMode("quiz"));
     EXPECT_EQ(ParseLanguage("zh_CN"), 2052u);
     EXPECT_EQ(ParseLanguage("ZH-tw"), 1028u);
@@ -152,10 +153,11 @@ public:
 
     // The output of frame `index` of the test card at 25 fps; the time passed is in seconds, or
     // in `timeScale`ths of one.
-    host::Frame Frame(long index, double timeScale = 1) {
-        host::Frame in = *host::MakeFrame(static_cast<int>(width_), static_cast<int>(height_));
-        host::TestCard(in.width, in.height).Draw(index, in);
-        host::Frame out = in;
+    hosting::Frame Frame(long index, double timeScale = 1) {
+        hosting::Frame in =
+            *hosting::MakeFrame(static_cast<int>(width_), static_cast<int>(height_));
+        hosting::TestCard(in.width, in.height).Draw(index, in);
+        hosting::Frame out = in;
         std::fill(out.pixels.begin(), out.pixels.end(), BYTE{0x5A});
         filter_.update(handle_, index * timeScale / 25.0,
                        reinterpret_cast<const uint32_t*>(in.pixels.data()),
@@ -169,6 +171,28 @@ private:
     unsigned height_;
     f0r_instance_t handle_ = nullptr;
 };
+
+// Draws frames until `done` holds, at most 500 of them; false when it never did.
+template <typename Done>
+bool FramesUntil(Instance& filter, long& index, Done done) {
+    for (int i = 0; i < 500; ++i) {
+        filter.Frame(index++);
+        if (done()) return true;
+    }
+    return false;
+}
+
+// What a command line prints on its standard output.
+std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, got);
+        pclose(pipe);
+    }
+    return out;
+}
 
 class FilterTest : public ::testing::Test {
 protected:
@@ -191,40 +215,40 @@ protected:
     }
 
     // The frames askgame-host run draws for the scenario over the test card.
-    std::vector<host::Frame> HostFrames(const std::string& path, int width, int height) {
-        std::vector<host::Frame> frames;
+    std::vector<hosting::Frame> HostFrames(const std::string& path, int width, int height) {
+        std::vector<hosting::Frame> frames;
         std::string error;
-        auto plugin = host::PluginLibrary::Open(kRuntime + "/libaskgame.so", error);
-        auto parsed = host::LoadScenarioFile(path);
+        auto plugin = hosting::PluginLibrary::Open(kRuntime + "/libaskgame.so", error);
+        auto parsed = hosting::LoadScenarioFile(path);
         if (!plugin || !parsed.scenario) {
             ADD_FAILURE() << error << parsed.error;
             return frames;
         }
         parsed.scenario->width = width; // as run --size does
         parsed.scenario->height = height;
-        host::Transcript transcript;
-        auto game = host::HostedGame::Create(*plugin, parsed.scenario->mode, width, height,
-                                             LCID_ENGLISH_US, transcript, error);
+        hosting::Transcript transcript;
+        auto game = hosting::HostedGame::Create(*plugin, parsed.scenario->mode, width, height,
+                                                LCID_ENGLISH_US, transcript, error);
         if (!game) {
             ADD_FAILURE() << error;
             return frames;
         }
-        struct Keep final : host::FrameSink {
-            std::vector<host::Frame>& frames;
-            explicit Keep(std::vector<host::Frame>& f) : frames(f) {}
-            bool Put(const host::Frame& frame) override {
+        struct Keep final : hosting::FrameSink {
+            std::vector<hosting::Frame>& frames;
+            explicit Keep(std::vector<hosting::Frame>& f) : frames(f) {}
+            bool Put(const hosting::Frame& frame) override {
                 frames.push_back(frame);
                 return true;
             }
             bool Close(std::string&) override { return true; }
             std::string Where() const override { return "memory"; }
         } sink(frames);
-        host::TestCardSource card(width, height);
-        host::PlayOptions options;
+        hosting::TestCardSource card(width, height);
+        hosting::PlayOptions options;
         options.quiet = true;
         options.stillsFolder = folder_;
         const auto result =
-            host::PlayScenario(*game, *parsed.scenario, card, &sink, transcript, options);
+            hosting::PlayScenario(*game, *parsed.scenario, card, &sink, transcript, options);
         EXPECT_TRUE(result.ok) << result.error;
         return frames;
     }
@@ -256,10 +280,10 @@ TEST_F(FilterTest, DrawsTheSameFramesAsTheHostAtAnOddSize) {
         Instance filter(*filter_, kWidth, kHeight, {show, "free", "en"});
         bool drewSomething = false;
         for (long n = 0; n < 50; ++n) {
-            const host::Frame frame = filter.Frame(n, timeScale);
+            const hosting::Frame frame = filter.Frame(n, timeScale);
             ASSERT_EQ(frame.pixels, expected[n].pixels) << "frame " << n << " × " << timeScale;
-            host::Frame card = frame;
-            host::TestCard(kWidth, kHeight).Draw(n, card);
+            hosting::Frame card = frame;
+            hosting::TestCard(kWidth, kHeight).Draw(n, card);
             drewSomething |= card.pixels != frame.pixels;
         }
         EXPECT_TRUE(drewSomething) << "the question never appeared";
@@ -326,16 +350,16 @@ TEST_F(FilterTest, ChallengeFiltersInOneProcessShareOneRoomSafely) {
     preview.reset();
     for (long n = 15; n < 50; ++n)
         ASSERT_EQ(render.Frame(n).pixels, expected[n].pixels) << "render frame " << n;
-    host::Frame card = expected.back();
-    host::TestCard(kWidth, kHeight).Draw(49, card);
+    hosting::Frame card = expected.back();
+    hosting::TestCard(kWidth, kHeight).Draw(49, card);
     EXPECT_NE(card.pixels, expected.back().pixels) << "the game drew nothing to compare";
 }
 
 TEST_F(FilterTest, ABadParameterLeavesTheFrameAsTheToolGaveIt) {
     const std::string show = WriteScenario("show.json", kFreeShow);
     const std::string broken = WriteScenario("broken.json", R"({"mode": "free", "events": [)");
-    host::Frame card = *host::MakeFrame(64, 36);
-    host::TestCard(64, 36).Draw(0, card);
+    hosting::Frame card = *hosting::MakeFrame(64, 36);
+    hosting::TestCard(64, 36).Draw(0, card);
     const std::vector<std::vector<std::string>> cases = {
         {show, "quiz"},
         {show, "challenge"},
@@ -358,8 +382,8 @@ TEST_F(FilterTest, ABadParameterLeavesTheFrameAsTheToolGaveIt) {
         EXPECT_EQ(said.find("askgame: ", 1), std::string::npos) << "said once: " << said;
     }
     // A frame wider than the filter draws on passes through too.
-    host::Frame wide = *host::MakeFrame(kMaxFrameSide + 1, 1);
-    host::TestCard(wide.width, 1).Draw(0, wide);
+    hosting::Frame wide = *hosting::MakeFrame(kMaxFrameSide + 1, 1);
+    hosting::TestCard(wide.width, 1).Draw(0, wide);
     testing::internal::CaptureStderr();
     Instance filter(*filter_, kMaxFrameSide + 1, 1, {show, "free"});
     EXPECT_EQ(filter.Frame(0).pixels, wide.pixels);
@@ -371,7 +395,7 @@ TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
     filter_->info(&info);
     EXPECT_STREQ(info.name, "askgame");
     EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_BGRA8888);
-    EXPECT_EQ(info.num_params, 5);
+    EXPECT_EQ(info.num_params, 6);
     // Odd calls from a tool never bring it down.
     f0r_instance_t none = filter_->construct(0, 0);
     char* value = nullptr;
@@ -433,10 +457,15 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     const int port = FreeLoopbackPort();
     ASSERT_NE(port, 0);
     const std::string address = "127.0.0.1:" + std::to_string(port);
+    // A season of this run's own in the season file askgame-host keeps by default.
+    const std::string season = "frei0r-" + std::to_string(getpid());
     testing::internal::CaptureStderr();
-    Instance filter(*filter_, 320, 180, {"", "free", "en", address, folder_});
+    std::optional<Instance> live;
+    live.emplace(*filter_, 320, 180,
+                 std::vector<std::string>{"", "free", "en", address, folder_, season});
+    Instance& filter = *live;
     long index = 0;
-    const host::Frame first = filter.Frame(index++); // the endpoint opens with the first frame
+    const hosting::Frame first = filter.Frame(index++); // the endpoint opens with the first frame
     EXPECT_NE(testing::internal::GetCapturedStderr().find("http://" + address + "/?token="),
               std::string::npos);
 
@@ -461,16 +490,30 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     EXPECT_EQ(post("/api/panel", R"({"click": "NoSuchButton"})"), 422);
     EXPECT_EQ(post("/api/chat", R"({"id": 1001, "name": "Ming", "text": "A"})"), 200);
 
-    const host::Frame shown = filter.Frame(index++);
-    host::Frame card = shown;
-    host::TestCard(320, 180).Draw(index - 1, card);
+    const hosting::Frame shown = filter.Frame(index++);
+    hosting::Frame card = shown;
+    hosting::TestCard(320, 180).Draw(index - 1, card);
     EXPECT_NE(shown.pixels, card.pixels) << "the question is on the picture";
     const auto state = client.Get("/api/state");
     ASSERT_TRUE(state);
     const auto json = nlohmann::json::parse(state->body);
     EXPECT_EQ(json["mode"], "free");
-    EXPECT_NE(json["question"].get<std::string>().find("Red planet"), std::string::npos)
+    EXPECT_NE(json["question"]["text"].get<std::string>().find("Red planet"), std::string::npos)
         << state->body;
+    EXPECT_EQ(test_support::StateSchemaFaults(state->body), "");
+
+    // The viewer's right answer is in the season once the show ends, where `scores` finds it.
+    ASSERT_TRUE(FramesUntil(filter, index, [&] {
+        const auto got = client.Get("/api/state");
+        return got && got->body.find("Ming(1001)") != std::string::npos;
+    }));
+    const auto scores = client.Get("/api/scores");
+    ASSERT_TRUE(scores);
+    EXPECT_EQ(scores->status, 200) << scores->body;
+    live.reset();
+    const std::string table =
+        Capture(kRuntime + "/askgame-host scores --csv --season " + season + " 2>&1");
+    EXPECT_NE(table.find("\n1,1001,Ming,1,1,1,0\n"), std::string::npos) << table;
 }
 
 TEST_F(FilterTest, ThePresenterPageWorksThePanelWhileFramesGoOn) {

@@ -157,14 +157,23 @@ TEST(SourceSettings, TakesWhatTheGameCanPlayAndOnlyAnEndpointOnThisMachine) {
     std::string error;
     const auto defaults = ReadSettings({}, error);
     ASSERT_TRUE(defaults) << error;
-    EXPECT_EQ(defaults->mode, host::GameMode::Free);
+    EXPECT_EQ(defaults->mode, hosting::GameMode::Free);
     EXPECT_EQ(defaults->lcid, 0u);
     EXPECT_EQ(defaults->address, "127.0.0.1");
     EXPECT_EQ(defaults->port, 8719);
+    // A show counts for the season askgame-host keeps by default unless told otherwise.
+    EXPECT_EQ(defaults->season, show::SeasonOptions{});
 
-    const auto chosen = ReadSettings({"challenge", "/banks", "[::1]:9000", 2052}, error);
+    const auto spring = ReadSettings({.season = "spring", .seasonOff = true}, error);
+    ASSERT_TRUE(spring) << error;
+    EXPECT_EQ(spring->season.season, "spring");
+    EXPECT_TRUE(spring->season.off);
+
+    const auto chosen = ReadSettings(
+        {.mode = "challenge", .banks = "/banks", .endpoint = "[::1]:9000", .language = 2052},
+        error);
     ASSERT_TRUE(chosen) << error;
-    EXPECT_EQ(chosen->mode, host::GameMode::Challenge);
+    EXPECT_EQ(chosen->mode, hosting::GameMode::Challenge);
     EXPECT_EQ(chosen->lcid, 2052u);
     EXPECT_EQ(chosen->address, "::1");
     EXPECT_EQ(chosen->port, 9000);
@@ -173,11 +182,11 @@ TEST(SourceSettings, TakesWhatTheGameCanPlayAndOnlyAnEndpointOnThisMachine) {
     for (const char* endpoint :
          {"0.0.0.0:8719", "192.168.1.2:8719", "127.0.0.1", "127.0.0.1:0x1F"}) {
         error.clear();
-        EXPECT_FALSE(ReadSettings({"free", "", endpoint, 0}, error)) << endpoint;
+        EXPECT_FALSE(ReadSettings({.endpoint = endpoint}, error)) << endpoint;
         EXPECT_NE(error.find("endpoint"), std::string::npos) << error;
     }
-    EXPECT_FALSE(ReadSettings({"quiz", "", "", 0}, error));
-    EXPECT_FALSE(ReadSettings({"free", "", "", 1041}, error)) << "no Japanese files";
+    EXPECT_FALSE(ReadSettings({.mode = "quiz"}, error));
+    EXPECT_FALSE(ReadSettings({.language = 1041}, error)) << "no Japanese files";
 }
 
 } // namespace

@@ -24,9 +24,10 @@
 
 #include <httplib.h>
 
-#include "host/frame.h"
-#include "host/png_still.h"
+#include "hosting/frame.h"
+#include "hosting/png_still.h"
 #include "tests/support/free_port.h"
+#include "tests/support/state_schema.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ void Check(bool ok, const std::string& what) {
 struct Output {
     std::mutex lock;
     std::condition_variable arrived;
-    host::Frame latest{kWidth, kHeight, std::vector<BYTE>(std::size_t(kWidth) * kHeight * 4)};
+    hosting::Frame latest{kWidth, kHeight, std::vector<BYTE>(std::size_t(kWidth) * kHeight * 4)};
     long count = 0;
 
     static void Take(void* self, video_data* frame) {
@@ -72,7 +73,8 @@ struct Output {
     }
 
     // Waits for frames until `test` holds for one (true) or the wait is over (false).
-    bool WaitFor(const std::function<bool(const host::Frame&)>& test, host::Frame* seen = nullptr) {
+    bool WaitFor(const std::function<bool(const hosting::Frame&)>& test,
+                 hosting::Frame* seen = nullptr) {
         std::unique_lock guard(lock);
         const auto until = std::chrono::steady_clock::now() + kFrameWait;
         long last = count;
@@ -90,7 +92,7 @@ struct Output {
     }
 };
 
-const BYTE* At(const host::Frame& frame, int x, int y) {
+const BYTE* At(const hosting::Frame& frame, int x, int y) {
     return frame.Row(y) + std::size_t(x) * 4;
 }
 
@@ -100,7 +102,7 @@ bool IsBackground(const BYTE* pixel) {
     return true;
 }
 
-long PixelsOverBackground(const host::Frame& frame) {
+long PixelsOverBackground(const hosting::Frame& frame) {
     long changed = 0;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
@@ -209,6 +211,9 @@ void PinLoadedLibraries() {
 int main() {
     setenv("ASKGAME_ACP", "65001", 0); // the bank below is UTF-8
     setenv("ASKGAME_TOKEN", kToken, 1);
+    // A season of this run's own in the default season file (which the test's environment puts
+    // in the build tree).
+    const std::string season = "obs-" + std::to_string(getpid());
     const std::string banks =
         (std::filesystem::temp_directory_path() / ("askgame-obs-" + std::to_string(getpid())))
             .string();
@@ -242,12 +247,12 @@ int main() {
     obs_source_t* probe = MakeSource("askgame_test_probe", "probe", [](obs_data_t*) {});
     obs_sceneitem_t* probeItem = obs_scene_add(scene, probe);
     obs_sceneitem_set_blending_method(probeItem, OBS_BLEND_METHOD_SRGB_OFF);
-    host::Frame seen;
+    hosting::Frame seen;
     const auto straight = [](int c) {
         return (kProbe[c] * kProbe[3] + kBackgroundBgra[c] * (255 - kProbe[3]) + 127) / 255;
     };
     const bool blended = output.WaitFor(
-        [&](const host::Frame& f) {
+        [&](const hosting::Frame& f) {
             const BYTE* p = At(f, kWidth / 2, kHeight / 2);
             for (int c = 0; c < 3; ++c)
                 if (std::abs(p[c] - straight(c)) > 2) return false;
@@ -270,13 +275,14 @@ int main() {
         obs_data_set_int(s, "language", 1033);
         obs_data_set_string(s, "banks", banks.c_str());
         obs_data_set_string(s, "endpoint", ("127.0.0.1:" + std::to_string(port)).c_str());
+        obs_data_set_string(s, "season", season.c_str());
     });
     obs_sceneitem_set_blending_method(obs_scene_add(scene, game), OBS_BLEND_METHOD_SRGB_OFF);
-    Check(output.WaitFor([](const host::Frame& f) { return IsBackground(At(f, 2, 2)); }),
+    Check(output.WaitFor([](const hosting::Frame& f) { return IsBackground(At(f, 2, 2)); }),
           "the background shows through the askgame source");
     const long before = [&] {
-        host::Frame f;
-        output.WaitFor([](const host::Frame&) { return true; }, &f);
+        hosting::Frame f;
+        output.WaitFor([](const hosting::Frame&) { return true; }, &f);
         return PixelsOverBackground(f);
     }();
 
@@ -298,9 +304,9 @@ int main() {
     const auto page = client.Get("/");
     Check(page && page->status == 200, "the presenter's page is served");
 
-    host::Frame shown;
+    hosting::Frame shown;
     const bool drawn = output.WaitFor(
-        [&](const host::Frame& f) { return PixelsOverBackground(f) > before + 2000; }, &shown);
+        [&](const hosting::Frame& f) { return PixelsOverBackground(f) > before + 2000; }, &shown);
     Check(drawn, "the question is drawn over the background (" +
                      std::to_string(PixelsOverBackground(shown)) + " pixels changed, " +
                      std::to_string(before) + " before)");
@@ -310,9 +316,19 @@ int main() {
     const auto state = client.Get("/api/state");
     Check(state && state->body.find("Red planet") != std::string::npos,
           "the state names the question");
+    const std::string faults = test_support::StateSchemaFaults(state ? state->body : "");
+    Check(faults.empty(), "the state is the document every live host answers " + faults);
+    bool scored = false;
+    for (int attempt = 0; attempt < 100 && !scored; ++attempt) {
+        const auto reply = client.Get("/api/state");
+        scored = reply && reply->body.find("\"Ming(1001)\"") != std::string::npos;
+        if (!scored) std::this_thread::sleep_for(100ms);
+    }
+    Check(scored, "the viewer's right answer scores");
     if (const char* still = std::getenv("ASKGAME_OBS_SNAPSHOT")) {
         std::string error;
-        Check(host::WritePng(shown, still, &error), std::string("snapshot ") + still + " " + error);
+        Check(hosting::WritePng(shown, still, &error),
+              std::string("snapshot ") + still + " " + error);
     }
 
     // New settings make a new show at the next frame: the old address is let go, the new one
@@ -344,6 +360,22 @@ int main() {
     obs_scene_release(scene);
     obs_shutdown();
     std::filesystem::remove_all(banks);
+
+    // The show kept its right answer in the season file askgame-host keeps by default.
+    std::string table;
+    if (FILE* scores = popen((std::string(ASKGAME_RUNTIME_DIR) +
+                              "/askgame-host scores --csv "
+                              "--season " +
+                              season + " 2>&1")
+                                 .c_str(),
+                             "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, scores))
+            table += buffer;
+        pclose(scores);
+    }
+    Check(table.find("\n1,1001,Ming,1,1,1,0\n") != std::string::npos,
+          "askgame-host scores lists the OBS show's right answer: " + table);
     std::printf("%s\n", failures == 0 ? "all passed" : "FAILURES");
     return failures == 0 ? 0 : 1;
 }

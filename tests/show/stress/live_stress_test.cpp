@@ -3,8 +3,8 @@
 // Nothing accepted may be lost, nothing may be released twice or leak, and the threads must
 // not race (this test also runs under ThreadSanitizer).
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -32,9 +32,9 @@ int Messages() {
 TEST(LiveStress, ManyViewersWhileFramesRun) {
     const int messages = Messages();
     show::UiThread ui;
-    host::Transcript transcript;
+    hosting::Transcript transcript;
     show::LiveGameOptions options;
-    options.mode = host::GameMode::Free;
+    options.mode = hosting::GameMode::Free;
     options.width = kWidth;
     options.height = kHeight;
     std::string error;

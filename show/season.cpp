@@ -1,0 +1,100 @@
+#include "show/season.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <httplib.h>
+
+namespace show {
+
+namespace {
+
+// Rows of the season's table a request gets by default, and at most.
+constexpr int kDefaultScoresRows = 10;
+constexpr int kMaxScoresRows = 1000;
+
+} // namespace
+
+std::unique_ptr<season::SeasonRecorder> OpenSeasonRecorder(const SeasonOptions& args,
+                                                           hosting::GameMode mode,
+                                                           std::string& error,
+                                                           const SeasonSay& say) {
+    if (args.off) return nullptr;
+    const std::string path = SeasonPath(args);
+    try {
+        return std::make_unique<season::SeasonRecorder>(path, args.season,
+                                                        hosting::GameModeName(mode));
+    } catch (const season::SqliteError& e) {
+        if (!args.db.empty()) {
+            error = "the season file " + path + ": " + e.what();
+        } else {
+            say("warning: this show's scores are not kept: " + path + ": " + e.what());
+        }
+        return nullptr;
+    }
+}
+
+bool FinishSeasonRecording(season::SeasonRecorder* recorder, const SeasonOptions& args,
+                           const SeasonSay& say) {
+    if (!recorder) return true;
+    recorder->Flush();
+    const std::size_t lost = recorder->Lost();
+    if (lost == 0) return true;
+    std::string why = recorder->Error();
+    if (why.empty()) why = "the writer fell too far behind";
+    say(std::string(args.db.empty() ? "warning: " : "") + std::to_string(lost) +
+        " of this show's season events were not kept in " + SeasonPath(args) + ": " + why);
+    return args.db.empty();
+}
+
+std::string SeasonPath(const SeasonOptions& args) {
+    return args.db.empty() ? season::DefaultSeasonPath() : args.db;
+}
+
+nlohmann::json ScoresJson(const std::string& path, const std::optional<std::string>& season,
+                          int top) {
+    try {
+        season::SeasonStore store(path);
+        season::SeasonQuery query;
+        query.season = season;
+        nlohmann::json rows = nlohmann::json::array();
+        for (const auto& s : store.Table(query, top))
+            rows.push_back({{"rank", s.rank},
+                            {"viewer", s.viewer},
+                            {"name", s.name},
+                            {"points", s.points},
+                            {"answers", s.answers},
+                            {"shows", s.shows},
+                            {"gifts", s.giftValue}});
+        return {{"season", season ? nlohmann::json(*season) : nlohmann::json()}, {"rows", rows}};
+    } catch (const season::SqliteError& e) {
+        return {{"error", e.what()}};
+    }
+}
+
+void AddSeasonRoute(httplib::Server& server, const SeasonOptions& options) {
+    server.Get(
+        "/api/scores", [&options](const httplib::Request& request, httplib::Response& response) {
+            const auto reply = [&response](int status, const nlohmann::json& body) {
+                response.status = status;
+                response.set_content(
+                    body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                    "application/json");
+            };
+            if (options.off) {
+                reply(404, {{"error", "this show keeps no season"}});
+                return;
+            }
+            const int top =
+                std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, kMaxScoresRows);
+            // The show's own season unless asked for another; an empty name means every season.
+            std::optional<std::string> season = options.season;
+            if (request.has_param("season")) season = request.get_param_value("season");
+            if (season && season->empty()) season.reset();
+            const auto body =
+                ScoresJson(SeasonPath(options), season, top > 0 ? top : kDefaultScoresRows);
+            reply(body.contains("error") ? 500 : 200, body);
+        });
+}
+
+} // namespace show

@@ -1,0 +1,71 @@
+// The show's state as every live host answers it at GET /api/state: one document whichever host
+// runs the show (the `live` command, the OBS source, the frame filter), described by
+// docs/state.schema.json. Each host gathers the parts on the thread that may read them; the
+// document is made from the parts alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "hosting/hosted_game.h"
+#include "hosting/scenario.h"
+
+namespace show {
+
+// The panel's fields the state shows.
+struct PanelReading {
+    int number = -1; // the question number the panel shows; -1: none
+    int count = -1;  // questions in the bank; -1: none
+    std::string question, answer, rightAnswerer;
+};
+
+// Reads them, on the thread that works the panel.
+PanelReading ReadPanel(const hosting::HostedGame& game);
+
+// Challenge mode's players: every viewer who sent gifts, with how many and what they were worth.
+class GiftTally {
+public:
+    void Add(const hosting::ScenarioEvent& gift);
+    std::size_t Size() const { return players_.size(); }
+    // [{"id", "name", "gifts", "value"}...] by id.
+    nlohmann::json Json() const;
+
+private:
+    struct Player {
+        std::string name; // the name the viewer's latest gift came with
+        std::uint64_t gifts = 0;
+        std::uint64_t value = 0;
+    };
+    std::map<std::uint32_t, Player> players_;
+};
+
+// The viewers' events on their way to the game.
+struct QueueFigures {
+    std::size_t waiting = 0; // in the host's queue
+    std::size_t capacity = 0;
+    std::uint64_t accepted = 0;
+    std::uint64_t refused = 0; // refused because the queue was full
+    std::size_t inGame = 0;    // handed to the game's audience source, not yet taken
+};
+
+struct StateParts {
+    hosting::GameMode mode = hosting::GameMode::Free;
+    long frames = 0; // frames drawn
+    QueueFigures queue;
+    PanelReading panel;
+    std::vector<std::pair<std::string, int>> ranking; // the show's scores, highest first
+    const GiftTally* players = nullptr;               // challenge mode
+    int messageBoxes = 0;
+    std::optional<hosting::MessageBoxSeen> lastMessageBox;
+};
+
+nlohmann::json StateDocument(StateParts parts);
+
+} // namespace show
