@@ -1,5 +1,7 @@
 #include "show/endpoint.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <random>
@@ -10,32 +12,35 @@ namespace show {
 
 namespace {
 
+// The server's limits for a show: its bodies no larger than the options allow.
+http::Limits LimitsFor(const EndpointOptions& options) {
+    http::Limits limits;
+    limits.bodyBytes = options.maxRequestBytes;
+    return limits;
+}
+
 using nlohmann::json;
 
-constexpr const char* kPlainText = "text/plain; charset=utf-8";
 constexpr const char* kJson = "application/json";
 constexpr const char* kRetryAfterSeconds = "1";
-constexpr auto kStartWaitStep = std::chrono::milliseconds(1);
-constexpr int kStartWaitSteps = 2000;
 
-void Reply(httplib::Response& response, int status, const std::string& reason) {
-    response.status = status;
-    response.set_content(reason + "\n", kPlainText);
+void Reply(http::Response& response, int status, const std::string& reason) {
+    response.Text(status, reason);
 }
 
-void ReplyJson(httplib::Response& response, const json& body) {
+void ReplyJson(http::Response& response, const json& body) {
     response.status = 200;
     // Texts from the panel or viewers that are not valid UTF-8 are replaced, never thrown on.
-    response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace) + "\n", kJson);
+    response.SetContent(body.dump(-1, ' ', false, json::error_handler_t::replace) + "\n", kJson);
 }
 
-void ReplyDelivery(httplib::Response& response, const Delivery& delivery) {
+void ReplyDelivery(http::Response& response, const Delivery& delivery) {
     switch (delivery.result) {
     case Delivery::Result::Accepted:
         ReplyJson(response, json{{"ok", true}});
         return;
     case Delivery::Result::Full:
-        response.set_header("Retry-After", kRetryAfterSeconds);
+        response.SetHeader("Retry-After", kRetryAfterSeconds);
         Reply(response, 503, delivery.reason.empty() ? "the queue is full" : delivery.reason);
         return;
     case Delivery::Result::Refused:
@@ -49,7 +54,7 @@ void ReplyDelivery(httplib::Response& response, const Delivery& delivery) {
 
 // Reads the body as one event and hands it on with `deliver`; a bad body is a 4xx.
 template <typename Read, typename Deliver>
-void HandleEvent(const httplib::Request& request, httplib::Response& response, Read read,
+void HandleEvent(const http::Request& request, http::Response& response, Read read,
                  Deliver deliver) {
     if (request.body.size() > kMaxEventBytes) {
         Reply(response, 413,
@@ -75,13 +80,31 @@ bool SameText(std::string_view given, std::string_view token) {
 
 } // namespace
 
-bool HasToken(const httplib::Request& request, std::string_view token) {
-    static constexpr std::string_view kBearer = "Bearer ";
-    const std::string header = request.get_header_value("Authorization");
-    if (header.starts_with(kBearer) &&
-        SameText(std::string_view(header).substr(kBearer.size()), token))
+bool HasToken(const http::Request& request, std::string_view token) {
+    // The scheme's name is read in any letter case, as HTTP has it.
+    static constexpr std::string_view kBearer = "bearer ";
+    const std::string_view header = request.Header("Authorization");
+    if (header.size() > kBearer.size() &&
+        std::equal(
+            kBearer.begin(), kBearer.end(), header.begin(),
+            [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }) &&
+        SameText(header.substr(kBearer.size()), token))
         return true;
-    return request.has_param("token") && SameText(request.get_param_value("token"), token);
+    // A link carries no header: the page, its files and its stream take the token in the query.
+    return request.linkable && request.method == "GET" && SameText(request.Param("token"), token);
+}
+
+bool IsSameSite(const http::Request& request, std::string_view listening, int port) {
+    const std::string_view host = request.Header("Host");
+    // A page of another site may send a request here but never with our Origin; and a name that
+    // resolves here by a trick (DNS rebinding) still comes with its own Host.
+    const std::string_view origin = request.Header("Origin");
+    if (!origin.empty() && (host.empty() || origin != "http://" + std::string(host))) return false;
+    if (!IsLoopbackAddress(listening)) return true; // reached by names this host cannot know
+    const std::string suffix = ":" + std::to_string(port);
+    std::string_view name = host;
+    if (name.ends_with(suffix)) name.remove_suffix(suffix.size());
+    return name == "localhost" || name == "[::1]" || name.starts_with("127.") || name == listening;
 }
 
 std::string NewToken() {
@@ -124,27 +147,19 @@ bool IsLoopbackAddress(std::string_view address) {
 }
 
 Endpoint::Endpoint(ShowControl& control, EndpointOptions options)
-    : control_(control), options_(std::move(options)), banks_(options_.banks, {}) {
-    server_.set_payload_max_length(options_.maxRequestBytes);
-    // Replies are small and written in pieces; without this each waits on a delayed ACK.
-    server_.set_tcp_nodelay(true);
-    // The library's default also sets SO_REUSEPORT, which lets a second show bind the same port
-    // unnoticed and take half the requests; a port in use must be an error instead.
-    server_.set_socket_options([](socket_t socket) {
-        const int yes = 1;
-        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    : control_(control), options_(std::move(options)), banks_(options_.banks, {}),
+      server_(LimitsFor(options_)) {
+    // Every route, ours and those added later, answers only to the token, and only to this site.
+    server_.SetGuard([this](const http::Request& request) -> std::optional<http::Response> {
+        http::Response refusal;
+        if (!IsSameSite(request, options_.address, port_))
+            refusal.Text(403, "requests from another site are refused");
+        else if (!HasToken(request, options_.token))
+            refusal.Text(403, "a valid token is required (Authorization: Bearer TOKEN)");
+        else
+            return std::nullopt;
+        return refusal;
     });
-    // Every route, ours and those added later, answers only to the token.
-    server_.set_pre_routing_handler([this](const httplib::Request& request,
-                                           httplib::Response& response) {
-        if (HasToken(request, options_.token)) return httplib::Server::HandlerResponse::Unhandled;
-        Reply(response, 403, "a valid token is required (Authorization: Bearer TOKEN or ?token=)");
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    server_.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
-            Reply(response, 500, "the request failed inside the host");
-        });
     AddRoutes();
 }
 
@@ -153,25 +168,24 @@ Endpoint::~Endpoint() {
 }
 
 void Endpoint::AddRoutes() {
-    server_.Post("/api/chat", [this](const httplib::Request& request, httplib::Response& response) {
+    server_.Post("/api/chat", [this](const http::Request& request, http::Response& response) {
         HandleEvent(request, response, ParseChat, [this](hosting::ScenarioEvent event) {
             return control_.OfferViewerEvent(std::move(event));
         });
     });
-    server_.Post("/api/gift", [this](const httplib::Request& request, httplib::Response& response) {
+    server_.Post("/api/gift", [this](const http::Request& request, http::Response& response) {
         HandleEvent(request, response, ParseGift, [this](hosting::ScenarioEvent event) {
             return control_.OfferViewerEvent(std::move(event));
         });
     });
-    server_.Post(
-        "/api/panel", [this](const httplib::Request& request, httplib::Response& response) {
-            HandleEvent(
-                request, response, [this](std::string_view body) { return ReadPanel(body); },
-                [this](const hosting::ScenarioEvent& event) {
-                    return control_.ApplyPresenterAction(event);
-                });
-        });
-    server_.Get("/api/state", [this](const httplib::Request&, httplib::Response& response) {
+    server_.Post("/api/panel", [this](const http::Request& request, http::Response& response) {
+        HandleEvent(
+            request, response, [this](std::string_view body) { return ReadPanel(body); },
+            [this](const hosting::ScenarioEvent& event) {
+                return control_.ApplyPresenterAction(event);
+            });
+    });
+    server_.Get("/api/state", [this](const http::Request&, http::Response& response) {
         ReplyJson(response, control_.State());
     });
 }
@@ -196,30 +210,14 @@ bool Endpoint::Start(std::string& error) {
         error = "the endpoint needs a token";
         return false;
     }
-    if (thread_.joinable()) return true;
-    if (options_.port == 0) {
-        port_ = server_.bind_to_any_port(options_.address);
-    } else if (server_.bind_to_port(options_.address, options_.port)) {
-        port_ = options_.port;
-    } else {
-        port_ = -1;
-    }
-    if (port_ <= 0) {
-        error = "cannot listen on " + options_.address + ":" + std::to_string(options_.port) +
-                " (in use, or not an address of this machine)";
-        return false;
-    }
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    // Stop() can only stop a server that runs; wait (a bounded while) until it does.
-    for (int i = 0; i < kStartWaitSteps && !server_.is_running(); ++i)
-        std::this_thread::sleep_for(kStartWaitStep);
+    if (port_ > 0) return true;
+    if (!server_.Start(options_.address, options_.port, error)) return false;
+    port_ = server_.Port();
     return true;
 }
 
 void Endpoint::Stop() {
-    if (!thread_.joinable()) return;
-    server_.stop();
-    thread_.join();
+    server_.Stop();
 }
 
 std::string Endpoint::Url() const {

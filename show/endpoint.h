@@ -12,11 +12,9 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <thread>
-
-#include <httplib.h>
 
 #include "show/bank_folder.h"
+#include "show/http_server.h"
 #include "show/live_events.h"
 #include "show/show_control.h"
 
@@ -46,12 +44,12 @@ public:
     ~Endpoint();
 
     // The server, for adding routes before Start(). Every route is behind the token check.
-    httplib::Server& Server() { return server_; }
+    http::Server& Server() { return server_; }
 
     // Binds the address and serves on a thread of its own. False, with the reason, when the
     // address cannot be bound or the options are unusable.
     bool Start(std::string& error);
-    // Stops serving and waits for the requests in flight. Idempotent.
+    // Cuts every connection and waits for the requests in flight. Idempotent.
     void Stop();
 
     int Port() const { return port_; }
@@ -67,14 +65,17 @@ private:
     ShowControl& control_;
     EndpointOptions options_;
     BankFolder banks_;
-    httplib::Server server_;
-    std::thread thread_;
+    http::Server server_;
     int port_ = 0;
 };
 
-// True when the request carries `token` as "Authorization: Bearer TOKEN" or "?token=TOKEN".
-// Compares in time independent of where the texts differ.
-bool HasToken(const httplib::Request& request, std::string_view token);
+// True when the request carries `token` as "Authorization: Bearer TOKEN" (the scheme in any
+// letter case), or as "?token=TOKEN" on a GET of a route a link may open. Compares in time
+// independent of where the texts differ.
+bool HasToken(const http::Request& request, std::string_view token);
+// False for a request a page of another site made (its Origin is not this server), and on a
+// loopback address for one whose Host is not a name of this machine.
+bool IsSameSite(const http::Request& request, std::string_view listening, int port);
 // A fresh random token: 32 hexadecimal digits.
 std::string NewToken();
 // "ADDR:PORT" or "[IPv6]:PORT" into its parts; false when malformed or the port is out of range.

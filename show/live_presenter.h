@@ -50,7 +50,7 @@ public:
     ~LivePresenter();
 
     // Adds the page's routes; before the server starts.
-    void AddRoutes(httplib::Server& server) { page_->AddRoutes(server); }
+    void AddRoutes(http::Server& server) { page_->AddRoutes(server); }
     // Shows a message box in the page and waits for OK (or Close()); answers IDOK.
     int ShowBox(const MessageBoxRequest& box) {
         return PagePresenters::ShowBox(page_->Channel(), box);

@@ -3,25 +3,23 @@
 #include <memory>
 #include <string>
 
-#include <httplib.h>
-
+#include "show/http_server.h"
 #include "show/web_assets.h"
 
 namespace show {
 
 namespace {
 
-using httplib::Request;
-using httplib::Response;
+using http::Request;
+using http::Response;
 
 void Refuse(Response& res, int status, const std::string& reason) {
-    res.status = status;
-    res.set_content(reason + "\n", "text/plain; charset=utf-8");
+    res.Text(status, reason);
 }
 
 void NoCache(Response& res) {
-    res.set_header("Cache-Control", "no-store");
-    res.set_header("X-Content-Type-Options", "nosniff");
+    res.SetHeader("Cache-Control", "no-store");
+    res.SetHeader("X-Content-Type-Options", "nosniff");
 }
 
 // The browser fetches the page's script and style sheet without the page's header, so the page
@@ -40,14 +38,14 @@ void ServeAsset(const Request& req, Response& res) {
     const WebAsset* asset = FindWebAsset(req.path);
     if (!asset) return Refuse(res, 404, "no such page");
     std::string body(asset->body);
-    if (req.path == "/") body = WithToken(body, req.get_param_value("token"));
+    if (req.path == "/") body = WithToken(body, req.Param("token"));
     NoCache(res);
     // Everything the page needs comes from this host; nothing may be framed or fetched from
     // elsewhere.
-    res.set_header("Content-Security-Policy",
-                   "default-src 'self'; img-src 'self' blob: data:; frame-ancestors 'none'");
-    res.set_header("Referrer-Policy", "no-referrer");
-    res.set_content(std::move(body), std::string(asset->contentType).c_str());
+    res.SetHeader("Content-Security-Policy",
+                  "default-src 'self'; img-src 'self' blob: data:; frame-ancestors 'none'");
+    res.SetHeader("Referrer-Policy", "no-referrer");
+    res.SetContent(std::move(body), std::string(asset->contentType));
 }
 
 std::optional<std::uint64_t> DialogId(const std::string& text) {
@@ -75,52 +73,56 @@ void PresenterPage::Refresh() {
     if (hooks_.state) channel_.PublishState(hooks_.state());
 }
 
-void PresenterPage::AddRoutes(httplib::Server& server) {
+void PresenterPage::AddRoutes(http::Server& server) {
+    // The page and its files are opened from links, which carry the token in their query.
+    constexpr bool kLinkable = true;
     for (const char* path : {"/", "/index.html", "/app.js", "/app.css"})
-        server.Get(path, [](const Request& req, Response& res) {
-            if (req.path == "/index.html") return res.set_redirect("/");
-            ServeAsset(req, res);
-        });
+        server.Get(
+            path,
+            [](const Request& req, Response& res) {
+                if (req.path == "/index.html")
+                    return res.Redirect(req.query.empty() ? "/" : "/?" + req.query);
+                ServeAsset(req, res);
+            },
+            kLinkable);
 
-    server.Get("/api/page/events", [this](const Request&, Response& res) {
-        std::shared_ptr<PresenterChannel::Stream> stream = channel_.OpenStream();
-        if (!stream) return Refuse(res, 503, "too many pages are watching already");
-        NoCache(res);
-        const std::string hello =
-            "event: hello\ndata: " + nlohmann::json{{"lcid", hooks_.lcid}}.dump() + "\n\n";
-        Refresh();
-        res.set_chunked_content_provider(
-            "text/event-stream",
-            [this, stream, hello, greeted = false](std::size_t, httplib::DataSink& sink) mutable {
+    server.Get(
+        "/api/page/events",
+        [this](const Request&, Response& res) {
+            std::shared_ptr<PresenterChannel::Stream> stream = channel_.OpenStream();
+            if (!stream) return Refuse(res, 503, "too many pages are watching already");
+            NoCache(res);
+            const std::string hello =
+                "event: hello\ndata: " + nlohmann::json{{"lcid", hooks_.lcid}}.dump() + "\n\n";
+            Refresh();
+            res.contentType = "text/event-stream";
+            res.stream = [this, stream, hello,
+                          greeted = false]() mutable -> std::optional<std::string> {
                 if (!greeted) {
                     greeted = true;
-                    return sink.write(hello.data(), hello.size());
+                    return hello;
                 }
                 Refresh();
-                const std::optional<std::string> text = stream->Next(kPageStreamTick);
-                if (!text) {
-                    sink.done();
-                    return true;
-                }
-                return sink.write(text->data(), text->size());
-            });
-    });
+                return stream->Next(kPageStreamTick);
+            };
+        },
+        kLinkable);
 
     server.Get("/api/page/preview.jpg", [this](const Request&, Response& res) {
         std::string jpeg = preview_.Jpeg();
         if (jpeg.empty()) return Refuse(res, 503, "no frame yet");
         NoCache(res);
-        res.set_content(std::move(jpeg), "image/jpeg");
+        res.SetContent(std::move(jpeg), "image/jpeg");
     });
 
     server.Get("/api/page/banks", [this](const Request&, Response& res) {
         std::lock_guard lock(banksMutex_);
         NoCache(res);
-        res.set_content(nlohmann::json{{"folder", !banks_.Folder().empty()},
-                                       {"banks", banks_.List()},
-                                       {"maxUpload", kMaxBankUploadBytes}}
-                            .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                        "application/json");
+        res.SetContent(nlohmann::json{{"folder", !banks_.Folder().empty()},
+                                      {"banks", banks_.List()},
+                                      {"maxUpload", kMaxBankUploadBytes}}
+                           .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                       "application/json");
     });
 
     server.Post("/api/page/dialog", [this](const Request& req, Response& res) {
@@ -141,11 +143,11 @@ void PresenterPage::AddRoutes(httplib::Server& server) {
         }
         if (!channel_.Answer(body["id"].get<std::uint64_t>(), std::move(answer)))
             return Refuse(res, 409, "that dialog is not open");
-        res.set_content("{\"ok\":true}", "application/json");
+        res.SetContent("{\"ok\":true}", "application/json");
     });
 
     server.Post("/api/page/upload", [this](const Request& req, Response& res) {
-        const auto id = DialogId(req.get_param_value("dialog"));
+        const auto id = DialogId(req.Param("dialog"));
         if (!id) return Refuse(res, 400, "expected ?dialog=N");
         if (req.body.size() > kMaxBankUploadBytes)
             return Refuse(res, 413,
@@ -163,7 +165,7 @@ void PresenterPage::AddRoutes(httplib::Server& server) {
         if (!saved) return Refuse(res, 400, error);
         if (!channel_.Answer(*id, {true, saved}))
             return Refuse(res, 409, "that dialog is not open");
-        res.set_content("{\"ok\":true}", "application/json");
+        res.SetContent("{\"ok\":true}", "application/json");
     });
 }
 

@@ -23,7 +23,7 @@
 #include "show/presenter_channel.h"
 #include "show/preview_frames.h"
 
-namespace httplib {
+namespace show::http {
 class Server;
 }
 
@@ -49,7 +49,7 @@ public:
     PresenterPage(PresenterHooks hooks, BankFolder banks);
 
     // Adds the page's routes. Call before the server starts.
-    void AddRoutes(httplib::Server& server);
+    void AddRoutes(http::Server& server);
 
     PresenterChannel& Channel() { return channel_; }
     PreviewFrames& Preview() { return preview_; }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include <httplib.h>
+#include "show/http_server.h"
 
 namespace show {
 
@@ -72,29 +72,26 @@ nlohmann::json ScoresJson(const std::string& path, const std::optional<std::stri
     }
 }
 
-void AddSeasonRoute(httplib::Server& server, const SeasonOptions& options) {
-    server.Get(
-        "/api/scores", [&options](const httplib::Request& request, httplib::Response& response) {
-            const auto reply = [&response](int status, const nlohmann::json& body) {
-                response.status = status;
-                response.set_content(
-                    body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                    "application/json");
-            };
-            if (options.off) {
-                reply(404, {{"error", "this show keeps no season"}});
-                return;
-            }
-            const int top =
-                std::clamp(std::atoi(request.get_param_value("top").c_str()), 0, kMaxScoresRows);
-            // The show's own season unless asked for another; an empty name means every season.
-            std::optional<std::string> season = options.season;
-            if (request.has_param("season")) season = request.get_param_value("season");
-            if (season && season->empty()) season.reset();
-            const auto body =
-                ScoresJson(SeasonPath(options), season, top > 0 ? top : kDefaultScoresRows);
-            reply(body.contains("error") ? 500 : 200, body);
-        });
+void AddSeasonRoute(http::Server& server, const SeasonOptions& options) {
+    server.Get("/api/scores", [&options](const http::Request& request, http::Response& response) {
+        const auto reply = [&response](int status, const nlohmann::json& body) {
+            response.status = status;
+            response.SetContent(body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                                "application/json");
+        };
+        if (options.off) {
+            reply(404, {{"error", "this show keeps no season"}});
+            return;
+        }
+        const int top = std::clamp(std::atoi(request.Param("top").c_str()), 0, kMaxScoresRows);
+        // The show's own season unless asked for another; an empty name means every season.
+        std::optional<std::string> season = options.season;
+        if (request.HasParam("season")) season = request.Param("season");
+        if (season && season->empty()) season.reset();
+        const auto body =
+            ScoresJson(SeasonPath(options), season, top > 0 ? top : kDefaultScoresRows);
+        reply(body.contains("error") ? 500 : 200, body);
+    });
 }
 
 } // namespace show

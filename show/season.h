@@ -13,7 +13,7 @@
 #include "hosting/scenario.h"
 #include "season/season_recorder.h"
 
-namespace httplib {
+namespace show::http {
 class Server;
 }
 
@@ -56,6 +56,6 @@ nlohmann::json ScoresJson(const std::string& path, const std::optional<std::stri
 // GET /api/scores: the season's table, ?top=N (default 10, at most 1000) and ?season=NAME (the
 // show's own by default; empty: every season). 404 when the show keeps no season, 500 when the
 // file cannot be read. `options` outlives the server.
-void AddSeasonRoute(httplib::Server& server, const SeasonOptions& options);
+void AddSeasonRoute(http::Server& server, const SeasonOptions& options);
 
 } // namespace show

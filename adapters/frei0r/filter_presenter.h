@@ -15,7 +15,7 @@
 #include "show/live_presenter.h"
 #include "show/ui_thread.h"
 
-namespace httplib {
+namespace show::http {
 class Server;
 }
 
@@ -32,7 +32,7 @@ public:
     ~FilterPresenter();
 
     // Adds the page's routes; before the server starts.
-    void AddRoutes(httplib::Server& server) { page_->AddRoutes(server); }
+    void AddRoutes(show::http::Server& server) { page_->AddRoutes(server); }
     // What the game hands on of its dialogs: the page shows them without holding up the game.
     hosting::DialogEcho Echo();
     // The video thread, after drawing: the top-down frame of width × height packed pixels.

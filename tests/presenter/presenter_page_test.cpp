@@ -91,6 +91,14 @@ TEST_F(PresenterPageTest, WithoutTheTokenThePageGivesNothing) {
     EXPECT_EQ(client_->Get("/app.js")->get_header_value("Content-Type"),
               "text/javascript; charset=utf-8");
     EXPECT_EQ(client_->Get("/nothing.js")->status, 404);
+
+    // A bookmark of /index.html with its token lands on the page, token and all.
+    const std::string token = std::string("?token=") + kToken;
+    const auto moved = stranger.Get(("/index.html" + token).c_str());
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->status, 302);
+    EXPECT_EQ(moved->get_header_value("Location"), "/" + token);
+    EXPECT_EQ(stranger.Get(("/" + token).c_str())->status, 200);
 }
 
 TEST_F(PresenterPageTest, TheStreamGreetsInThePanelsLanguageThenSendsPanelAndState) {

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include "show/fake_show.h"
 #include "show/live_events.h"
@@ -27,9 +28,16 @@ protected:
         options.banks = banks_;
         endpoint_ = std::make_unique<show::Endpoint>(show_, options);
         // A route added by another piece of the host sits behind the same token.
-        endpoint_->Server().Get("/extra", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content("extra", "text/plain");
+        endpoint_->Server().Get("/extra", [](const show::http::Request&, show::http::Response& r) {
+            r.SetContent("extra", "text/plain");
         });
+        // One a link may open, as the presenter's page is.
+        endpoint_->Server().Get(
+            "/linked",
+            [](const show::http::Request&, show::http::Response& r) {
+                r.SetContent("linked", "text/plain");
+            },
+            true);
         std::string error;
         ASSERT_TRUE(endpoint_->Start(error)) << error;
         client_ = std::make_unique<httplib::Client>("127.0.0.1", endpoint_->Port());
@@ -64,8 +72,42 @@ TEST_F(EndpointTest, EveryRouteNeedsTheToken) {
     EXPECT_EQ(anonymous.Get("/api/state")->status, 403);
     EXPECT_TRUE(show_.Viewers().empty());
 
-    EXPECT_EQ(anonymous.Get((std::string("/extra?token=") + kToken).c_str())->status, 200);
     EXPECT_EQ(client_->Get("/extra")->body, "extra");
+    // The scheme's name in any letter case, as HTTP has it.
+    const httplib::Headers lower = {{"Authorization", std::string("bearer ") + kToken}};
+    EXPECT_EQ(anonymous.Get("/extra", lower)->status, 200);
+
+    // A token in the address reaches logs and histories: only a link's route takes it, and
+    // only to be read.
+    const std::string query = std::string("?token=") + kToken;
+    EXPECT_EQ(anonymous.Get(("/linked" + query).c_str())->status, 200);
+    EXPECT_EQ(anonymous.Get(("/extra" + query).c_str())->status, 403);
+    EXPECT_EQ(anonymous.Get(("/api/state" + query).c_str())->status, 403);
+    const auto posted = anonymous.Post(("/api/chat" + query).c_str(),
+                                       R"({"id": 1, "name": "a", "text": "B"})", "text/plain");
+    ASSERT_TRUE(posted);
+    EXPECT_EQ(posted->status, 403);
+    EXPECT_TRUE(show_.Viewers().empty());
+}
+
+TEST_F(EndpointTest, ABrowserOnAnotherSiteIsRefusedEvenWithTheToken) {
+    // A page elsewhere can make the presenter's browser post a "simple" request, token and all,
+    // or reach the endpoint through a name of its own that resolves here (DNS rebinding).
+    const std::string here = "127.0.0.1:" + std::to_string(endpoint_->Port());
+    const httplib::Headers foreign = {{"Origin", "http://evil.example"}};
+    const auto posted =
+        client_->Post("/api/chat", foreign, R"({"id": 1, "name": "a", "text": "B"})", "text/plain");
+    ASSERT_TRUE(posted);
+    EXPECT_EQ(posted->status, 403);
+    const httplib::Headers rebound = {
+        {"Host", "evil.example:" + std::to_string(endpoint_->Port())}};
+    EXPECT_EQ(client_->Get("/api/state", rebound)->status, 403);
+    EXPECT_TRUE(show_.Viewers().empty());
+
+    const httplib::Headers ours = {{"Origin", "http://" + here}};
+    EXPECT_EQ(client_->Get("/api/state", ours)->status, 200) << "the page's own requests";
+    const httplib::Headers named = {{"Host", "localhost:" + std::to_string(endpoint_->Port())}};
+    EXPECT_EQ(client_->Get("/api/state", named)->status, 200);
 }
 
 TEST_F(EndpointTest, ChatAndGiftsAreQueuedForTheGame) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include "show/endpoint.h"
 #include "show/live_game.h"
