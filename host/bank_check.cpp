@@ -155,18 +155,17 @@ void ShowWhatThePanelSays(const BankCheckOptions& options, const BankReview& rev
     ScenarioEvent choose;
     choose.kind = ActionKind::Bank;
     choose.path = options.file;
-    if (!game->Apply(choose, error)) {
+    const bool loaded = game->Apply(choose, error);
+    const auto boxes = transcript.Texts("box");
+    // A panel that refuses the file says why in a box; without one, the host says why.
+    if (!loaded && boxes.size() == boxesBefore)
         std::printf("(the plug-in's panel could not load it: %s)\n", error.c_str());
-        game->Finish();
-        return;
-    }
-    if (review.bank.count() > 0) {
+    if (loaded && review.bank.count() > 0) {
         const std::string shown = Utf16ToUtf8(game->ControlText(u"LabMaxNum").value_or(u""));
         if (shown != std::to_string(review.bank.count()) &&
             std::atoi(shown.c_str()) != review.bank.count())
             warnings.push_back("the plug-in's panel shows " + shown + " questions");
     }
-    const auto boxes = transcript.Texts("box");
     for (std::size_t i = boxesBefore; i < boxes.size(); ++i)
         std::printf("The panel said: %s\n", boxes[i].c_str());
     game->Finish();

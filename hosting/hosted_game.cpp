@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 #include "askgame/effect_ids.h"
@@ -12,6 +13,15 @@
 namespace hosting {
 
 namespace {
+
+// True when the file holds at least one byte this process may read.
+bool Readable(const std::string& path) {
+    FILE* file = _wfopen(FromNativePath(path).c_str(), u"rb");
+    if (!file) return false;
+    const bool any = std::fgetc(file) != EOF;
+    std::fclose(file);
+    return any;
+}
 
 // The window the panel lives in. The host has no window system; any distinct handle serves as
 // the owner its message boxes and dialogs are checked against.
@@ -227,10 +237,21 @@ bool HostedGame::Apply(const ScenarioEvent& event, std::string& error) {
             error = event.path + ": no such question bank file";
             return false;
         }
+        if (!Readable(event.path)) {
+            error = event.path + ": the file is empty or cannot be read";
+            return false;
+        }
+        // The panel refuses a file it cannot take (too large, no questions) with a message box
+        // and keeps no bank: that box is the refusal.
+        const int boxesBefore = messageBoxes_;
         ChooseNextFile(event.path);
         const bool clicked = Click(Utf16ToUtf8(kBankButton), error);
         nextFile_.clear();
         if (!clicked) return false;
+        if (messageBoxes_ != boxesBefore && lastBox_) {
+            error = event.path + ": " + lastBox_->text;
+            return false;
+        }
         break;
     }
     case ActionKind::Still:

@@ -3,6 +3,7 @@
 #include "show/live_game.h"
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -103,6 +104,19 @@ TEST_F(LiveGameTest, ARefusedPanelActionSaysWhyAndChangesNothing) {
     EXPECT_EQ(notEdit.result, show::Delivery::Result::Refused);
     const auto noFile = live->ApplyPresenterAction(Panel(R"({"bank": "/no/such/bank.txt"})"));
     EXPECT_EQ(noFile.result, show::Delivery::Result::Refused);
+    // A file the panel will not take is refused with the panel's own words, not taken as done.
+    const std::string folder = ::testing::TempDir();
+    std::ofstream(folder + "/no-questions.txt") << "Tonight's quiz\n";
+    std::ofstream(folder + "/empty.txt");
+    const auto noQuestions = live->ApplyPresenterAction(
+        Panel(nlohmann::json{{"bank", folder + "/no-questions.txt"}}.dump()));
+    EXPECT_EQ(noQuestions.result, show::Delivery::Result::Refused);
+    EXPECT_NE(noQuestions.reason.find("No questions found in this file"), std::string::npos)
+        << noQuestions.reason;
+    const auto empty =
+        live->ApplyPresenterAction(Panel(nlohmann::json{{"bank", folder + "/empty.txt"}}.dump()));
+    EXPECT_EQ(empty.result, show::Delivery::Result::Refused);
+    EXPECT_NE(empty.reason.find("empty"), std::string::npos) << empty.reason;
     EXPECT_EQ(live->State()["question"], before["question"]);
 }
 
