@@ -1,7 +1,12 @@
 #include "show/bank_folder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace show {
@@ -9,6 +14,9 @@ namespace show {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Names tried for one upload before it is given up.
+constexpr int kUploadNameAttempts = 16;
 
 fs::path CanonicalFolder(const fs::path& folder) {
     if (folder.empty()) return {};
@@ -61,17 +69,42 @@ std::optional<fs::path> BankFolder::SaveUpload(std::string_view bytes, std::stri
             "the uploaded bank is larger than " + std::to_string(kMaxBankUploadBytes) + " bytes";
         return std::nullopt;
     }
-    std::error_code code;
-    fs::create_directories(uploads_, code);
-    const fs::path path = uploads_ / ("upload-" + std::to_string(++uploadCount_) + ".txt");
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-        error = "cannot write the uploaded bank to " + path.string();
+    if (uploads_.empty()) {
+        error = "this show has no folder to keep uploads in";
         return std::nullopt;
     }
-    return path;
+    for (int attempt = 0; attempt < kUploadNameAttempts; ++attempt) {
+        const fs::path path = uploads_ / ("upload-" + std::to_string(++uploadCount_) + ".txt");
+        // Made here and now, never through a link nor over a file that is there already.
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) break;
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            written += static_cast<std::size_t>(n);
+        }
+        const bool closed = ::close(fd) == 0;
+        if (written == bytes.size() && closed) return path;
+        std::error_code ignored;
+        fs::remove(path, ignored);
+        break;
+    }
+    error = "cannot write the uploaded bank in " + uploads_.string();
+    return std::nullopt;
+}
+
+fs::path BankFolder::MakeUploadFolder() {
+    std::error_code code;
+    fs::path base = fs::temp_directory_path(code);
+    if (code) base = "/tmp";
+    std::string pattern = (base / "askgame-uploads-XXXXXX").string();
+    // mkdtemp makes the folder itself, mode 0700, failing rather than taking one that exists.
+    if (!::mkdtemp(pattern.data())) return {};
+    return pattern;
 }
 
 } // namespace show

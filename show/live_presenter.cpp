@@ -1,30 +1,16 @@
 #include "show/live_presenter.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <system_error>
 
 namespace show {
 
-namespace {
-
-// Uploaded banks live only as long as the show: the panel reads a bank when it is chosen. Each
-// page has a folder of its own, as one program may run several shows (filters, sources): their
-// uploads must not overwrite each other, nor go when another show ends.
-std::filesystem::path UploadFolder() {
-    static std::atomic<unsigned> pages{0};
-    std::error_code code;
-    std::filesystem::path base = std::filesystem::temp_directory_path(code);
-    if (code) base = "/tmp";
-    return base / ("askgame-uploads-" + std::to_string(::getpid()) + "-" + std::to_string(++pages));
-}
-
-} // namespace
-
+// Uploaded banks live only as long as the show (the panel reads a bank when it is chosen), in a
+// folder of the page's own: one program may run several shows (filters, sources), and another
+// user of the machine must neither plant files there nor read the banks.
 LivePresenter::LivePresenter(UiThread& ui, PanelAccess panel, std::function<nlohmann::json()> state,
                              LivePresenterOptions options)
-    : ui_(ui), panel_(std::move(panel)), uploads_(UploadFolder()) {
+    : ui_(ui), panel_(std::move(panel)), uploads_(BankFolder::MakeUploadFolder()) {
     PresenterHooks hooks;
     hooks.refreshPanel = [this] { QueueRefresh(); };
     hooks.state = std::move(state);
@@ -40,7 +26,7 @@ LivePresenter::~LivePresenter() {
     Close();
     presenters_.reset();
     std::error_code code;
-    std::filesystem::remove_all(uploads_, code);
+    if (!uploads_.empty()) std::filesystem::remove_all(uploads_, code);
 }
 
 // At most one reading waits on the user-interface thread, however long a dialog holds it.

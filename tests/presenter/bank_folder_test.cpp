@@ -52,6 +52,7 @@ TEST_F(BankFolderTest, NoChoiceLeadsOutOfTheFolder) {
 }
 
 TEST_F(BankFolderTest, UploadsAreCappedAndEachGetsAFileOfItsOwn) {
+    fs::create_directories(base_ / "uploads");
     show::BankFolder folder({}, base_ / "uploads");
     std::string error;
     const auto first = folder.SaveUpload("Q1?\nA\n", error);
@@ -65,6 +66,29 @@ TEST_F(BankFolderTest, UploadsAreCappedAndEachGetsAFileOfItsOwn) {
     EXPECT_FALSE(folder.SaveUpload(std::string(show::kMaxBankUploadBytes + 1, 'x'), error));
     EXPECT_NE(error.find("larger"), std::string::npos);
     EXPECT_TRUE(folder.SaveUpload(std::string(show::kMaxBankUploadBytes, 'x'), error));
+}
+
+TEST_F(BankFolderTest, UploadsGoToAFolderOfTheirOwnAndNeverThroughALink) {
+    const fs::path mine = show::BankFolder::MakeUploadFolder();
+    const fs::path other = show::BankFolder::MakeUploadFolder();
+    ASSERT_FALSE(mine.empty());
+    EXPECT_NE(mine, other);
+    EXPECT_EQ(fs::status(mine).permissions() & fs::perms::all, fs::perms::owner_all)
+        << "nobody else may read the banks";
+
+    // Whatever sits at an upload's name already, a file or a link planted to some other file,
+    // is passed over and left as it was.
+    Write(mine / "upload-1.txt", "there before");
+    fs::create_symlink(base_ / "secret.txt", mine / "upload-2.txt");
+    show::BankFolder folder({}, mine);
+    std::string error;
+    const auto saved = folder.SaveUpload("Q?\nA\n", error);
+    ASSERT_TRUE(saved) << error;
+    EXPECT_EQ(saved->filename(), "upload-3.txt");
+    std::ifstream secret(base_ / "secret.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(secret), {}), "not a bank");
+    fs::remove_all(mine);
+    fs::remove_all(other);
 }
 
 } // namespace

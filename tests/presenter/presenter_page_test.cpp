@@ -27,6 +27,7 @@ protected:
     void SetUp() override {
         base_ = fs::temp_directory_path() / ("askgame-page-" + std::to_string(::getpid()));
         fs::create_directories(base_ / "banks");
+        fs::create_directories(base_ / "uploads");
         std::ofstream(base_ / "banks" / "a.txt") << "Q?\nA\n";
         std::ofstream(base_ / "secret.txt") << "secret";
         show::PresenterHooks hooks;
