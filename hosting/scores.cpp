@@ -26,22 +26,25 @@ std::u16string Lower(std::u16string text) {
 } // namespace
 
 void ScoreTable::AddPoint(const std::string& who) {
-    if (points_[who]++ == 0) order_.push_back(who);
+    const auto [at, added] = points_.try_emplace(who, Scorer{0, points_.size()});
+    Scorer& scorer = at->second;
+    if (!added) ranking_.erase({scorer.points, scorer.first, &at->first});
+    ++scorer.points;
+    ranking_.insert({scorer.points, scorer.first, &at->first});
     ++version_;
+}
+
+std::vector<std::pair<std::string, int>> ScoreTable::Top(std::size_t n) const {
+    std::vector<std::pair<std::string, int>> top;
+    top.reserve(std::min(n, ranking_.size()));
+    for (auto place = ranking_.begin(); place != ranking_.end() && top.size() < n; ++place)
+        top.emplace_back(*place->who, place->points);
+    return top;
 }
 
 int ScoreTable::PointsOf(const std::string& who) const {
     const auto found = points_.find(who);
-    return found == points_.end() ? 0 : found->second;
-}
-
-std::vector<std::pair<std::string, int>> ScoreTable::Ranking() const {
-    std::vector<std::pair<std::string, int>> ranking;
-    for (const auto& who : order_)
-        ranking.emplace_back(who, points_.at(who));
-    std::stable_sort(ranking.begin(), ranking.end(),
-                     [](const auto& a, const auto& b) { return a.second > b.second; });
-    return ranking;
+    return found == points_.end() ? 0 : found->second.points;
 }
 
 void FreeAnswerJudge::QuestionSent(const std::u16string& answer) {

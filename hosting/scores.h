@@ -18,18 +18,37 @@
 
 namespace hosting {
 
+// The points of a show, kept in ranking order as they come: a point costs a logarithm of the
+// audience, and the top of the ranking costs only its own length, however many scored.
 class ScoreTable {
 public:
     void AddPoint(const std::string& who);
     // Highest first; equal scores in the order they were first reached.
-    std::vector<std::pair<std::string, int>> Ranking() const;
+    std::vector<std::pair<std::string, int>> Ranking() const { return Top(Count()); }
+    // The first `n` of the ranking.
+    std::vector<std::pair<std::string, int>> Top(std::size_t n) const;
     int PointsOf(const std::string& who) const;
+    // Viewers with a point.
+    std::size_t Count() const { return points_.size(); }
     // Counts every point added: a reader who kept a ranking knows whether it is still current.
     std::uint64_t Version() const { return version_; }
 
 private:
-    std::map<std::string, int> points_;
-    std::vector<std::string> order_; // first point first
+    struct Scorer {
+        int points = 0;
+        std::size_t first = 0; // when the first point came: breaks ties
+    };
+    // Ranking order: more points first, then the earlier first point.
+    struct Place {
+        int points;
+        std::size_t first;
+        const std::string* who; // the key in points_, which never moves
+        bool operator<(const Place& other) const {
+            return points != other.points ? points > other.points : first < other.first;
+        }
+    };
+    std::map<std::string, Scorer> points_;
+    std::set<Place> ranking_;
     std::uint64_t version_ = 0;
 };
 

@@ -185,8 +185,12 @@ void Endpoint::AddRoutes() {
                 return control_.ApplyPresenterAction(event);
             });
     });
-    server_.Get("/api/state", [this](const http::Request&, http::Response& response) {
-        ReplyJson(response, control_.State());
+    // ?top=N lists the N best of the scores and players (default 10, at most 100).
+    server_.Get("/api/state", [this](const http::Request& request, http::Response& response) {
+        std::size_t top = kStateTop;
+        const std::string asked = request.Param("top");
+        std::from_chars(asked.data(), asked.data() + asked.size(), top);
+        ReplyJson(response, control_.State(top));
     });
 }
 

@@ -286,14 +286,14 @@ LiveCounters LiveGame::Counters() const {
     counters.audienceWaiting = audienceWaiting_;
     std::lock_guard lock(hostLock_);
     counters.players =
-        options_.mode == GameMode::Challenge ? players_.Size() : game_->Scores().Ranking().size();
+        options_.mode == GameMode::Challenge ? players_.Size() : game_->Scores().Count();
     counters.question = snapshot_.number < 0 ? std::string("-")
                                              : std::to_string(snapshot_.number) + "/" +
                                                    std::to_string(std::max(0, snapshot_.count));
     return counters;
 }
 
-json LiveGame::State() {
+json LiveGame::State(std::size_t top) {
     StateParts parts;
     parts.mode = options_.mode;
     parts.frames = frames_.load();
@@ -301,8 +301,13 @@ json LiveGame::State() {
                    audienceWaiting_.load()};
     std::lock_guard lock(hostLock_);
     parts.panel = snapshot_;
-    if (game_) parts.ranking = game_->Scores().Ranking();
+    top = std::min(top, kMaxStateTop);
+    if (game_) {
+        parts.ranking = game_->Scores().Top(top);
+        parts.scorers = game_->Scores().Count();
+    }
     parts.players = &players_;
+    parts.top = top;
     parts.messageBoxes = boxes_;
     if (boxes_ > 0) parts.lastMessageBox = hosting::MessageBoxSeen{lastBoxCaption_, lastBoxText_};
     return StateDocument(std::move(parts));

@@ -78,7 +78,7 @@ public:
     Delivery OfferViewerEvent(hosting::ScenarioEvent event) override;
     // Also takes notes (a transcript line); stills are the caller's.
     Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) override;
-    nlohmann::json State() override;
+    nlohmann::json State(std::size_t top = kStateTop) override;
     LiveCounters Counters() const;
 
     // Answers message boxes from now on; runs on the UI thread with the host lock released, so

@@ -3,6 +3,7 @@
 // talk to this and to nothing else.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -10,6 +11,11 @@
 #include "hosting/scenario.h"
 
 namespace show {
+
+// The most scores and players a state lists by default, and at most: the state's cost follows
+// what it shows, never the size of the audience.
+inline constexpr std::size_t kStateTop = 10;
+inline constexpr std::size_t kMaxStateTop = 100;
 
 struct Delivery {
     enum class Result {
@@ -32,8 +38,9 @@ public:
     virtual Delivery OfferViewerEvent(hosting::ScenarioEvent event) = 0;
     // A presenter's action on the panel, done on the user-interface thread; returns when done.
     virtual Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) = 0;
-    // The show's state: mode, question, players or scores, right answerer, last message box.
-    virtual nlohmann::json State() = 0;
+    // The show's state: mode, question, the top `top` of scores and players with their counts,
+    // right answerer, last message box.
+    virtual nlohmann::json State(std::size_t top = kStateTop) = 0;
 };
 
 } // namespace show

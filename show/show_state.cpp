@@ -60,17 +60,23 @@ PanelReading ReadPanel(const hosting::HostedGame& game) {
 }
 
 void GiftTally::Add(const hosting::ScenarioEvent& gift) {
-    Player& player = players_[gift.viewer.id];
+    const std::uint32_t id = gift.viewer.id;
+    Player& player = players_[id];
+    byWorth_.erase({player.value, ~id});
     player.name = Utf16ToUtf8(gift.viewer.name);
     player.gifts += gift.giftCount;
     player.value += std::uint64_t{gift.giftCount} * gift.giftValue;
+    byWorth_.insert({player.value, ~id}); // ~id: among equals, the lower id first
 }
 
-json GiftTally::Json() const {
+json GiftTally::Json(std::size_t top) const {
     json players = json::array();
-    for (const auto& [id, player] : players_)
+    for (auto at = byWorth_.begin(); at != byWorth_.end() && players.size() < top; ++at) {
+        const std::uint32_t id = ~at->second;
+        const Player& player = players_.at(id);
         players.push_back(
             {{"id", id}, {"name", player.name}, {"gifts", player.gifts}, {"value", player.value}});
+    }
     return players;
 }
 
@@ -92,8 +98,11 @@ json StateDocument(StateParts parts) {
     for (auto& [who, points] : parts.ranking)
         scores.push_back({{"name", std::move(who)}, {"points", points}});
     state["scores"] = std::move(scores);
-    if (parts.mode == hosting::GameMode::Challenge)
-        state["players"] = parts.players ? parts.players->Json() : json::array();
+    state["scorers"] = parts.scorers;
+    if (parts.mode == hosting::GameMode::Challenge) {
+        state["players"] = parts.players ? parts.players->Json(parts.top) : json::array();
+        state["playerCount"] = parts.players ? parts.players->Size() : 0;
+    }
     state["messageBoxes"] = parts.messageBoxes;
     state["lastMessageBox"] = parts.lastMessageBox
                                   ? json{{"caption", std::move(parts.lastMessageBox->caption)},

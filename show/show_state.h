@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,7 @@
 
 #include "hosting/hosted_game.h"
 #include "hosting/scenario.h"
+#include "show/show_control.h"
 
 namespace show {
 
@@ -29,13 +32,15 @@ struct PanelReading {
 // Reads them, on the thread that works the panel.
 PanelReading ReadPanel(const hosting::HostedGame& game);
 
-// Challenge mode's players: every viewer who sent gifts, with how many and what they were worth.
+// Challenge mode's players: every viewer who sent gifts, with how many and what they were worth,
+// kept in order of worth so that the biggest senders cost only their own number.
 class GiftTally {
 public:
     void Add(const hosting::ScenarioEvent& gift);
     std::size_t Size() const { return players_.size(); }
-    // [{"id", "name", "gifts", "value"}...] by id.
-    nlohmann::json Json() const;
+    // The `top` biggest senders, [{"id", "name", "gifts", "value"}...], most worth first (equal
+    // worth: the lower id first).
+    nlohmann::json Json(std::size_t top) const;
 
 private:
     struct Player {
@@ -44,6 +49,7 @@ private:
         std::uint64_t value = 0;
     };
     std::map<std::uint32_t, Player> players_;
+    std::set<std::pair<std::uint64_t, std::uint32_t>, std::greater<>> byWorth_; // (value, ~id)
 };
 
 // The viewers' events on their way to the game.
@@ -60,8 +66,10 @@ struct StateParts {
     long frames = 0; // frames drawn
     QueueFigures queue;
     PanelReading panel;
-    std::vector<std::pair<std::string, int>> ranking; // the show's scores, highest first
+    std::vector<std::pair<std::string, int>> ranking; // the top of the show's scores
+    std::size_t scorers = 0;                          // viewers with a point
     const GiftTally* players = nullptr;               // challenge mode
+    std::size_t top = kStateTop;                      // players listed, at most
     int messageBoxes = 0;
     std::optional<hosting::MessageBoxSeen> lastMessageBox;
 };

@@ -1,5 +1,6 @@
 #include "adapters/frei0r/live_link.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/utf.h"
@@ -79,7 +80,7 @@ void LiveLink::Observe(hosting::HostedGame& game) {
     std::optional<std::vector<std::pair<std::string, int>>> ranking;
     if (game.Scores().Version() != rankingVersion_) {
         rankingVersion_ = game.Scores().Version();
-        ranking = game.Scores().Ranking();
+        ranking = game.Scores().Top(show::kMaxStateTop);
     }
     {
         std::lock_guard lock(lock_);
@@ -87,6 +88,7 @@ void LiveLink::Observe(hosting::HostedGame& game) {
         observed_.queue.inGame = game.Audience().Waiting();
         observed_.panel = std::move(panel);
         if (ranking) observed_.ranking = std::move(*ranking);
+        observed_.scorers = game.Scores().Count();
         observed_.messageBoxes = game.MessageBoxes();
         observed_.lastMessageBox = game.LastMessageBox();
     }
@@ -134,9 +136,12 @@ show::Delivery LiveLink::AwaitFrame(const std::shared_ptr<Action>& action, Queue
     return action->answer;
 }
 
-nlohmann::json LiveLink::State() {
+nlohmann::json LiveLink::State(std::size_t top) {
     std::lock_guard lock(lock_);
     show::StateParts parts = observed_;
+    top = std::min(top, show::kMaxStateTop);
+    if (parts.ranking.size() > top) parts.ranking.resize(top);
+    parts.top = top;
     parts.queue.waiting = viewers_.Size();
     parts.queue.capacity = viewers_.Capacity();
     parts.queue.accepted = viewers_.Accepted();

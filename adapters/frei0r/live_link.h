@@ -51,7 +51,7 @@ public:
     // ---- ShowControl, on the endpoint's threads
     show::Delivery OfferViewerEvent(hosting::ScenarioEvent event) override;
     show::Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) override;
-    nlohmann::json State() override;
+    nlohmann::json State(std::size_t top = show::kStateTop) override;
 
     // ---- On a thread that may wait (the presenter page's)
     // Runs `task` with the panel's control tree on the video thread after the next frame, and

@@ -25,7 +25,9 @@ public:
         presenterEvents.push_back(event);
         return {};
     }
-    nlohmann::json State() override { return {{"mode", "free"}, {"question", {{"number", 2}}}}; }
+    nlohmann::json State(std::size_t) override {
+        return {{"mode", "free"}, {"question", {{"number", 2}}}};
+    }
 
     std::vector<hosting::ScenarioEvent> Viewers() {
         std::lock_guard lock(mutex_);

@@ -138,8 +138,12 @@ TEST_F(LiveGameTest, ChallengePlayersGiftAndTheRightAnswererShows) {
     const auto state = live->State();
     EXPECT_NE(state["rightAnswerer"].get<std::string>().find("王小明"), std::string::npos);
     ASSERT_EQ(state["players"].size(), 3u);
-    EXPECT_EQ(state["players"][0]["gifts"], 5);
-    EXPECT_EQ(state["players"][0]["value"], 50);
+    // The biggest senders first: Emma's 3 × 20, then 王小明's 5 × 10.
+    EXPECT_EQ(state["players"][0]["id"], 1002);
+    EXPECT_EQ(state["players"][0]["value"], 60);
+    EXPECT_EQ(state["players"][1]["gifts"], 5);
+    EXPECT_EQ(state["players"][1]["value"], 50);
+    EXPECT_EQ(state["playerCount"], 3);
     EXPECT_EQ(test_support::StateSchemaFaults(state.dump()), "");
     live->Finish();
     EXPECT_EQ(transcript_.HostErrorCount(), 0) << transcript_.ToString();

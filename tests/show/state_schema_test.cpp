@@ -47,6 +47,34 @@ TEST(StateDocument, BothGamesConformToTheSchemaBeforeAndDuringAShow) {
     EXPECT_EQ(state["players"][0]["value"], 2 * 65535ull * 65535ull);
 }
 
+TEST(StateDocument, ARoomOfAnySizeListsItsBestAndCountsTheRest) {
+    show::GiftTally gifts;
+    hosting::ScenarioEvent gift;
+    gift.kind = hosting::ActionKind::Gift;
+    gift.giftCount = 1;
+    for (std::uint32_t id = 1; id <= 1000; ++id) {
+        gift.viewer = {id, u"v"};
+        gift.giftValue = static_cast<std::uint16_t>(id % 7); // many equal worths
+        gifts.Add(gift);
+    }
+    gift.viewer = {500, u"late"};
+    gift.giftValue = 100;
+    gifts.Add(gift); // a sender's second gift moves them up
+    show::StateParts parts;
+    parts.mode = hosting::GameMode::Challenge;
+    parts.players = &gifts;
+    parts.top = 3;
+    const json state = show::StateDocument(parts);
+    EXPECT_EQ(state["playerCount"], 1000);
+    ASSERT_EQ(state["players"].size(), 3u);
+    EXPECT_EQ(state["players"][0]["id"], 500);
+    EXPECT_EQ(state["players"][0]["name"], "late");
+    EXPECT_EQ(state["players"][0]["value"], 100 + 500 % 7);
+    EXPECT_EQ(state["players"][1]["id"], 6) << "equal worth: the lower id first";
+    EXPECT_EQ(state["players"][2]["id"], 13);
+    EXPECT_EQ(StateSchemaFaults(state.dump()), "");
+}
+
 TEST(StateDocument, TheSchemaRefusesOtherShapes) {
     // What the frame filter used to answer: the question as a bare text, no scores.
     const json filterOfOld = {{"mode", "free"},
