@@ -133,18 +133,25 @@ void ReplayScenario(const Scenario& scenario, show::ShowControl& control,
     }
 }
 
-std::string StatusLine(const show::LiveCounters& c, double fps, long late) {
+std::string StatusLine(const show::LiveCounters& c, double fps, long late,
+                       const season::SeasonRecorder* season) {
     char line[200];
     std::snprintf(line, sizeof line,
                   "frames %ld  fps %.1f  late %ld  queue %zu  players %zu  question %s", c.frames,
                   fps, late, c.queued, c.players, c.question.c_str());
-    return line;
+    std::string status = line;
+    // The season file's trouble shows as it happens, not only when the show ends.
+    if (season && (season->Waiting() > 0 || season->Lost() > 0))
+        status += "  SEASON FILE: " + std::to_string(season->Waiting()) + " waiting, " +
+                  std::to_string(season->Lost()) + " lost (" + season->Error() + ")";
+    return status;
 }
 
 // Shows the status on stderr until the show stops: rewritten in place on a terminal, a line a
 // second otherwise.
 void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
-                const std::atomic<bool>& stop, Clock::time_point until) {
+                const season::SeasonRecorder* season, const std::atomic<bool>& stop,
+                Clock::time_point until) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const auto period =
         terminal ? Clock::duration(kStatusPeriodOnTerminal) : Clock::duration(kStatusPeriodInLog);
@@ -161,7 +168,7 @@ void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
         const double fps = seconds > 0 ? (counters.frames - lastFrames) / seconds : 0;
         last = now;
         lastFrames = counters.frames;
-        const std::string line = StatusLine(counters, fps, video.late);
+        const std::string line = StatusLine(counters, fps, video.late, season);
         if (terminal)
             std::fprintf(stderr, "\r%s\033[K", line.c_str());
         else
@@ -315,7 +322,7 @@ int RunLive(const LiveOptions& options) {
                            ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                 std::chrono::duration<double>(options.duration))
                            : Clock::time_point::max();
-    ShowStatus(*live, video, stop, until);
+    ShowStatus(*live, video, recorder.get(), stop, until);
 
     // The show ends: frames stop first, then the outputs are finished, then the ways in close,
     // then the game checks every message back in.

@@ -23,7 +23,7 @@ SeasonRecorder::~SeasonRecorder() {
 
 void SeasonRecorder::Record(SeasonEvent event) {
     std::lock_guard lock(mutex_);
-    if (queued_.size() >= kMaxQueuedEvents) {
+    if (queued_.size() + retrying_ >= kMaxQueuedEvents) {
         ++lost_;
         return;
     }
@@ -36,12 +36,17 @@ void SeasonRecorder::Flush() {
     const std::size_t target = recorded_;
     flushWanted_ = true;
     wake_.notify_one();
-    committed_.wait(lock, [&] { return written_ >= target; });
+    committed_.wait(lock, [&] { return attempted_ >= target; });
 }
 
 std::size_t SeasonRecorder::Lost() const {
     std::lock_guard lock(mutex_);
     return lost_;
+}
+
+std::size_t SeasonRecorder::Waiting() const {
+    std::lock_guard lock(mutex_);
+    return retrying_;
 }
 
 std::string SeasonRecorder::Error() const {
@@ -50,29 +55,41 @@ std::string SeasonRecorder::Error() const {
 }
 
 void SeasonRecorder::WriteLoop() {
-    std::vector<SeasonEvent> batch;
+    std::vector<SeasonEvent> batch; // refused events first, in the order they came
     std::unique_lock lock(mutex_);
     for (;;) {
         // One commit an interval, sooner when someone waits for it or the show ends.
         wake_.wait_for(lock, kCommitInterval, [&] { return stopping_ || flushWanted_; });
         flushWanted_ = false;
-        if (queued_.empty() && stopping_) return;
-        batch.swap(queued_);
+        if (queued_.empty() && batch.empty() && stopping_) return;
+        const bool last = stopping_;
+        batch.insert(batch.end(), std::make_move_iterator(queued_.begin()),
+                     std::make_move_iterator(queued_.end()));
+        queued_.clear();
+        const std::size_t through = recorded_;
         lock.unlock();
         std::string failure;
         try {
-            store_.Write(show_, batch);
+            if (!batch.empty()) store_.Write(show_, batch);
         } catch (const SqliteError& e) {
             failure = e.what();
         }
         lock.lock();
-        if (!failure.empty()) {
-            if (error_.empty()) error_ = failure;
-            lost_ += batch.size();
+        attempted_ = through;
+        if (failure.empty()) {
+            batch.clear();
+            error_.clear();
+        } else {
+            error_ = failure;
+            // Kept for the next interval, unless the show is over.
+            if (last) {
+                lost_ += batch.size();
+                batch.clear();
+            }
         }
-        written_ += batch.size();
-        batch.clear();
+        retrying_ = batch.size();
         committed_.notify_all();
+        if (last && batch.empty() && queued_.empty()) return;
     }
 }
 

@@ -1,6 +1,9 @@
 // Records one show into a season file without ever making the caller wait on the disk: events
 // are queued in memory and a writer thread commits them together every `kCommitInterval`, so
-// a host killed mid-show loses at most the events of the last interval.
+// a host killed mid-show loses at most the events of the last interval. A commit the file
+// refuses (a full disk) is tried again every interval with what came since, the events kept in
+// memory up to kMaxQueuedEvents; only beyond that, or when the show ends still failing, are
+// events lost.
 #pragma once
 
 #include <chrono>
@@ -33,12 +36,15 @@ public:
 
     // Queues one event; any thread, never blocks on the disk.
     void Record(SeasonEvent event) override;
-    // Waits until everything recorded so far is committed.
+    // Waits until everything recorded so far was committed, or tried and refused.
     void Flush();
 
-    // Events that will never reach the file: dropped from a full queue or in a failed commit.
+    // Events that will never reach the file: dropped from a full queue or still refused when
+    // the show ended.
     std::size_t Lost() const;
-    // The writer's first failure; empty while all is well.
+    // Events waiting for the file to take them again after a refused commit.
+    std::size_t Waiting() const;
+    // The file's latest refusal while it refuses; empty while all is well.
     std::string Error() const;
 
 private:
@@ -50,8 +56,9 @@ private:
     std::condition_variable wake_;
     std::condition_variable committed_;
     std::vector<SeasonEvent> queued_;
-    std::size_t recorded_ = 0; // events accepted, ever
-    std::size_t written_ = 0;  // of those, committed or given up on
+    std::size_t recorded_ = 0;  // events accepted, ever
+    std::size_t attempted_ = 0; // of those, in a commit tried (taken or refused)
+    std::size_t retrying_ = 0;  // refused, waiting to be tried again
     std::size_t lost_ = 0;
     std::string error_;
     bool flushWanted_ = false;

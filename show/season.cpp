@@ -38,13 +38,13 @@ bool FinishSeasonRecording(season::SeasonRecorder* recorder, const SeasonOptions
                            const SeasonSay& say) {
     if (!recorder) return true;
     recorder->Flush();
-    const std::size_t lost = recorder->Lost();
+    const std::size_t lost = recorder->Lost() + recorder->Waiting();
     if (lost == 0) return true;
     std::string why = recorder->Error();
     if (why.empty()) why = "the writer fell too far behind";
-    say(std::string(args.db.empty() ? "warning: " : "") + std::to_string(lost) +
-        " of this show's season events were not kept in " + SeasonPath(args) + ": " + why);
-    return args.db.empty();
+    say(std::to_string(lost) + " of this show's season events were not kept in " +
+        SeasonPath(args) + ": " + why);
+    return false;
 }
 
 std::string SeasonPath(const SeasonOptions& args) {

@@ -39,9 +39,9 @@ std::unique_ptr<season::SeasonRecorder> OpenSeasonRecorder(const SeasonOptions& 
                                                            std::string& error,
                                                            const SeasonSay& say);
 
-// Commits the rest of the show and says if any of its events never reached the file, so scores
-// lost to a failing disk are not mistaken for kept ones. False when events were lost from a
-// file the user named (as failing to open it would be); null records nothing.
+// Commits what the show still holds and says if any of its events never reached the file, so
+// scores lost to a failing disk are not mistaken for kept ones: false then, whichever the file.
+// Null records nothing.
 bool FinishSeasonRecording(season::SeasonRecorder* recorder, const SeasonOptions& options,
                            const SeasonSay& say);
 

@@ -165,23 +165,41 @@ TEST_F(SeasonFile, TheRecorderCommitsEveryEventFromEveryThread) {
     EXPECT_EQ(reader.StandingOf(1, {})->points, 2);
 }
 
-// A commit the file refuses loses its events: the recorder counts them, and the host's end of
-// show says so, failing the show when the user named the file.
-TEST_F(SeasonFile, EventsAFailedCommitLostAreCountedAndReported) {
-    SeasonRecorder recorder(path_, "main", "free");
-    recorder.Record(Answer(1, 1, "kept"));
-    recorder.Flush();
-    EXPECT_TRUE(show::FinishSeasonRecording(&recorder, {path_}, Ignore));
+// A commit the file refuses (a full disk, say) keeps its events and tries again every interval:
+// once the file takes them they are all there. Only events still refused when the show ends are
+// lost, and the end of the show then fails, whichever the file.
+TEST_F(SeasonFile, RefusedEventsWaitForTheFileAndOnlyThoseStillRefusedAtTheEndAreLost) {
+    {
+        SeasonRecorder recorder(path_, "main", "free");
+        recorder.Record(Answer(1, 1, "kept"));
+        recorder.Flush();
+        Database(path_).Execute("ALTER TABLE answers RENAME TO answers_away");
+        recorder.Record(Answer(2, 2, "late"));
+        recorder.Record(Answer(3, 3, "late"));
+        recorder.Flush();
+        EXPECT_EQ(recorder.Waiting(), 2u);
+        EXPECT_EQ(recorder.Lost(), 0u);
+        EXPECT_NE(recorder.Error().find("answers"), std::string::npos) << recorder.Error();
 
+        Database(path_).Execute("ALTER TABLE answers_away RENAME TO answers"); // space again
+        recorder.Record(Answer(4, 4, "later"));
+        recorder.Flush();
+        EXPECT_EQ(recorder.Waiting(), 0u);
+        EXPECT_EQ(recorder.Error(), "");
+        EXPECT_TRUE(show::FinishSeasonRecording(&recorder, {}, Ignore));
+    }
+    SeasonStore store(path_);
+    EXPECT_EQ(store.Table(OfSeason("main"), 10).size(), 4u) << "every refused event came back";
+
+    SeasonRecorder recorder(path_, "main", "free");
     Database(path_).Execute("DROP TABLE answers");
-    recorder.Record(Answer(2, 2, "lost"));
-    recorder.Record(Answer(3, 3, "lost"));
+    recorder.Record(Answer(5, 5, "lost"));
     recorder.Flush();
-    EXPECT_EQ(recorder.Lost(), 2u);
-    EXPECT_NE(recorder.Error().find("answers"), std::string::npos) << recorder.Error();
-    EXPECT_FALSE(show::FinishSeasonRecording(&recorder, {path_}, Ignore));
-    EXPECT_TRUE(show::FinishSeasonRecording(&recorder, {}, Ignore))
-        << "the default file only warns";
+    std::string said;
+    EXPECT_FALSE(show::FinishSeasonRecording(&recorder, {}, [&](const std::string& line) {
+        said = line;
+    })) << "the default file fails the show too";
+    EXPECT_NE(said.find("1 of this show's season events were not kept"), std::string::npos) << said;
 }
 
 // A host killed with SIGKILL while it records: the file opens whole and holds every event but
