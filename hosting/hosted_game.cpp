@@ -245,7 +245,12 @@ bool HostedGame::Apply(const ScenarioEvent& event, std::string& error) {
         // and keeps no bank: that box is the refusal.
         const int boxesBefore = messageBoxes_;
         ChooseNextFile(event.path);
-        const bool clicked = Click(Utf16ToUtf8(kBankButton), error);
+        bool clicked = false;
+        const auto chooseBank = [&] { clicked = Click(Utf16ToUtf8(kBankButton), error); };
+        if (longWork_)
+            longWork_(chooseBank);
+        else
+            chooseBank();
         nextFile_.clear();
         if (!clicked) return false;
         if (messageBoxes_ != boxesBefore && lastBox_) {

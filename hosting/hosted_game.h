@@ -84,6 +84,13 @@ public:
     void RecordSeasonInto(season::SeasonEventSink* recorder) { season_ = recorder; }
     // Tells `echo` of every dialog from now on (empty: none).
     void EchoDialogsTo(DialogEcho echo) { echo_ = std::move(echo); }
+    // Runs the panel's long work (reading and parsing a question bank, up to the bank cap)
+    // through `gate`, which calls the task it is given. A host whose other threads share this
+    // game's state under a lock of its own lets go of the lock there: the work touches only the
+    // panel, and reaches the host only through its presenters and audience source, which such a
+    // host guards each on its own.
+    using LongWorkGate = std::function<void(const std::function<void()>& task)>;
+    void RunLongPanelWorkThrough(LongWorkGate gate) { longWork_ = std::move(gate); }
 
     GameMode Mode() const { return mode_; }
     // The panel's paint manager: its control tree, for a host that shows the panel.
@@ -123,6 +130,7 @@ private:
     FreeAnswerJudge judge_;
     season::SeasonEventSink* season_ = nullptr;
     DialogEcho echo_;
+    LongWorkGate longWork_;
     // Challenge players' full names by id: the panel shows a right answerer's name cut short.
     std::unordered_map<std::uint32_t, std::string> giftSenders_;
     int messageBoxes_ = 0;

@@ -127,6 +127,9 @@ std::unique_ptr<LiveGame> LiveGame::Create(hosting::PluginLibrary& plugin, UiThr
                                               options.lcid, transcript, error);
         if (!l.game_) return;
         l.game_->RecordSeasonInto(options.season);
+        // Frames, viewers and the endpoint go on while the panel reads a bank.
+        l.game_->RunLongPanelWorkThrough(
+            [&l](const std::function<void()>& task) { l.hostLock_.ReleasedWhile(task); });
         l.InstallGuards();
         l.RefreshSnapshot();
     });
@@ -237,12 +240,10 @@ void LiveGame::OnSignal() {
 }
 
 int LiveGame::OnMessageBox(const MessageBoxRequest& box) {
-    {
-        std::lock_guard lock(hostLock_);
-        lastBoxCaption_ = Utf16ToUtf8(box.caption);
-        lastBoxText_ = Utf16ToUtf8(box.text);
-        ++boxes_;
-    }
+    std::lock_guard lock(hostLock_);
+    lastBoxCaption_ = Utf16ToUtf8(box.caption);
+    lastBoxText_ = Utf16ToUtf8(box.text);
+    ++boxes_;
     // The game's own presenter writes the box into the transcript and answers OK.
     int answer = gameBoxes_ ? gameBoxes_(box) : IDOK;
     if (boxHandler_ && ui_.OnThisThread())

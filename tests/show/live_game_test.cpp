@@ -2,7 +2,9 @@
 // panel actions on the UI thread, viewers' events offered from elsewhere.
 #include "show/live_game.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -173,6 +175,45 @@ TEST_F(LiveGameTest, AMessageBoxWaitsForItsAnswerWhileFramesGoOn) {
     presenter.join();
     ASSERT_TRUE(boxOpen) << "the panel showed no box";
     EXPECT_FALSE(live->State()["lastMessageBox"].is_null());
+}
+
+// A bank near the cap chosen on air: the panel reads it on the UI thread while frames are drawn,
+// viewers answer and the state is read, none of them waiting for the read to end.
+TEST_F(LiveGameTest, ABigBankLoadsWhileFramesViewersAndStateGoOn) {
+    const std::string bank = ::testing::TempDir() + "/big-bank.txt";
+    constexpr int kQuestions = 100'000; // about 16 MB
+    {
+        std::ofstream out(bank, std::ios::binary);
+        for (int i = 0; i < kQuestions; ++i)
+            out << "[问题]\nQuestion " << i
+                << ", long enough to weigh what a real one weighs: which is right?\n"
+                   "A. one   B. two   C. three   D. four\n[答案]\nB\n";
+    }
+    auto live = Make(hosting::GameMode::Free);
+    ASSERT_TRUE(live);
+    using Clock = std::chrono::steady_clock;
+    std::atomic<bool> loaded{false};
+    show::Delivery delivery;
+    const auto start = Clock::now();
+    std::thread presenter([&] {
+        delivery = live->ApplyPresenterAction(Panel(nlohmann::json{{"bank", bank}}.dump()));
+        loaded = true;
+    });
+    Clock::duration longestStep{};
+    for (std::uint32_t viewer = 1; !loaded; ++viewer) {
+        const auto stepStart = Clock::now();
+        Frames(*live, 1);
+        EXPECT_TRUE(live->OfferViewerEvent(Chat(viewer, "v", "B")).Ok());
+        live->State();
+        longestStep = std::max(longestStep, Clock::now() - stepStart);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const auto loadTime = Clock::now() - start;
+    presenter.join();
+    ASSERT_TRUE(delivery.Ok()) << delivery.reason;
+    EXPECT_EQ(live->State()["question"]["count"], kQuestions);
+    EXPECT_LT(longestStep * 4, loadTime) << "a frame waited for the bank";
+    std::remove(bank.c_str());
 }
 
 } // namespace
