@@ -29,6 +29,7 @@ void SeasonRecorder::Record(SeasonEvent event) {
     }
     queued_.push_back(std::move(event));
     ++recorded_;
+    if (queued_.size() == 1) wake_.notify_one(); // the writer sleeps only while nothing waits
 }
 
 void SeasonRecorder::Flush() {
@@ -56,10 +57,16 @@ std::string SeasonRecorder::Error() const {
 
 void SeasonRecorder::WriteLoop() {
     std::vector<SeasonEvent> batch; // refused events first, in the order they came
+    auto lastCommit = std::chrono::steady_clock::now() - kCommitInterval;
     std::unique_lock lock(mutex_);
     for (;;) {
-        // One commit an interval, sooner when someone waits for it or the show ends.
-        wake_.wait_for(lock, kCommitInterval, [&] { return stopping_ || flushWanted_; });
+        // Asleep while there is nothing to write; then one commit an interval (a refused one
+        // is retried more slowly), sooner when someone waits for it or the show ends.
+        wake_.wait(lock,
+                   [&] { return stopping_ || flushWanted_ || !batch.empty() || !queued_.empty(); });
+        const auto spacing = batch.empty() ? kCommitInterval : kRetryInterval;
+        wake_.wait_until(lock, lastCommit + spacing, [&] { return stopping_ || flushWanted_; });
+        lastCommit = std::chrono::steady_clock::now();
         flushWanted_ = false;
         if (queued_.empty() && batch.empty() && stopping_) return;
         const bool last = stopping_;

@@ -1,9 +1,10 @@
 // Records one show into a season file without ever making the caller wait on the disk: events
-// are queued in memory and a writer thread commits them together every `kCommitInterval`, so
-// a host killed mid-show loses at most the events of the last interval. A commit the file
-// refuses (a full disk) is tried again every interval with what came since, the events kept in
-// memory up to kMaxQueuedEvents; only beyond that, or when the show ends still failing, are
-// events lost.
+// are queued in memory and a writer thread commits them as they come, everything queued in one
+// commit, at most one commit per `kCommitInterval`. A host killed mid-show loses at most the
+// events of the last interval and of the commit under way; an idle show costs no wake-ups. A
+// commit the file refuses (a full disk) is tried again every `kRetryInterval` with what came
+// since, the events kept in memory up to kMaxQueuedEvents; only beyond that, or when the show
+// ends still failing, are events lost.
 #pragma once
 
 #include <chrono>
@@ -19,7 +20,8 @@
 
 namespace season {
 
-inline constexpr std::chrono::milliseconds kCommitInterval{250};
+inline constexpr std::chrono::milliseconds kCommitInterval{50};
+inline constexpr std::chrono::milliseconds kRetryInterval{250};
 // Events waiting for the writer beyond this many are dropped and counted, so a stalled disk
 // cannot grow the host's memory without bound.
 inline constexpr std::size_t kMaxQueuedEvents = 1 << 20;
