@@ -141,9 +141,11 @@ std::string StatusLine(const show::LiveCounters& c, double fps, long late,
                   fps, late, c.queued, c.players, c.question.c_str());
     std::string status = line;
     // The season file's trouble shows as it happens, not only when the show ends.
-    if (season && (season->Waiting() > 0 || season->Lost() > 0))
-        status += "  SEASON FILE: " + std::to_string(season->Waiting()) + " waiting, " +
-                  std::to_string(season->Lost()) + " lost (" + season->Error() + ")";
+    if (!season) return status;
+    const season::SinkHealth health = season->Health();
+    if (health.Troubled())
+        status += "  SEASON FILE: " + std::to_string(health.waiting) + " waiting, " +
+                  std::to_string(health.lost) + " lost (" + health.error + ")";
     return status;
 }
 

@@ -82,6 +82,11 @@ public:
     // Every right answer and gift the host sees from now on also goes into `recorder` (null:
     // none). The recorder outlives the game.
     void RecordSeasonInto(season::SeasonEventSink* recorder) { season_ = recorder; }
+    // How the recorded events fare; nothing when none are recorded.
+    std::optional<season::SinkHealth> SeasonHealth() const {
+        if (!season_) return std::nullopt;
+        return season_->Health();
+    }
     // Tells `echo` of every dialog from now on (empty: none).
     void EchoDialogsTo(DialogEcho echo) { echo_ = std::move(echo); }
     // Runs the panel's long work (reading and parsing a question bank, up to the bank cap)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,10 +22,20 @@ struct SeasonEvent {
     int giftValue = 0;      // gifts: the value of one
 };
 
+// How the events handed to a sink fare.
+struct SinkHealth {
+    std::size_t waiting = 0; // refused by the file, waiting to be tried again
+    std::size_t lost = 0;    // never to reach the file
+    std::string error;       // the file's latest refusal while it refuses; empty while all is well
+    bool Troubled() const { return waiting > 0 || lost > 0; }
+};
+
 class SeasonEventSink {
 public:
     // Takes one event; any thread, never blocks on a disk.
     virtual void Record(SeasonEvent event) = 0;
+    // Any thread.
+    virtual SinkHealth Health() const = 0;
 
 protected:
     ~SeasonEventSink() = default;

@@ -40,19 +40,9 @@ void SeasonRecorder::Flush() {
     committed_.wait(lock, [&] { return attempted_ >= target; });
 }
 
-std::size_t SeasonRecorder::Lost() const {
+SinkHealth SeasonRecorder::Health() const {
     std::lock_guard lock(mutex_);
-    return lost_;
-}
-
-std::size_t SeasonRecorder::Waiting() const {
-    std::lock_guard lock(mutex_);
-    return retrying_;
-}
-
-std::string SeasonRecorder::Error() const {
-    std::lock_guard lock(mutex_);
-    return error_;
+    return {retrying_, lost_, error_};
 }
 
 void SeasonRecorder::WriteLoop() {

@@ -41,13 +41,9 @@ public:
     // Waits until everything recorded so far was committed, or tried and refused.
     void Flush();
 
-    // Events that will never reach the file: dropped from a full queue or still refused when
-    // the show ended.
-    std::size_t Lost() const;
-    // Events waiting for the file to take them again after a refused commit.
-    std::size_t Waiting() const;
-    // The file's latest refusal while it refuses; empty while all is well.
-    std::string Error() const;
+    // Lost: dropped from a full queue or still refused when the show ended. Waiting: refused,
+    // to be tried again.
+    SinkHealth Health() const override;
 
 private:
     void WriteLoop();

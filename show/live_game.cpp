@@ -306,6 +306,7 @@ json LiveGame::State(std::size_t top) {
     if (game_) {
         parts.ranking = game_->Scores().Top(top);
         parts.scorers = game_->Scores().Count();
+        parts.seasonFile = game_->SeasonHealth();
     }
     parts.players = &players_;
     parts.top = top;

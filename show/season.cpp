@@ -38,9 +38,10 @@ bool FinishSeasonRecording(season::SeasonRecorder* recorder, const SeasonOptions
                            const SeasonSay& say) {
     if (!recorder) return true;
     recorder->Flush();
-    const std::size_t lost = recorder->Lost() + recorder->Waiting();
+    const season::SinkHealth health = recorder->Health();
+    const std::size_t lost = health.lost + health.waiting;
     if (lost == 0) return true;
-    std::string why = recorder->Error();
+    std::string why = health.error;
     if (why.empty()) why = "the writer fell too far behind";
     say(std::to_string(lost) + " of this show's season events were not kept in " +
         SeasonPath(args) + ": " + why);

@@ -108,6 +108,10 @@ json StateDocument(StateParts parts) {
                                   ? json{{"caption", std::move(parts.lastMessageBox->caption)},
                                          {"text", std::move(parts.lastMessageBox->text)}}
                                   : json(nullptr);
+    state["seasonFile"] = parts.seasonFile ? json{{"waiting", parts.seasonFile->waiting},
+                                                  {"lost", parts.seasonFile->lost},
+                                                  {"error", std::move(parts.seasonFile->error)}}
+                                           : json(nullptr);
     return state;
 }
 

@@ -72,6 +72,7 @@ struct StateParts {
     std::size_t top = kStateTop;                      // players listed, at most
     int messageBoxes = 0;
     std::optional<hosting::MessageBoxSeen> lastMessageBox;
+    std::optional<season::SinkHealth> seasonFile; // nothing when the show keeps no season
 };
 
 nlohmann::json StateDocument(StateParts parts);

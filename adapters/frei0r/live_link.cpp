@@ -76,6 +76,7 @@ void LiveLink::CountGift(const hosting::ScenarioEvent& gift) {
 
 void LiveLink::Observe(hosting::HostedGame& game) {
     show::PanelReading panel = show::ReadPanel(game);
+    std::optional<season::SinkHealth> season = game.SeasonHealth();
     // The ranking is sorted anew only when a point was scored since the last frame.
     std::optional<std::vector<std::pair<std::string, int>>> ranking;
     if (game.Scores().Version() != rankingVersion_) {
@@ -91,6 +92,7 @@ void LiveLink::Observe(hosting::HostedGame& game) {
         observed_.scorers = game.Scores().Count();
         observed_.messageBoxes = game.MessageBoxes();
         observed_.lastMessageBox = game.LastMessageBox();
+        observed_.seasonFile = std::move(season);
     }
     RunWaiting(reads_, [&game](Action& action, std::string&) {
         (*action.read)(game.Panel());

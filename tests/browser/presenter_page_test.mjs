@@ -309,6 +309,19 @@ try {
   const freeApi = apiOf(freeUrl);
   assert.equal((await freeApi.post('/api/chat', { id: 7, name: 'Kim', text: 'B' })).status, 200);
   await phone.waitForFunction(() => /Kim/.test(document.getElementById('state').textContent));
+  // The season file refusing writes shows at the top of the page as it happens, and goes once
+  // the file takes the waiting answer.
+  const renameAnswers = (from, to) => assert.equal(spawnSync('python3', ['-c',
+    `import sqlite3; sqlite3.connect(${JSON.stringify(join(banks, 'season.db'))}).execute("ALTER TABLE ${from} RENAME TO ${to}")`])
+    .status, 0);
+  renameAnswers('answers', 'answers_away');
+  assert.equal((await freeApi.post('/api/chat', { id: 8, name: 'Lee', text: 'B' })).status, 200);
+  await phone.waitForFunction(() => /1 answers and gifts waiting, 0 lost/.test(
+    document.getElementById('season-trouble').textContent));
+  if (screenshots)
+    await phone.screenshot({ path: join(screenshots, 'presenter-season-trouble.png') });
+  renameAnswers('answers_away', 'answers');
+  await phone.waitForSelector('#season-trouble[hidden]');
   const overflow = await phone.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
   assert.ok(overflow <= 0, `the narrow page scrolls sideways by ${overflow}px`);
   if (screenshots) {

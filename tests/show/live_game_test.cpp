@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "season/season_recorder.h"
+#include "season/sqlite.h"
 #include "show/live_events.h"
 #include "show/live_test_support.h"
 #include "support/state_schema.h"
@@ -22,9 +24,11 @@ using show_test::Panel;
 
 class LiveGameTest : public ::testing::Test {
 protected:
-    std::unique_ptr<show::LiveGame> Make(hosting::GameMode mode) {
+    std::unique_ptr<show::LiveGame> Make(hosting::GameMode mode,
+                                         season::SeasonEventSink* season = nullptr) {
         show::LiveGameOptions options;
         options.mode = mode;
+        options.season = season;
         options.width = kWidth;
         options.height = kHeight;
         options.fps = 25;
@@ -214,6 +218,32 @@ TEST_F(LiveGameTest, ABigBankLoadsWhileFramesViewersAndStateGoOn) {
     EXPECT_EQ(live->State()["question"]["count"], kQuestions);
     EXPECT_LT(longestStep * 4, loadTime) << "a frame waited for the bank";
     std::remove(bank.c_str());
+}
+
+// The season file refusing writes (a full disk) shows in the state as it happens, for the page.
+TEST_F(LiveGameTest, ASeasonFileThatRefusesShowsInTheState) {
+    const std::string path = ::testing::TempDir() + "/refusing-season.db";
+    std::remove(path.c_str());
+    season::SeasonRecorder recorder(path, "main", "free");
+    auto live = Make(hosting::GameMode::Free, &recorder);
+    ASSERT_TRUE(live);
+    EXPECT_EQ(live->State()["seasonFile"],
+              (nlohmann::json{{"waiting", 0}, {"lost", 0}, {"error", ""}}));
+    season::Database(path).Execute("ALTER TABLE answers RENAME TO answers_away");
+    ASSERT_TRUE(
+        live->ApplyPresenterAction(Panel(R"({"bank": ")" + show_test::DemoBank() + "\"}")).Ok());
+    for (const char* action :
+         {R"({"option": "OptShowQuestion", "selected": true})", R"({"click": "ButtonShowQue"})"})
+        ASSERT_TRUE(live->ApplyPresenterAction(Panel(action)).Ok());
+    live->OfferViewerEvent(Chat(1002, "Emma", "B"));
+    ASSERT_TRUE(FramesUntil(*live, [&] { return live->State()["scorers"] == 1; }));
+    recorder.Flush();
+    const auto state = live->State();
+    EXPECT_EQ(state["seasonFile"]["waiting"], 1) << state.dump();
+    EXPECT_NE(state["seasonFile"]["error"].get<std::string>().find("answers"), std::string::npos);
+    EXPECT_EQ(test_support::StateSchemaFaults(state.dump()), "");
+    live->Finish();
+    EXPECT_TRUE(Make(hosting::GameMode::Free)->State()["seasonFile"].is_null());
 }
 
 } // namespace

@@ -159,7 +159,7 @@ TEST_F(SeasonFile, TheRecorderCommitsEveryEventFromEveryThread) {
         SeasonStore reader(path_);
         EXPECT_EQ(reader.Table({}, kThreads * kEach).size(), std::size_t{kThreads * kEach});
         recorder.Record(Answer(1, 1, "last")); // committed by the destructor
-        EXPECT_TRUE(recorder.Error().empty()) << recorder.Error();
+        EXPECT_FALSE(recorder.Health().Troubled()) << recorder.Health().error;
     }
     SeasonStore reader(path_);
     EXPECT_EQ(reader.StandingOf(1, {})->points, 2);
@@ -177,15 +177,16 @@ TEST_F(SeasonFile, RefusedEventsWaitForTheFileAndOnlyThoseStillRefusedAtTheEndAr
         recorder.Record(Answer(2, 2, "late"));
         recorder.Record(Answer(3, 3, "late"));
         recorder.Flush();
-        EXPECT_EQ(recorder.Waiting(), 2u);
-        EXPECT_EQ(recorder.Lost(), 0u);
-        EXPECT_NE(recorder.Error().find("answers"), std::string::npos) << recorder.Error();
+        const season::SinkHealth refused = recorder.Health();
+        EXPECT_EQ(refused.waiting, 2u);
+        EXPECT_EQ(refused.lost, 0u);
+        EXPECT_NE(refused.error.find("answers"), std::string::npos) << refused.error;
 
         Database(path_).Execute("ALTER TABLE answers_away RENAME TO answers"); // space again
         recorder.Record(Answer(4, 4, "later"));
         recorder.Flush();
-        EXPECT_EQ(recorder.Waiting(), 0u);
-        EXPECT_EQ(recorder.Error(), "");
+        EXPECT_EQ(recorder.Health().waiting, 0u);
+        EXPECT_EQ(recorder.Health().error, "");
         EXPECT_TRUE(show::FinishSeasonRecording(&recorder, {}, Ignore));
     }
     SeasonStore store(path_);
