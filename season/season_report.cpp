@@ -25,7 +25,8 @@ std::string CsvField(const std::string& text) {
 }
 
 std::string ViewerLabel(const Standing& s) {
-    return s.name + " (" + std::to_string(s.viewer) + ")";
+    return s.name + " (" + std::to_string(s.viewer) +
+           (s.platform.empty() ? "" : ", " + s.platform) + ")";
 }
 
 } // namespace
@@ -60,11 +61,12 @@ std::string FormatTable(const std::vector<Standing>& table) {
 }
 
 std::string FormatCsv(const std::vector<Standing>& table) {
-    std::string text = "rank,viewer_id,name,points,answers,shows,gift_value\n";
+    std::string text = "rank,viewer_id,name,points,answers,shows,gift_value,platform\n";
     for (const auto& s : table)
         text += std::to_string(s.rank) + ',' + std::to_string(s.viewer) + ',' + CsvField(s.name) +
                 ',' + std::to_string(s.points) + ',' + std::to_string(s.answers) + ',' +
-                std::to_string(s.shows) + ',' + std::to_string(s.giftValue) + '\n';
+                std::to_string(s.shows) + ',' + std::to_string(s.giftValue) + ',' +
+                CsvField(s.platform) + '\n';
     return text;
 }
 

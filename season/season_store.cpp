@@ -47,6 +47,13 @@ constexpr std::array<const char*, kSchemaVersion> kMigrations = {
         value INTEGER NOT NULL);
     CREATE INDEX gifts_by_viewer ON gifts(viewer, at_ms);
     )sql",
+    R"sql(
+    CREATE TABLE platform_viewers(
+        platform TEXT NOT NULL,
+        platform_id TEXT NOT NULL,
+        viewer INTEGER NOT NULL UNIQUE,
+        PRIMARY KEY(platform, platform_id)) WITHOUT ROWID;
+    )sql",
 };
 
 // Every viewer who scored in the range with their totals; the named parameters are the query's.
@@ -82,6 +89,7 @@ Standing ReadStanding(const Statement& row) {
     standing.shows = row.Int(4);
     standing.giftValue = row.Int(5);
     standing.rank = static_cast<int>(row.Int(6));
+    standing.platform = row.Text(7);
     return standing;
 }
 
@@ -170,8 +178,9 @@ void SeasonStore::Write(std::int64_t show, std::span<const SeasonEvent> events) 
 std::vector<Standing> SeasonStore::Table(const SeasonQuery& query, int top) {
     Statement select(db_, (std::string(kTotals) + R"sql(
         SELECT t.viewer, v.name, t.points, t.answers, t.shows, COALESCE(g.value, 0),
-               RANK() OVER (ORDER BY t.points DESC)
+               RANK() OVER (ORDER BY t.points DESC), COALESCE(p.platform, '')
         FROM totals t JOIN viewers v ON v.id = t.viewer LEFT JOIN given g ON g.viewer = t.viewer
+        LEFT JOIN platform_viewers p ON p.viewer = t.viewer
         ORDER BY t.points DESC, t.reached_ms ASC, t.viewer ASC
         LIMIT :top)sql")
                               .c_str());
@@ -186,8 +195,10 @@ std::vector<Standing> SeasonStore::Table(const SeasonQuery& query, int top) {
 std::optional<Standing> SeasonStore::StandingOf(std::uint32_t viewer, const SeasonQuery& query) {
     Statement select(db_, (std::string(kTotals) + R"sql(
         SELECT t.viewer, v.name, t.points, t.answers, t.shows, COALESCE(g.value, 0),
-               1 + (SELECT COUNT(*) FROM totals o WHERE o.points > t.points)
+               1 + (SELECT COUNT(*) FROM totals o WHERE o.points > t.points),
+               COALESCE(p.platform, '')
         FROM totals t JOIN viewers v ON v.id = t.viewer LEFT JOIN given g ON g.viewer = t.viewer
+        LEFT JOIN platform_viewers p ON p.viewer = t.viewer
         WHERE t.viewer = :viewer)sql")
                               .c_str());
     BindQuery(select, query);
@@ -204,6 +215,31 @@ std::vector<std::string> SeasonStore::NamesOf(std::uint32_t viewer) {
     while (select.Step())
         names.push_back(select.Text(0));
     return names;
+}
+
+std::uint32_t SeasonStore::PlatformViewer(std::string_view platform, std::string_view platformId) {
+    Transaction transaction(db_);
+    Statement find(db_,
+                   "SELECT viewer FROM platform_viewers WHERE platform = ? AND platform_id = ?");
+    find.Bind(1, platform).Bind(2, platformId);
+    if (find.Step()) return static_cast<std::uint32_t>(find.Int(0));
+    Statement next(db_, "SELECT COALESCE(MAX(viewer) + 1, ?) FROM platform_viewers");
+    next.Bind(1, static_cast<std::int64_t>(kFirstPlatformViewer));
+    next.Step();
+    const std::int64_t viewer = next.Int(0);
+    if (viewer > std::numeric_limits<std::uint32_t>::max())
+        throw SqliteError("the season file has no viewer ids left for chat platforms");
+    Statement insert(
+        db_, "INSERT INTO platform_viewers(platform, platform_id, viewer) VALUES (?, ?, ?)");
+    insert.Bind(1, platform).Bind(2, platformId).Bind(3, viewer).Run();
+    transaction.Commit();
+    return static_cast<std::uint32_t>(viewer);
+}
+
+std::string SeasonStore::PlatformOf(std::uint32_t viewer) {
+    Statement find(db_, "SELECT platform FROM platform_viewers WHERE viewer = ?");
+    find.Bind(1, viewer);
+    return find.Step() ? find.Text(0) : std::string();
 }
 
 std::string DefaultSeasonPath() {

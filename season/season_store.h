@@ -16,7 +16,9 @@
 namespace season {
 
 // The newest file layout this build reads and writes; older files are migrated on open.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
+// Viewers of chat platforms get ids from here up, apart from the ids a host's own relay gives.
+inline constexpr std::uint32_t kFirstPlatformViewer = 0x80000000u;
 
 // Which events a table counts: one season or all of them, and a time range [since, until).
 struct SeasonQuery {
@@ -33,6 +35,7 @@ struct Standing {
     std::int64_t answers = 0;
     std::int64_t shows = 0;
     std::int64_t giftValue = 0; // count × value over every gift in the range
+    std::string platform;       // the chat platform the viewer came from; empty: the host's own
 };
 
 class SeasonStore {
@@ -54,6 +57,11 @@ public:
     std::optional<Standing> StandingOf(std::uint32_t viewer, const SeasonQuery& query);
     // Every name the viewer was seen with, oldest first.
     std::vector<std::string> NamesOf(std::uint32_t viewer);
+    // The viewer id kept for `platformId` on `platform`, given (the next from
+    // kFirstPlatformViewer) on first sight, so a platform's viewer keeps one id across shows.
+    std::uint32_t PlatformViewer(std::string_view platform, std::string_view platformId);
+    // The platform a viewer id was given for; empty for ids a host gave itself.
+    std::string PlatformOf(std::uint32_t viewer);
 
 private:
     void Migrate();

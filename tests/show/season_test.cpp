@@ -124,10 +124,21 @@ TEST_F(SeasonFile, AViewerIsKeptByIdThroughNameChanges) {
     EXPECT_EQ(table[0].points, 3);
     EXPECT_EQ(table[0].name, "New, \"quoted\"");
     EXPECT_EQ(store.NamesOf(5), (std::vector<std::string>{"Old name", "New, \"quoted\""}));
-    EXPECT_EQ(FormatCsv(table), "rank,viewer_id,name,points,answers,shows,gift_value\n"
-                                "1,5,\"New, \"\"quoted\"\"\",3,3,1,0\n");
+    EXPECT_EQ(FormatCsv(table), "rank,viewer_id,name,points,answers,shows,gift_value,platform\n"
+                                "1,5,\"New, \"\"quoted\"\"\",3,3,1,0,\n");
     EXPECT_NE(FormatStanding(table[0], store.NamesOf(5)).find("Also seen as: Old name"),
               std::string::npos);
+
+    // A chat platform's viewer is listed with the platform.
+    const std::uint32_t fan = store.PlatformViewer("twitch", "7001");
+    store.Write(show, std::vector{Answer(30, fan, "Fan")});
+    const auto both = store.Table({}, 10);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[1].platform, "twitch");
+    EXPECT_NE(FormatTable(both).find("Fan (" + std::to_string(fan) + ", twitch)"),
+              std::string::npos)
+        << FormatTable(both);
+    EXPECT_EQ(store.StandingOf(fan, {})->platform, "twitch");
 }
 
 TEST_F(SeasonFile, AFileFromANewerAskgameIsRefusedAndLeftAlone) {
@@ -286,7 +297,7 @@ TEST_F(SeasonFile, TwoShowsOfTheHostAddUpInScores) {
     ASSERT_EQ(status, 0) << csv;
     // Lucas Martin answered 3 in the free game and 1 in the challenge, where the panel shows
     // his name cut short: the file keeps his full name.
-    EXPECT_NE(csv.find("\n1,1005,Lucas Martin,4,4,2,100\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\n1,1005,Lucas Martin,4,4,2,100,\n"), std::string::npos) << csv;
 
     const std::string top = scores("--top 1 --season test --db " + path_, status);
     EXPECT_EQ(status, 0);

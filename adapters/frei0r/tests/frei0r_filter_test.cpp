@@ -513,7 +513,7 @@ TEST_F(FilterTest, ALiveShowTakesThePresenterAndViewersBetweenFrames) {
     live.reset();
     const std::string table =
         Capture(kRuntime + "/askgame-host scores --csv --season " + season + " 2>&1");
-    EXPECT_NE(table.find("\n1,1001,Ming,1,1,1,0\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("\n1,1001,Ming,1,1,1,0,\n"), std::string::npos) << table;
 }
 
 TEST_F(FilterTest, ThePresenterPageWorksThePanelWhileFramesGoOn) {

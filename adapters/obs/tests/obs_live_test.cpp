@@ -374,7 +374,7 @@ int main() {
             table += buffer;
         pclose(scores);
     }
-    Check(table.find("\n1,1001,Ming,1,1,1,0\n") != std::string::npos,
+    Check(table.find("\n1,1001,Ming,1,1,1,0,\n") != std::string::npos,
           "askgame-host scores lists the OBS show's right answer: " + table);
     std::printf("%s\n", failures == 0 ? "all passed" : "FAILURES");
     return failures == 0 ? 0 : 1;
