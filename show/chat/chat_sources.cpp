@@ -1,0 +1,147 @@
+#include "show/chat/chat_sources.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace show::chat {
+
+namespace {
+
+constexpr std::size_t kMaxChannelBytes = 200;
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// A channel name as IRC allows it: no spaces, commas, colons or control characters.
+bool ValidChannel(std::string_view channel) {
+    return !channel.empty() && channel.size() <= kMaxChannelBytes &&
+           std::none_of(channel.begin(), channel.end(), [](char c) {
+               return c == ' ' || c == ',' || c == ':' || c == '#' ||
+                      std::iscntrl(static_cast<unsigned char>(c));
+           });
+}
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::optional<IrcTarget> ParseUrl(std::string_view spec, bool tls, std::string& error) {
+    std::string_view rest = spec.substr(tls ? 7 : 6); // past "ircs://" or "irc://"
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos) {
+        error = "no channel in \"" + std::string(spec) + "\": expected " + (tls ? "ircs" : "irc") +
+                "://HOST[:PORT]/CHANNEL";
+        return std::nullopt;
+    }
+    std::string_view host = rest.substr(0, slash);
+    std::string_view channel = rest.substr(slash + 1);
+    IrcTarget target;
+    target.tls = tls;
+    target.port = tls ? kIrcTlsPort : kIrcPort;
+    if (const std::size_t colon = host.rfind(':');
+        colon != std::string_view::npos && host.find(']', colon) == std::string_view::npos) {
+        const std::string_view port = host.substr(colon + 1);
+        unsigned value = 0;
+        const auto [end, code] = std::from_chars(port.data(), port.data() + port.size(), value);
+        if (code != std::errc() || end != port.data() + port.size() || value == 0 ||
+            value > 65535) {
+            error = "the port in \"" + std::string(spec) + "\" is not a number from 1 to 65535";
+            return std::nullopt;
+        }
+        target.port = static_cast<std::uint16_t>(value);
+        host = host.substr(0, colon);
+    }
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    if (host.empty() || host.find_first_of(" /@") != std::string_view::npos) {
+        error = "no server in \"" + std::string(spec) + "\"";
+        return std::nullopt;
+    }
+    if (StartsWith(channel, "%23")) channel.remove_prefix(3);
+    if (!ValidChannel(channel)) {
+        error = "\"" + std::string(channel) +
+                "\" is not a channel name (write # as %23, or leave it out)";
+        return std::nullopt;
+    }
+    target.host = host;
+    target.channel = channel;
+    target.platform = "irc:" + Lower(host);
+    return target;
+}
+
+} // namespace
+
+std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error) {
+    if (StartsWith(spec, "twitch:")) {
+        std::string_view channel = spec.substr(7);
+        if (!channel.empty() && channel.front() == '#') channel.remove_prefix(1);
+        if (!ValidChannel(channel)) {
+            error = "\"" + std::string(spec) + "\": expected twitch:CHANNEL";
+            return std::nullopt;
+        }
+        IrcTarget target;
+        target.host = kTwitchHost;
+        target.port = kIrcTlsPort;
+        target.tls = true;
+        target.channel = Lower(channel); // Twitch's channels are lower case
+        target.platform = "twitch";
+        target.twitch = true;
+        return target;
+    }
+    if (StartsWith(spec, "irc://")) return ParseUrl(spec, false, error);
+    if (StartsWith(spec, "ircs://")) return ParseUrl(spec, true, error);
+    error = "\"" + std::string(spec) +
+            "\" names no chat source: expected twitch:CHANNEL, irc://HOST[:PORT]/CHANNEL or "
+            "ircs://HOST[:PORT]/CHANNEL";
+    return std::nullopt;
+}
+
+ChatSources::ChatSources(ShowControl& show, const std::string& seasonPath, GiftValues values)
+    : show_(show), viewers_(seasonPath), values_(values) {}
+
+ChatSources::~ChatSources() {
+    Stop();
+}
+
+bool ChatSources::Add(const std::string& spec, std::string& error) {
+    const std::optional<IrcTarget> target = ParseIrcSpec(spec, error);
+    if (!target) return false;
+    sources_.push_back(std::make_unique<IrcSource>(spec, *target, values_, show_, viewers_));
+    return true;
+}
+
+void ChatSources::Start() {
+    for (auto& source : sources_)
+        source->Start();
+}
+
+void ChatSources::Stop() {
+    for (auto& source : sources_)
+        source->Stop();
+}
+
+nlohmann::json ChatSources::Json() const {
+    nlohmann::json all = nlohmann::json::array();
+    for (const auto& source : sources_)
+        all.push_back(StatusJson(source->Status()));
+    return all;
+}
+
+std::string ChatSources::Line() const {
+    std::string line;
+    for (const auto& source : sources_) {
+        const SourceStatus status = source->Status();
+        if (!line.empty()) line += "; ";
+        line +=
+            status.source + " " + status.state + " " + std::to_string(status.messages) + " msgs";
+        if (status.state != "live" && !status.why.empty()) line += " (" + status.why + ")";
+    }
+    return line;
+}
+
+} // namespace show::chat

@@ -1,0 +1,56 @@
+// The chat sources a show reads, from the specs a streamer gives:
+//
+//   twitch:CHANNEL                  Twitch chat, anonymously over TLS
+//   irc://HOST[:PORT]/CHANNEL       any IRC server (port 6667 by default)
+//   ircs://HOST[:PORT]/CHANNEL      any IRC server over TLS (port 6697 by default)
+//
+// A channel is named without its '#', or with it written %23.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "show/chat/chat_source.h"
+#include "show/chat/irc_events.h"
+#include "show/chat/irc_source.h"
+
+namespace show::chat {
+
+inline constexpr std::uint16_t kIrcPort = 6667;
+inline constexpr std::uint16_t kIrcTlsPort = 6697;
+inline constexpr const char* kTwitchHost = "irc.chat.twitch.tv";
+
+// The server and channel of an IRC or Twitch spec; nothing, with the reason in `error`, for a
+// spec that is neither.
+std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error);
+
+class ChatSources {
+public:
+    // Keeps viewer ids in the season file at `seasonPath` (empty: this show only).
+    ChatSources(ShowControl& show, const std::string& seasonPath, GiftValues values);
+    ~ChatSources();
+
+    // Adds the source `spec` names; false, with the reason in `error`, for a spec it cannot read.
+    bool Add(const std::string& spec, std::string& error);
+    void Start();
+    void Stop();
+
+    bool Empty() const { return sources_.empty(); }
+    // Every source's status, for the show's state.
+    nlohmann::json Json() const;
+    // One line for the status line: "twitch:quiz live 120 msgs; irc://… retrying (why)".
+    std::string Line() const;
+
+private:
+    ShowControl& show_;
+    ViewerDirectory viewers_;
+    GiftValues values_;
+    std::vector<std::unique_ptr<ChatSource>> sources_;
+};
+
+} // namespace show::chat
