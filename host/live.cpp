@@ -16,6 +16,7 @@
 #include "hosting/plugin_loader.h"
 #include "hosting/test_card.h"
 #include "hosting/transcript.h"
+#include "show/chat/chat_sources.h"
 #include "show/endpoint.h"
 #include "show/event_reader.h"
 #include "show/live_game.h"
@@ -134,12 +135,13 @@ void ReplayScenario(const Scenario& scenario, show::ShowControl& control,
 }
 
 std::string StatusLine(const show::LiveCounters& c, double fps, long late,
-                       const season::SeasonRecorder* season) {
+                       const season::SeasonRecorder* season, const show::chat::ChatSources& chat) {
     char line[200];
     std::snprintf(line, sizeof line,
                   "frames %ld  fps %.1f  late %ld  queue %zu  players %zu  question %s", c.frames,
                   fps, late, c.queued, c.players, c.question.c_str());
     std::string status = line;
+    if (!chat.Empty()) status += "  chat: " + chat.Line();
     // The season file's trouble shows as it happens, not only when the show ends.
     if (!season) return status;
     const season::SinkHealth health = season->Health();
@@ -152,8 +154,8 @@ std::string StatusLine(const show::LiveCounters& c, double fps, long late,
 // Shows the status on stderr until the show stops: rewritten in place on a terminal, a line a
 // second otherwise.
 void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
-                const season::SeasonRecorder* season, const std::atomic<bool>& stop,
-                Clock::time_point until) {
+                const season::SeasonRecorder* season, const show::chat::ChatSources& chat,
+                const std::atomic<bool>& stop, Clock::time_point until) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const auto period =
         terminal ? Clock::duration(kStatusPeriodOnTerminal) : Clock::duration(kStatusPeriodInLog);
@@ -170,7 +172,7 @@ void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
         const double fps = seconds > 0 ? (counters.frames - lastFrames) / seconds : 0;
         last = now;
         lastFrames = counters.frames;
-        const std::string line = StatusLine(counters, fps, video.late, season);
+        const std::string line = StatusLine(counters, fps, video.late, season, chat);
         if (terminal)
             std::fprintf(stderr, "\r%s\033[K", line.c_str());
         else
@@ -200,6 +202,13 @@ int RunLive(const LiveOptions& options) {
     if (!show::ParseListenAddress(options.listen, endpointOptions.address, endpointOptions.port)) {
         Say("--listen " + options.listen + ": expected ADDRESS:PORT, e.g. 127.0.0.1:8719");
         return 2;
+    }
+    for (const std::string& spec : options.chat) {
+        std::string why;
+        if (!show::chat::ParseIrcSpec(spec, why)) {
+            Say("--chat " + why);
+            return 2;
+        }
     }
     std::optional<Scenario> scenario;
     if (!options.scenario.empty()) {
@@ -254,6 +263,14 @@ int RunLive(const LiveOptions& options) {
         return 1;
     }
 
+    // The channels' chat joins the endpoint's; their viewers' ids are kept with the season.
+    show::chat::ChatSources chat(
+        *live, options.season.off ? std::string() : show::SeasonPath(options.season),
+        {options.subValue});
+    for (const std::string& spec : options.chat)
+        chat.Add(spec, error); // each read above
+    live->ReportChatSources([&chat] { return chat.Json(); });
+
     endpointOptions.token = options.token.empty() ? show::NewToken() : options.token;
     endpointOptions.banks = options.banks;
     show::Endpoint endpoint(*live, endpointOptions);
@@ -303,6 +320,7 @@ int RunLive(const LiveOptions& options) {
     std::printf("Ctrl-C ends the show.\n");
     std::fflush(stdout);
 
+    chat.Start();
     std::unique_ptr<show::EventReader> reader;
     if (!options.events.empty()) {
         reader = show::EventReader::Open(
@@ -324,7 +342,7 @@ int RunLive(const LiveOptions& options) {
                            ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                 std::chrono::duration<double>(options.duration))
                            : Clock::time_point::max();
-    ShowStatus(*live, video, recorder.get(), stop, until);
+    ShowStatus(*live, video, recorder.get(), chat, stop, until);
 
     // The show ends: frames stop first, then the outputs are finished, then the ways in close,
     // then the game checks every message back in.
@@ -335,6 +353,7 @@ int RunLive(const LiveOptions& options) {
     if (!outputOk) Say(error);
     if (replay.joinable()) replay.join();
     if (reader) reader->Stop();
+    chat.Stop();
     closePresenter();
     endpoint.Stop();
     presenter.reset();

@@ -268,6 +268,14 @@ int main(int argc, char** argv) {
                             "The folder of question banks the presenter's page offers");
     liveCommand->add_option("--events", live.events,
                             "Events as JSON lines from a file, or - for stdin");
+    liveCommand->add_option("--chat", live.chat,
+                            "Read a channel's chat: twitch:CHANNEL, irc://HOST[:PORT]/CHANNEL or "
+                            "ircs://HOST[:PORT]/CHANNEL; give it again for more");
+    liveCommand->add_option("--sub-value", live.subValue,
+                            "Points a Twitch tier-1 subscription is worth (tier 2: twice, tier 3: "
+                            "five times; bits are a point each)")
+        ->check(CLI::Range(1, 65535))
+        ->capture_default_str();
     liveCommand->add_option("--scenario", live.scenario,
                             "Replay a scenario's events on the wall clock (a rehearsal)");
     liveCommand->add_option("--transcript", live.transcript, "Where the transcript goes")

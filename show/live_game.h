@@ -93,6 +93,12 @@ public:
     // work the panel themselves. False when the game is finished.
     bool WithGame(const std::function<void(hosting::HostedGame&)>& task);
 
+    // The state lists the chat sources `statuses` answers (a JSON array). Call before the state
+    // is read from other threads.
+    void ReportChatSources(std::function<nlohmann::json()> statuses) {
+        chatStatuses_ = std::move(statuses);
+    }
+
     // Ends the game on the UI thread: the scores go into the transcript, panel and effect go
     // and every message is checked back in. Call once the video thread stopped. Idempotent.
     void Finish();
@@ -129,6 +135,7 @@ private:
     IDebugOutputSink* gameTraces_ = nullptr;
     MessageBoxPresenter gameBoxes_;
     MessageBoxPresenter boxHandler_; // UI thread only
+    std::function<nlohmann::json()> chatStatuses_;
     mutable HostLock hostLock_;
 
     BoundedQueue<hosting::ScenarioEvent> viewers_;

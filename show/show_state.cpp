@@ -112,6 +112,7 @@ json StateDocument(StateParts parts) {
                                                   {"lost", parts.seasonFile->lost},
                                                   {"error", std::move(parts.seasonFile->error)}}
                                            : json(nullptr);
+    state["chat"] = std::move(parts.chat);
     return state;
 }
 

@@ -72,7 +72,8 @@ struct StateParts {
     std::size_t top = kStateTop;                      // players listed, at most
     int messageBoxes = 0;
     std::optional<hosting::MessageBoxSeen> lastMessageBox;
-    std::optional<season::SinkHealth> seasonFile; // nothing when the show keeps no season
+    std::optional<season::SinkHealth> seasonFile;  // nothing when the show keeps no season
+    nlohmann::json chat = nlohmann::json::array(); // the chat sources the show reads, each's status
 };
 
 nlohmann::json StateDocument(StateParts parts);

@@ -23,6 +23,7 @@
 
 #include "hosting/test_card.h"
 #include "season/sqlite.h"
+#include "show/chat_support.h"
 #include "support/state_schema.h"
 
 extern char** environ;
@@ -320,6 +321,50 @@ TEST(LiveEndToEnd, AKilledShowLosesOnlyItsLastMomentOfAnswers) {
     // The file is written every 50 ms and answers are judged every frame (40 ms here); the
     // rest is a loaded machine's margin. Writing every 250 ms, as the host once did, loses more.
     EXPECT_LT(longestLost, 150ms) << "answers accepted this long before the kill were lost";
+}
+
+// A show reading an IRC channel by itself: a viewer's answer there scores in the state, the
+// transcript and the season file, under an id of the platform's kept in the file.
+TEST(LiveEndToEnd, AViewerOnTheChannelScoresLikeAnyOther) {
+    ASSERT_TRUE(fs::exists("/usr/sbin/ngircd")) << "ngircd is missing (scripts/setup installs it)";
+    const fs::path dir = fs::path(::testing::TempDir()) / "askgame-live-chat";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const int ircPort = chat_test::FreePort();
+    chat_test::IrcServer irc(dir, ircPort);
+    const fs::path db = dir / "season.db";
+    LiveShow show(dir, {"--db", db.string(), "--chat",
+                        "irc://127.0.0.1:" + std::to_string(ircPort) + "/quiz"});
+    const int port = show.Port();
+    ASSERT_GT(port, 0) << ReadFile(dir / "stderr.txt");
+    httplib::Client client("127.0.0.1", port);
+    client.set_bearer_token_auth(kToken);
+    auto state = [&] { return nlohmann::json::parse(client.Get("/api/state")->body); };
+    ASSERT_TRUE(chat_test::WaitFor([&] { return state()["chat"][0]["state"] == "live"; }))
+        << state()["chat"].dump();
+    for (const char* action :
+         {R"({"bank": "demo-bank.txt"})", R"({"option": "OptShowQuestion", "selected": true})",
+          R"({"click": "ButtonShowQue"})"})
+        ASSERT_EQ(client.Post("/api/panel", action, "application/json")->status, 200);
+
+    chat_test::SayOnIrc(ircPort, "Kim", "B");
+    ASSERT_TRUE(chat_test::WaitFor([&] { return state()["scorers"] == 1; })) << state().dump();
+    const auto shown = state();
+    EXPECT_EQ(test_support::StateSchemaFaults(shown.dump()), "");
+    EXPECT_EQ(shown["chat"][0]["messages"], 1);
+    const std::string who = shown["scores"][0]["name"];
+    EXPECT_EQ(who.rfind("Kim(", 0), 0u) << who;
+    ASSERT_EQ(show.Stop(SIGINT), 0) << ReadFile(dir / "stderr.txt");
+    EXPECT_NE(ReadFile(dir / "show.transcript.txt").find(who + " answered right"),
+              std::string::npos);
+
+    season::Database file(db.string());
+    season::Statement kept(file, "SELECT a.name, p.platform, p.platform_id FROM answers a "
+                                 "JOIN platform_viewers p ON p.viewer = a.viewer");
+    ASSERT_TRUE(kept.Step());
+    EXPECT_EQ(kept.Text(0), "Kim");
+    EXPECT_EQ(kept.Text(1), "irc:127.0.0.1");
+    EXPECT_EQ(kept.Text(2), "kim");
 }
 
 } // namespace
