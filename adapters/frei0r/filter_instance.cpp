@@ -44,10 +44,13 @@ FilterInstance::~FilterInstance() {
 void FilterInstance::Teardown() {
     // Every wait is answered first (open dialogs, then actions and panel readings waiting for a
     // frame), so that the endpoint's and the page's threads can end.
+    if (chat_) chat_->Stop();
     if (presenter_) presenter_->Close();
     if (live_) live_->Close();
     if (endpoint_) endpoint_->Stop();
     endpoint_.reset();
+    if (live_) live_->ReportChatSources({});
+    chat_.reset();
     show_.reset();
     presenter_.reset();
     live_.reset();
@@ -111,6 +114,7 @@ bool FilterInstance::Prepare(TimeUnit unit) {
             return false;
         }
         OpenSeason();
+        OpenChat();
         clock_ = std::make_unique<StreamClock>(unit, show_->Played().fps);
     }
     return show_ != nullptr;
@@ -128,6 +132,16 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
     if (width_ == 0 || height_ == 0 || width_ > kMaxFrameSide || height_ > kMaxFrameSide) {
         error = "frames of " + std::to_string(width_) + "x" + std::to_string(height_) +
                 " cannot be drawn on (1 to " + std::to_string(kMaxFrameSide) + " pixels a side)";
+        return nullptr;
+    }
+    const std::vector<std::string> chat = SplitChatSources(settings_[Setting::Chat]);
+    for (const std::string& spec : chat)
+        if (!show::chat::ParseIrcSpec(spec, error)) {
+            error = "chat: " + error;
+            return nullptr;
+        }
+    if (!chat.empty() && settings_[Setting::Endpoint].empty()) {
+        error = "chat: the show reads chat only with an endpoint (give endpoint=ADDRESS:PORT)";
         return nullptr;
     }
     std::optional<hosting::GameMode> mode;
@@ -218,6 +232,18 @@ void FilterInstance::OpenSeason() {
                                          [this](const std::string& line) { Report(line); });
     if (!error.empty()) Report(error);
     show_->RecordSeasonInto(recorder_.get());
+}
+
+void FilterInstance::OpenChat() {
+    const std::vector<std::string> specs = SplitChatSources(settings_[Setting::Chat]);
+    if (specs.empty() || !live_) return;
+    chat_ = std::make_unique<show::chat::ChatSources>(
+        *live_, season_.off ? std::string() : show::SeasonPath(season_), show::chat::GiftValues{});
+    std::string ignored; // each spec was read by MakeShow
+    for (const std::string& spec : specs)
+        chat_->Add(spec, ignored);
+    live_->ReportChatSources([chat = chat_.get()] { return chat->Json(); });
+    chat_->Start();
 }
 
 void FilterInstance::Report(const std::string& message) const {

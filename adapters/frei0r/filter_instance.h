@@ -15,6 +15,7 @@
 #include "adapters/frei0r/live_link.h"
 #include "adapters/frei0r/scenario_show.h"
 #include "adapters/frei0r/stream_clock.h"
+#include "show/chat/chat_sources.h"
 
 namespace frei0r_adapter {
 
@@ -45,6 +46,8 @@ private:
     bool OpenEndpoint(std::string& error);
     // Starts recording the show into its season, as the season parameter says.
     void OpenSeason();
+    // Starts reading the chat sources the chat parameter names (checked by MakeShow).
+    void OpenChat();
     // Ends the show and its endpoint: waiting senders are answered before the endpoint stops.
     void Teardown();
     void Report(const std::string& message) const;
@@ -61,6 +64,7 @@ private:
     std::unique_ptr<show::Endpoint> endpoint_;
     show::SeasonOptions season_; // for the show being played
     std::unique_ptr<season::SeasonRecorder> recorder_;
+    std::unique_ptr<show::chat::ChatSources> chat_;
 };
 
 } // namespace frei0r_adapter

@@ -22,6 +22,8 @@ constexpr SettingInfo kSettings[] = {
     {"season", "The season the show's right answers and gifts count for in askgame-host's "
                "season file, or off (default: main for a live show with an endpoint, none for "
                "a scenario played alone)"},
+    {"chat", "Chat the live show reads by itself, sources separated by spaces: twitch:CHANNEL, "
+             "irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL (needs an endpoint)"},
 };
 static_assert(std::size(kSettings) == static_cast<std::size_t>(Setting::Count));
 
@@ -81,6 +83,19 @@ std::optional<std::uint32_t> ParseLanguage(std::string_view text) {
     const auto [stop, error] = std::from_chars(text.data(), end, lcid);
     if (text.empty() || error != std::errc() || stop != end || lcid == 0) return std::nullopt;
     return lcid;
+}
+
+std::vector<std::string> SplitChatSources(std::string_view text) {
+    std::vector<std::string> sources;
+    while (!text.empty()) {
+        const std::size_t start = text.find_first_not_of(' ');
+        if (start == std::string_view::npos) break;
+        text.remove_prefix(start);
+        const std::size_t end = std::min(text.find(' '), text.size());
+        sources.emplace_back(text.substr(0, end));
+        text.remove_prefix(end);
+    }
+    return sources;
 }
 
 } // namespace frei0r_adapter

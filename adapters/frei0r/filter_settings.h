@@ -6,13 +6,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hosting/scenario.h"
 #include "show/season.h"
 
 namespace frei0r_adapter {
 
-enum class Setting { Scenario, Mode, Language, Endpoint, Banks, Season, Count };
+enum class Setting { Scenario, Mode, Language, Endpoint, Banks, Season, Chat, Count };
 
 struct SettingInfo {
     const char* name;
@@ -39,6 +40,8 @@ std::optional<hosting::GameMode> ParseGameMode(std::string_view text);
 // in the season "main" and a scenario played alone (a render, a rehearsal) in none; anything
 // else names the season. The season file is the one askgame-host keeps by default.
 show::SeasonOptions ParseSeason(std::string_view text, bool live);
+// The chat parameter's sources, separated by spaces.
+std::vector<std::string> SplitChatSources(std::string_view text);
 // A language by name ("en", "zh-CN", "zh-TW", "zh-HK", "zh-SG", letter case and '_' for '-'
 // free) or a Windows language id in decimal (1033, 2052, ...); nothing for anything else.
 std::optional<std::uint32_t> ParseLanguage(std::string_view text);

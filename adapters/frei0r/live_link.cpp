@@ -138,9 +138,15 @@ show::Delivery LiveLink::AwaitFrame(const std::shared_ptr<Action>& action, Queue
     return action->answer;
 }
 
+void LiveLink::ReportChatSources(std::function<nlohmann::json()> statuses) {
+    std::lock_guard lock(lock_);
+    chatStatuses_ = std::move(statuses);
+}
+
 nlohmann::json LiveLink::State(std::size_t top) {
     std::lock_guard lock(lock_);
     show::StateParts parts = observed_;
+    if (chatStatuses_) parts.chat = chatStatuses_();
     top = std::min(top, show::kMaxStateTop);
     if (parts.ranking.size() > top) parts.ranking.resize(top);
     parts.top = top;

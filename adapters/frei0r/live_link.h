@@ -47,6 +47,8 @@ public:
     void CountGift(const hosting::ScenarioEvent& gift);
     // Refuses everything waiting and everything that comes later.
     void Close();
+    // The state lists the chat sources `statuses` answers (a JSON array).
+    void ReportChatSources(std::function<nlohmann::json()> statuses);
 
     // ---- ShowControl, on the endpoint's threads
     show::Delivery OfferViewerEvent(hosting::ScenarioEvent event) override;
@@ -85,6 +87,7 @@ private:
     bool closed_ = false;
     // The game as the last frame left it, for the state route; under lock_.
     show::StateParts observed_;
+    std::function<nlohmann::json()> chatStatuses_; // guarded by lock_
     show::GiftTally players_;
     std::uint64_t rankingVersion_ = ~std::uint64_t{0}; // video thread only
 };
