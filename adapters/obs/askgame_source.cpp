@@ -54,6 +54,7 @@ SettingsText TextOf(obs_data_t* settings) {
     text.endpoint = obs_data_get_string(settings, kEndpointKey);
     text.season = obs_data_get_string(settings, kSeasonKey);
     text.seasonOff = obs_data_get_bool(settings, kSeasonOffKey);
+    text.chat = obs_data_get_string(settings, kChatKey);
     return text;
 }
 
@@ -138,6 +139,7 @@ void AskgameSource::Defaults(obs_data_t* settings) {
     obs_data_set_default_string(settings, kEndpointKey, kDefaultEndpoint);
     obs_data_set_default_string(settings, kSeasonKey, kDefaultSeason);
     obs_data_set_default_bool(settings, kSeasonOffKey, false);
+    obs_data_set_default_string(settings, kChatKey, "");
 }
 
 obs_properties_t* AskgameSource::Properties() {
@@ -159,6 +161,9 @@ obs_properties_t* AskgameSource::Properties() {
     obs_properties_add_text(properties, kEndpointKey, "Endpoint address", OBS_TEXT_DEFAULT);
     obs_properties_add_text(properties, kSeasonKey, "Season", OBS_TEXT_DEFAULT);
     obs_properties_add_bool(properties, kSeasonOffKey, "Keep no season");
+    obs_properties_add_text(properties, kChatKey,
+                            "Chat (twitch:CHANNEL, irc://HOST/CHANNEL; spaces between)",
+                            OBS_TEXT_DEFAULT);
     return properties;
 }
 

@@ -58,10 +58,20 @@ std::unique_ptr<LiveShow> LiveShow::Start(hosting::PluginLibrary& plugin,
     presenter.AddRoutes(show->endpoint_->Server());
     show::AddSeasonRoute(show->endpoint_->Server(), show->season_);
     if (!show->endpoint_->Start(error)) return nullptr; // the destructor takes it all down
+    // The channels' chat joins the endpoint's; their viewers' ids are kept with the season.
+    show->chat_ = std::make_unique<show::chat::ChatSources>(
+        game, show->season_.off ? std::string() : show::SeasonPath(show->season_),
+        show::chat::GiftValues{});
+    for (const std::string& spec : settings.chat)
+        show->chat_->Add(spec, error); // each read with the settings
+    error.clear();
+    game.ReportChatSources([chat = show->chat_.get()] { return chat->Json(); });
+    show->chat_->Start();
     return show;
 }
 
 LiveShow::~LiveShow() {
+    if (chat_) chat_->Stop();
     if (presenter_) presenter_->Close();
     if (game_) game_->SetMessageBoxHandler({});
     if (endpoint_) endpoint_->Stop();

@@ -10,6 +10,7 @@
 #include "adapters/obs/source_settings.h"
 #include "hosting/plugin_loader.h"
 #include "hosting/transcript.h"
+#include "show/chat/chat_sources.h"
 #include "show/endpoint.h"
 #include "show/live_game.h"
 #include "show/live_presenter.h"
@@ -52,6 +53,7 @@ private:
     std::unique_ptr<show::LiveGame> game_;
     std::unique_ptr<show::Endpoint> endpoint_;
     std::unique_ptr<show::LivePresenter> presenter_;
+    std::unique_ptr<show::chat::ChatSources> chat_;
 };
 
 } // namespace obs_adapter

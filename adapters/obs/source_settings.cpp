@@ -1,7 +1,9 @@
 #include "adapters/obs/source_settings.h"
 
+#include <algorithm>
 #include <array>
 
+#include "show/chat/chat_sources.h"
 #include "show/endpoint.h"
 
 namespace obs_adapter {
@@ -43,6 +45,17 @@ std::optional<SourceSettings> ReadSettings(const SettingsText& text, std::string
     settings.banks = text.banks;
     settings.season.season = text.season.empty() ? kDefaultSeason : text.season;
     settings.season.off = text.seasonOff;
+    for (std::size_t at = 0; at < text.chat.size();) {
+        const std::size_t start = text.chat.find_first_not_of(' ', at);
+        if (start == std::string::npos) break;
+        const std::size_t end = std::min(text.chat.find(' ', start), text.chat.size());
+        settings.chat.push_back(text.chat.substr(start, end - start));
+        at = end;
+        if (!show::chat::ParseIrcSpec(settings.chat.back(), error)) {
+            error = "chat: " + error;
+            return std::nullopt;
+        }
+    }
     return settings;
 }
 

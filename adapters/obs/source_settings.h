@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "hosting/scenario.h"
 #include "show/season.h"
@@ -17,6 +18,7 @@ inline constexpr const char* kBanksKey = "banks";
 inline constexpr const char* kEndpointKey = "endpoint";
 inline constexpr const char* kSeasonKey = "season";
 inline constexpr const char* kSeasonOffKey = "season_off";
+inline constexpr const char* kChatKey = "chat";
 inline constexpr const char* kDefaultEndpoint = "127.0.0.1:8719";
 inline constexpr const char* kDefaultSeason = "main";
 // The language setting's value for the system's default language.
@@ -30,6 +32,7 @@ struct SourceSettings {
     int port = 8719;
     // The season the show counts for, in the file askgame-host keeps by default.
     show::SeasonOptions season;
+    std::vector<std::string> chat; // chat sources the show reads by itself
 
     bool operator==(const SourceSettings&) const = default;
 };
@@ -39,10 +42,12 @@ struct SettingsText {
     long long language = kSystemLanguage;
     std::string season{}; // empty: the default season
     bool seasonOff = false;
+    std::string chat{}; // sources separated by spaces
 };
 
 // The settings, or nothing with the reason in `error`: an unknown mode or language, or an
-// endpoint that is not ADDRESS:PORT on this machine. An empty season is the default one.
+// endpoint that is not ADDRESS:PORT on this machine, or a chat source it cannot read. An empty
+// season is the default one.
 std::optional<SourceSettings> ReadSettings(const SettingsText& text, std::string& error);
 
 } // namespace obs_adapter

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility> // before Asio, whose coroutine support needs std::exchange
 #include <vector>
 
 #include <boost/asio.hpp>

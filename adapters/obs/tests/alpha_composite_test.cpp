@@ -169,6 +169,13 @@ TEST(SourceSettings, TakesWhatTheGameCanPlayAndOnlyAnEndpointOnThisMachine) {
     EXPECT_EQ(spring->season.season, "spring");
     EXPECT_TRUE(spring->season.off);
 
+    const auto chat = ReadSettings({.chat = " twitch:quiz  irc://irc.example.org/%23quiz "}, error);
+    ASSERT_TRUE(chat) << error;
+    EXPECT_EQ(chat->chat,
+              (std::vector<std::string>{"twitch:quiz", "irc://irc.example.org/%23quiz"}));
+    EXPECT_FALSE(ReadSettings({.chat = "twitch:quiz irc://nowhere"}, error));
+    EXPECT_NE(error.find("chat: no channel in"), std::string::npos) << error;
+
     const auto chosen = ReadSettings(
         {.mode = "challenge", .banks = "/banks", .endpoint = "[::1]:9000", .language = 2052},
         error);

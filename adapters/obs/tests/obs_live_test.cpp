@@ -26,6 +26,7 @@
 
 #include "hosting/frame.h"
 #include "hosting/png_still.h"
+#include "tests/show/chat_support.h"
 #include "tests/support/free_port.h"
 #include "tests/support/state_schema.h"
 
@@ -268,7 +269,12 @@ int main() {
     obs_sceneitem_remove(probeItem);
     obs_source_release(probe);
 
-    // The askgame source over the colour: transparent until the presenter shows a question.
+    // The askgame source over the colour: transparent until the presenter shows a question. It
+    // also reads an IRC channel (Debian's ngircd on loopback).
+    const std::filesystem::path ircDir = std::filesystem::path(banks) / "irc";
+    std::filesystem::create_directories(ircDir);
+    const int ircPort = chat_test::FreePort();
+    chat_test::IrcServer irc(ircDir, ircPort);
     const int port = FreePort();
     obs_source_t* game = MakeSource("askgame", "askgame", [&](obs_data_t* s) {
         obs_data_set_string(s, "mode", "free");
@@ -276,6 +282,8 @@ int main() {
         obs_data_set_string(s, "banks", banks.c_str());
         obs_data_set_string(s, "endpoint", ("127.0.0.1:" + std::to_string(port)).c_str());
         obs_data_set_string(s, "season", season.c_str());
+        obs_data_set_string(s, "chat",
+                            ("irc://127.0.0.1:" + std::to_string(ircPort) + "/quiz").c_str());
     });
     obs_sceneitem_set_blending_method(obs_scene_add(scene, game), OBS_BLEND_METHOD_SRGB_OFF);
     Check(output.WaitFor([](const hosting::Frame& f) { return IsBackground(At(f, 2, 2)); }),
@@ -325,6 +333,17 @@ int main() {
         if (!scored) std::this_thread::sleep_for(100ms);
     }
     Check(scored, "the viewer's right answer scores");
+    Check(chat_test::WaitFor([&] {
+              const auto reply = client.Get("/api/state");
+              return reply && reply->body.find(R"("state":"live")") != std::string::npos;
+          }),
+          "the source reads the IRC channel");
+    chat_test::SayOnIrc(ircPort, "Kim", "A");
+    Check(chat_test::WaitFor([&] {
+              const auto reply = client.Get("/api/state");
+              return reply && reply->body.find("\"Kim(") != std::string::npos;
+          }),
+          "a viewer's right answer in the IRC channel scores");
     if (const char* still = std::getenv("ASKGAME_OBS_SNAPSHOT")) {
         std::string error;
         Check(hosting::WritePng(shown, still, &error),
