@@ -203,10 +203,18 @@ int RunLive(const LiveOptions& options) {
         Say("--listen " + options.listen + ": expected ADDRESS:PORT, e.g. 127.0.0.1:8719");
         return 2;
     }
+    show::chat::ChatOptions chatOptions = show::chat::ChatOptions::FromEnvironment();
+    chatOptions.values.sub = options.subValue;
+    if (!options.youtubeKey.empty()) chatOptions.youtubeKey = options.youtubeKey;
     for (const std::string& spec : options.chat) {
         std::string why;
-        if (!show::chat::ParseIrcSpec(spec, why)) {
+        if (!show::chat::ReadableChatSpec(spec, why)) {
             Say("--chat " + why);
+            return 2;
+        }
+        if (spec.rfind("youtube:", 0) == 0 && chatOptions.youtubeKey.empty()) {
+            Say("--chat " + spec + " needs a YouTube Data API key: --youtube-key KEY, or " +
+                show::chat::kYouTubeKeyVariable);
             return 2;
         }
     }
@@ -265,8 +273,7 @@ int RunLive(const LiveOptions& options) {
 
     // The channels' chat joins the endpoint's; their viewers' ids are kept with the season.
     show::chat::ChatSources chat(
-        *live, options.season.off ? std::string() : show::SeasonPath(options.season),
-        {options.subValue});
+        *live, options.season.off ? std::string() : show::SeasonPath(options.season), chatOptions);
     for (const std::string& spec : options.chat)
         chat.Add(spec, error); // each read above
     live->ReportChatSources([&chat] { return chat.Json(); });

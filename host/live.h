@@ -29,12 +29,13 @@ struct LiveOptions {
     bool preview = false;
     hosting::EncoderSettings encoder;
     std::string listen = "127.0.0.1:8719";
-    std::string token;    // empty: a random one
-    std::string banks;    // the presenter page's bank folder; empty: uploads only
-    std::string events;   // JSON lines, "-" for stdin
-    std::vector<std::string> chat;    // chat sources: twitch:CHANNEL, irc://…, ircs://…
-    std::uint32_t subValue = 500;     // points of a Twitch tier-1 subscription
-    std::string scenario; // replayed on the wall clock
+    std::string token;             // empty: a random one
+    std::string banks;             // the presenter page's bank folder; empty: uploads only
+    std::string events;            // JSON lines, "-" for stdin
+    std::vector<std::string> chat; // chat sources: twitch:CHANNEL, irc://…, ircs://…
+    std::uint32_t subValue = 500;  // points of a Twitch tier-1 subscription
+    std::string youtubeKey;        // empty: $ASKGAME_YOUTUBE_KEY
+    std::string scenario;          // replayed on the wall clock
     std::string transcript = "live.transcript.txt";
     double duration = 0; // seconds; 0: until stopped
     show::SeasonOptions season;

@@ -269,11 +269,16 @@ int main(int argc, char** argv) {
     liveCommand->add_option("--events", live.events,
                             "Events as JSON lines from a file, or - for stdin");
     liveCommand->add_option("--chat", live.chat,
-                            "Read a channel's chat: twitch:CHANNEL, irc://HOST[:PORT]/CHANNEL or "
-                            "ircs://HOST[:PORT]/CHANNEL; give it again for more");
-    liveCommand->add_option("--sub-value", live.subValue,
-                            "Points a Twitch tier-1 subscription is worth (tier 2: twice, tier 3: "
-                            "five times; bits are a point each)")
+                            "Read a channel's chat: twitch:CHANNEL, irc://HOST[:PORT]/CHANNEL, "
+                            "ircs://HOST[:PORT]/CHANNEL or youtube:VIDEO_ID; give it again for "
+                            "more");
+    liveCommand->add_option("--youtube-key", live.youtubeKey,
+                            "The YouTube Data API key youtube: sources use (default: "
+                            "$ASKGAME_YOUTUBE_KEY)");
+    liveCommand
+        ->add_option("--sub-value", live.subValue,
+                     "Points a Twitch tier-1 subscription is worth (tier 2: twice, tier 3: "
+                     "five times; bits are a point each)")
         ->check(CLI::Range(1, 65535))
         ->capture_default_str();
     liveCommand->add_option("--scenario", live.scenario,

@@ -136,7 +136,7 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
     }
     const std::vector<std::string> chat = SplitChatSources(settings_[Setting::Chat]);
     for (const std::string& spec : chat)
-        if (!show::chat::ParseIrcSpec(spec, error)) {
+        if (!show::chat::ReadableChatSpec(spec, error)) {
             error = "chat: " + error;
             return nullptr;
         }
@@ -238,10 +238,11 @@ void FilterInstance::OpenChat() {
     const std::vector<std::string> specs = SplitChatSources(settings_[Setting::Chat]);
     if (specs.empty() || !live_) return;
     chat_ = std::make_unique<show::chat::ChatSources>(
-        *live_, season_.off ? std::string() : show::SeasonPath(season_), show::chat::GiftValues{});
-    std::string ignored; // each spec was read by MakeShow
+        *live_, season_.off ? std::string() : show::SeasonPath(season_),
+        show::chat::ChatOptions::FromEnvironment());
+    std::string error; // each spec was read by MakeShow; a YouTube one may still lack its key
     for (const std::string& spec : specs)
-        chat_->Add(spec, ignored);
+        if (!chat_->Add(spec, error)) Report("chat: " + error);
     live_->ReportChatSources([chat = chat_.get()] { return chat->Json(); });
     chat_->Start();
 }

@@ -23,7 +23,8 @@ constexpr SettingInfo kSettings[] = {
                "season file, or off (default: main for a live show with an endpoint, none for "
                "a scenario played alone)"},
     {"chat", "Chat the live show reads by itself, sources separated by spaces: twitch:CHANNEL, "
-             "irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL (needs an endpoint)"},
+             "irc://HOST[:PORT]/CHANNEL, ircs://HOST[:PORT]/CHANNEL or youtube:VIDEO_ID (with "
+             "ASKGAME_YOUTUBE_KEY set; needs an endpoint)"},
 };
 static_assert(std::size(kSettings) == static_cast<std::size_t>(Setting::Count));
 

@@ -161,9 +161,10 @@ obs_properties_t* AskgameSource::Properties() {
     obs_properties_add_text(properties, kEndpointKey, "Endpoint address", OBS_TEXT_DEFAULT);
     obs_properties_add_text(properties, kSeasonKey, "Season", OBS_TEXT_DEFAULT);
     obs_properties_add_bool(properties, kSeasonOffKey, "Keep no season");
-    obs_properties_add_text(properties, kChatKey,
-                            "Chat (twitch:CHANNEL, irc://HOST/CHANNEL; spaces between)",
-                            OBS_TEXT_DEFAULT);
+    obs_properties_add_text(
+        properties, kChatKey,
+        "Chat (twitch:CHANNEL, irc://HOST/CHANNEL, youtube:VIDEO; spaces between)",
+        OBS_TEXT_DEFAULT);
     return properties;
 }
 

@@ -61,9 +61,9 @@ std::unique_ptr<LiveShow> LiveShow::Start(hosting::PluginLibrary& plugin,
     // The channels' chat joins the endpoint's; their viewers' ids are kept with the season.
     show->chat_ = std::make_unique<show::chat::ChatSources>(
         game, show->season_.off ? std::string() : show::SeasonPath(show->season_),
-        show::chat::GiftValues{});
-    for (const std::string& spec : settings.chat)
-        show->chat_->Add(spec, error); // each read with the settings
+        show::chat::ChatOptions::FromEnvironment());
+    for (const std::string& spec : settings.chat) // each read with the settings
+        if (!show->chat_->Add(spec, error)) SayInLog("chat: " + error);
     error.clear();
     game.ReportChatSources([chat = show->chat_.get()] { return chat->Json(); });
     show->chat_->Start();

@@ -1,5 +1,7 @@
 #include "show/chat/chat_source.h"
 
+#include "show/chat/network_io.h"
+
 #include <chrono>
 #include <thread>
 
@@ -51,6 +53,28 @@ void SourceBase::Deliver(const PlatformEvent& event, const std::atomic<bool>& st
     }
     std::lock_guard lock(mutex_);
     ++(event.kind == PlatformEvent::Kind::Gift ? status_.gifts : status_.messages);
+}
+
+NetworkSource::NetworkSource(std::string label, ShowControl& show, ViewerDirectory& viewers)
+    : SourceBase(std::move(label), show, viewers), io_(std::make_unique<NetworkIo>()) {}
+
+NetworkSource::~NetworkSource() {
+    Stop();
+}
+
+void NetworkSource::Start() {
+    if (thread_.joinable()) return;
+    thread_ = std::thread([this] {
+        Spawn(*io_);
+        io_->context.run();
+    });
+}
+
+void NetworkSource::Stop() {
+    stopping_ = true;
+    if (!thread_.joinable()) return;
+    boost::asio::post(io_->context, [this] { io_->context.stop(); });
+    thread_.join();
 }
 
 } // namespace show::chat

@@ -3,9 +3,12 @@
 // is doing (connecting, live, retrying, failed: why) and counts what it read and what it refused.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -14,6 +17,9 @@
 #include "show/show_control.h"
 
 namespace show::chat {
+
+// The I/O context and TLS settings of a network source (show/chat/network_io.h).
+struct NetworkIo;
 
 struct SourceStatus {
     std::string source;               // as given: "twitch:channel", "irc://host/channel", ...
@@ -54,6 +60,28 @@ private:
     ViewerDirectory& viewers_;
     mutable std::mutex mutex_;
     SourceStatus status_;
+};
+
+// A source reading the network on a thread of its own, with Asio: Start() runs Spawn() on the
+// source's I/O context; Stop() ends every wait at once and joins the thread. A derived source's
+// destructor calls Stop() first, as its coroutines use its members.
+class NetworkSource : public SourceBase {
+public:
+    ~NetworkSource() override;
+    void Start() override;
+    void Stop() override;
+
+protected:
+    NetworkSource(std::string label, ShowControl& show, ViewerDirectory& viewers);
+    // Starts the source's work on `io` (its coroutines); called on the source's thread.
+    virtual void Spawn(NetworkIo& io) = 0;
+    bool Stopping() const { return stopping_; }
+    const std::atomic<bool>& StoppingFlag() const { return stopping_; }
+
+private:
+    std::atomic<bool> stopping_{false};
+    std::unique_ptr<NetworkIo> io_;
+    std::thread thread_;
 };
 
 } // namespace show::chat

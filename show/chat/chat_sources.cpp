@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 
 namespace show::chat {
 
 namespace {
 
 constexpr std::size_t kMaxChannelBytes = 200;
+constexpr std::size_t kMaxVideoIdBytes = 64;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -101,17 +103,49 @@ std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error)
     return std::nullopt;
 }
 
-ChatSources::ChatSources(ShowControl& show, const std::string& seasonPath, GiftValues values)
-    : show_(show), viewers_(seasonPath), values_(values) {}
+bool ReadableChatSpec(std::string_view spec, std::string& error) {
+    if (!StartsWith(spec, "youtube:")) return ParseIrcSpec(spec, error).has_value();
+    const std::string_view video = spec.substr(8);
+    if (video.empty() || video.size() > kMaxVideoIdBytes ||
+        !std::all_of(video.begin(), video.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+        })) {
+        error = "\"" + std::string(spec) +
+                "\": expected youtube:VIDEO_ID (the id in the video's address)";
+        return false;
+    }
+    return true;
+}
+
+ChatOptions ChatOptions::FromEnvironment() {
+    ChatOptions options;
+    if (const char* key = std::getenv(kYouTubeKeyVariable)) options.youtubeKey = key;
+    if (const char* api = std::getenv(kYouTubeApiVariable); api && *api) options.youtubeApi = api;
+    return options;
+}
+
+ChatSources::ChatSources(ShowControl& show, const std::string& seasonPath, ChatOptions options)
+    : show_(show), viewers_(seasonPath), options_(std::move(options)) {}
 
 ChatSources::~ChatSources() {
     Stop();
 }
 
 bool ChatSources::Add(const std::string& spec, std::string& error) {
-    const std::optional<IrcTarget> target = ParseIrcSpec(spec, error);
-    if (!target) return false;
-    sources_.push_back(std::make_unique<IrcSource>(spec, *target, values_, show_, viewers_));
+    if (!ReadableChatSpec(spec, error)) return false;
+    if (StartsWith(spec, "youtube:")) {
+        if (options_.youtubeKey.empty()) {
+            error = "\"" + spec + "\" needs a YouTube Data API key (--youtube-key KEY, or " +
+                    kYouTubeKeyVariable + ")";
+            return false;
+        }
+        sources_.push_back(std::make_unique<YouTubeSource>(
+            spec, YouTubeTarget{spec.substr(8), options_.youtubeKey, options_.youtubeApi}, show_,
+            viewers_));
+        return true;
+    }
+    sources_.push_back(std::make_unique<IrcSource>(spec, *ParseIrcSpec(spec, error),
+                                                   options_.values, show_, viewers_));
     return true;
 }
 

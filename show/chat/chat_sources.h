@@ -3,6 +3,7 @@
 //   twitch:CHANNEL                  Twitch chat, anonymously over TLS
 //   irc://HOST[:PORT]/CHANNEL       any IRC server (port 6667 by default)
 //   ircs://HOST[:PORT]/CHANNEL      any IRC server over TLS (port 6697 by default)
+//   youtube:VIDEO_ID                a YouTube live stream's chat (needs an API key)
 //
 // A channel is named without its '#', or with it written %23.
 #pragma once
@@ -18,6 +19,7 @@
 #include "show/chat/chat_source.h"
 #include "show/chat/irc_events.h"
 #include "show/chat/irc_source.h"
+#include "show/chat/youtube_source.h"
 
 namespace show::chat {
 
@@ -28,11 +30,22 @@ inline constexpr const char* kTwitchHost = "irc.chat.twitch.tv";
 // The server and channel of an IRC or Twitch spec; nothing, with the reason in `error`, for a
 // spec that is neither.
 std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error);
+// Whether `spec` names a source of any kind above; the reason in `error` when not.
+bool ReadableChatSpec(std::string_view spec, std::string& error);
+
+struct ChatOptions {
+    GiftValues values;
+    std::string youtubeKey; // the YouTube Data API key youtube: sources use
+    std::string youtubeApi = kYouTubeApi;
+
+    // The defaults, with the key and API address from ASKGAME_YOUTUBE_KEY / _API where set.
+    static ChatOptions FromEnvironment();
+};
 
 class ChatSources {
 public:
     // Keeps viewer ids in the season file at `seasonPath` (empty: this show only).
-    ChatSources(ShowControl& show, const std::string& seasonPath, GiftValues values);
+    ChatSources(ShowControl& show, const std::string& seasonPath, ChatOptions options);
     ~ChatSources();
 
     // Adds the source `spec` names; false, with the reason in `error`, for a spec it cannot read.
@@ -49,7 +62,7 @@ public:
 private:
     ShowControl& show_;
     ViewerDirectory viewers_;
-    GiftValues values_;
+    ChatOptions options_;
     std::vector<std::unique_ptr<ChatSource>> sources_;
 };
 

@@ -1,11 +1,10 @@
 #include "show/chat/irc_source.h"
 
 #include <deque>
-#include <utility>
 #include <random>
+#include <utility>
 
-#include <boost/asio.hpp>
-#include <boost/asio/ssl.hpp>
+#include "show/chat/network_io.h"
 
 namespace show::chat {
 
@@ -36,18 +35,13 @@ std::string AnonymousNick(bool twitch) {
 
 } // namespace
 
-struct IrcSource::Io {
-    asio::io_context context;
-    asio::ssl::context tls{asio::ssl::context::tls_client};
-};
-
 // One connection, from connecting to its end: a reader (this coroutine), a writer draining the
 // lines to send, and a watchdog that closes the connection when the server goes quiet or the
 // source stops. All three run on the source's one thread.
 class IrcSource::Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(IrcSource& source, asio::any_io_executor executor)
-        : source_(source), socket_(executor), tick_(executor) {}
+    Session(IrcSource& source, NetworkIo& io)
+        : source_(source), io_(io), socket_(io.context), tick_(io.context) {}
 
     awaitable<void> Run() {
         auto self = shared_from_this();
@@ -75,7 +69,7 @@ private:
             target().host, std::to_string(target().port), use_awaitable);
         co_await asio::async_connect(socket_, endpoints, use_awaitable);
         if (target().tls) {
-            tls_.emplace(socket_, source_.io_->tls);
+            tls_.emplace(socket_, io_.tls);
             SSL_set_tlsext_host_name(tls_->native_handle(), target().host.c_str());
             tls_->set_verify_mode(asio::ssl::verify_peer);
             tls_->set_verify_callback(asio::ssl::host_name_verification(target().host));
@@ -107,7 +101,7 @@ private:
                     skipping = false;
                 else
                     Heard(line);
-                if (source_.stopping_) co_return;
+                if (source_.Stopping()) co_return;
             }
             buffer.erase(0, start);
             if (buffer.size() > kMaxIrcLineBytes) {
@@ -151,7 +145,7 @@ private:
         } else {
             for (const PlatformEvent& event :
                  ViewerEventsOf(*line, target().platform, source_.values_))
-                source_.Deliver(event, source_.stopping_);
+                source_.Deliver(event, source_.StoppingFlag());
         }
     }
 
@@ -190,7 +184,7 @@ private:
             co_await self->tick_.async_wait(asio::redirect_error(use_awaitable, ignored));
             if (self->ended_) co_return;
             const auto now = Clock::now();
-            if (self->source_.stopping_) {
+            if (self->source_.Stopping()) {
                 self->Close();
             } else if (!self->live_ && now - began > kConnectTimeout) {
                 self->why_ = "no answer within " + std::to_string(kConnectTimeout.count()) + " s";
@@ -212,6 +206,7 @@ private:
     }
 
     IrcSource& source_;
+    NetworkIo& io_;
     tcp::socket socket_;
     std::optional<asio::ssl::stream<tcp::socket&>> tls_;
     asio::steady_timer tick_;
@@ -227,42 +222,27 @@ private:
 
 IrcSource::IrcSource(std::string label, IrcTarget target, GiftValues values, ShowControl& show,
                      ViewerDirectory& viewers)
-    : SourceBase(std::move(label), show, viewers), target_(std::move(target)), values_(values),
-      io_(std::make_unique<Io>()) {
-    io_->tls.set_default_verify_paths(); // the system's CAs, or those of SSL_CERT_FILE
-}
+    : NetworkSource(std::move(label), show, viewers), target_(std::move(target)), values_(values) {}
 
 IrcSource::~IrcSource() {
     Stop();
 }
 
-void IrcSource::Start() {
-    if (thread_.joinable()) return;
-    thread_ = std::thread([this] { Run(); });
-}
-
-void IrcSource::Stop() {
-    stopping_ = true;
-    if (!thread_.joinable()) return;
-    asio::post(io_->context, [this] { io_->context.stop(); });
-    thread_.join();
-}
-
-void IrcSource::Run() {
+void IrcSource::Spawn(NetworkIo& io) {
     asio::co_spawn(
-        io_->context,
-        [this]() -> awaitable<void> {
+        io.context,
+        [this, &io]() -> awaitable<void> {
             auto wait = std::chrono::seconds(kFirstRetry);
-            asio::steady_timer pause(co_await asio::this_coro::executor);
-            while (!stopping_) {
-                auto session = std::make_shared<Session>(*this, co_await asio::this_coro::executor);
+            asio::steady_timer pause(io.context);
+            while (!Stopping()) {
+                auto session = std::make_shared<Session>(*this, io);
                 std::string why;
                 try {
                     co_await session->Run();
                 } catch (const SessionEnd& end) {
                     why = end.why;
                 }
-                if (stopping_) break;
+                if (Stopping()) break;
                 if (session->WasLive()) wait = kFirstRetry;
                 SetState("retrying", why + "; again in " + std::to_string(wait.count()) + " s");
                 pause.expires_after(wait);
@@ -272,7 +252,6 @@ void IrcSource::Run() {
             }
         },
         asio::detached);
-    io_->context.run();
 }
 
 } // namespace show::chat

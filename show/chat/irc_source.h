@@ -4,12 +4,9 @@
 // drops, saying so in its status.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "show/chat/chat_source.h"
 #include "show/chat/irc_events.h"
@@ -30,25 +27,18 @@ struct IrcTarget {
     bool twitch = false;  // ask for Twitch's tags and log in as an anonymous Twitch viewer
 };
 
-class IrcSource final : public SourceBase {
+class IrcSource final : public NetworkSource {
 public:
     IrcSource(std::string label, IrcTarget target, GiftValues values, ShowControl& show,
               ViewerDirectory& viewers);
     ~IrcSource() override;
 
-    void Start() override;
-    void Stop() override;
-
 private:
     class Session;
-    void Run();
+    void Spawn(NetworkIo& io) override;
 
     IrcTarget target_;
     GiftValues values_;
-    std::atomic<bool> stopping_{false};
-    struct Io;
-    std::unique_ptr<Io> io_;
-    std::thread thread_;
 };
 
 } // namespace show::chat

@@ -45,21 +45,34 @@ public:
         std::lock_guard lock(mutex_);
         return events_;
     }
-    // The first chat event whose text is `text`, waiting up to 15 s for it.
-    std::optional<hosting::ScenarioEvent> WaitForChat(const std::string& text) {
-        for (int i = 0; i < 300; ++i) {
+    // The first chat event whose text is `text`, waiting up to `most` for it.
+    std::optional<hosting::ScenarioEvent> WaitForChat(const std::string& text,
+                                                      std::chrono::milliseconds most = 15s) {
+        for (auto waited = 0ms;; waited += 50ms) {
             for (const auto& event : Events())
                 if (event.kind == hosting::ActionKind::Chat && Utf16ToUtf8(event.text) == text)
                     return event;
+            if (waited >= most) return std::nullopt;
             std::this_thread::sleep_for(50ms);
         }
-        return std::nullopt;
     }
 
 private:
     std::mutex mutex_;
     std::vector<hosting::ScenarioEvent> events_;
 };
+
+// Makes a certificate for localhost in `dir` (cert.pem, key.pem) and has TLS clients made from
+// now on trust it.
+bool TrustNewCertificate(const fs::path& dir) {
+    const std::string make =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost "
+        "-addext subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout '" +
+        (dir / "key.pem").string() + "' -out '" + (dir / "cert.pem").string() + "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0) return false;
+    setenv("SSL_CERT_FILE", (dir / "cert.pem").c_str(), 1);
+    return true;
+}
 
 TEST(ChatSources, AnIrcChannelsChatReachesTheShowAndSurvivesTheServerRestarting) {
     ASSERT_TRUE(fs::exists("/usr/sbin/ngircd")) << "ngircd is missing (scripts/setup installs it)";
@@ -166,12 +179,7 @@ TEST(ChatSources, TwitchsTaggedLinesOverTlsBecomeViewersGiftsAndAReconnect) {
     const fs::path dir = fs::path(::testing::TempDir()) / "askgame-twitch-tls";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    const std::string make =
-        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost "
-        "-addext subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout '" +
-        (dir / "key.pem").string() + "' -out '" + (dir / "cert.pem").string() + "' 2>/dev/null";
-    ASSERT_EQ(std::system(make.c_str()), 0);
-    setenv("SSL_CERT_FILE", (dir / "cert.pem").c_str(), 1); // the test's certificate is trusted
+    ASSERT_TRUE(TrustNewCertificate(dir));
 
     using Stream = asio::ssl::stream<tcp::socket>;
     TwitchLikeServer server(
@@ -204,7 +212,9 @@ TEST(ChatSources, TwitchsTaggedLinesOverTlsBecomeViewersGiftsAndAReconnect) {
          }});
 
     ShowStub show;
-    ChatSources sources(show, "", GiftValues{500});
+    ChatOptions options;
+    options.values.sub = 500;
+    ChatSources sources(show, "", options);
     std::string error;
     ASSERT_TRUE(sources.Add("ircs://localhost:" + std::to_string(server.Port()) + "/quiz", error))
         << error;
@@ -244,6 +254,65 @@ TEST(ChatSources, AServerThatNeverAnswersIsRetriedAndStoppingIsQuick) {
     const auto before = std::chrono::steady_clock::now();
     sources.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+}
+
+// A YouTube live chat through a local HTTPS stand-in for the Data API: messages already there are
+// not judged, text is chat, Super Chats and Stickers are gifts at 100 points a currency unit, a
+// quota refusal is retried, and the chat's end fails the source saying so.
+TEST(ChatSources, AYouTubeLiveChatIsReadPageByPageThroughQuotaToItsEnd) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "askgame-youtube";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ASSERT_TRUE(TrustNewCertificate(dir));
+    const fs::path portFile = dir / "port";
+    const std::string stub = std::string(ASKGAME_SOURCE_DIR) + "/tests/show/youtube_api_stub.py";
+    std::vector<std::string> argv = {"/usr/bin/python3", stub, (dir / "cert.pem").string(),
+                                     (dir / "key.pem").string(), portFile.string()};
+    std::vector<char*> args;
+    for (auto& arg : argv)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+    pid_t api = -1;
+    ASSERT_EQ(posix_spawn(&api, args[0], nullptr, nullptr, args.data(), environ), 0);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(portFile); }));
+    int port = 0;
+    std::ifstream(portFile) >> port;
+
+    ShowStub show;
+    ChatOptions options;
+    options.youtubeKey = "test-key";
+    options.youtubeApi = "https://localhost:" + std::to_string(port);
+    ChatSources sources(show, "", options);
+    std::string error;
+    ASSERT_TRUE(sources.Add("youtube:live1", error)) << error;
+    ASSERT_TRUE(sources.Add("youtube:gone", error)) << error;
+    sources.Start();
+    const auto after = show.WaitForChat("after the quota");
+    ASSERT_TRUE(after) << sources.Json().dump();
+    EXPECT_TRUE(show.WaitForChat("B"));
+    EXPECT_FALSE(show.WaitForChat("before", 0ms)) << "a message from before the show was judged";
+    int worth = 0;
+    for (const auto& event : show.Events())
+        if (event.kind == hosting::ActionKind::Gift) worth += event.giftCount * event.giftValue;
+    EXPECT_EQ(worth, 500 + 200);
+    ASSERT_TRUE(WaitFor([&] { return sources.Json()[0]["state"] == "failed"; }));
+    const auto live = sources.Json()[0];
+    EXPECT_EQ(live["why"], "the live chat ended");
+    EXPECT_EQ(live["messages"], 2);
+    EXPECT_EQ(live["gifts"], 2);
+    EXPECT_EQ(live["bad"], 1) << "the message without its author";
+    const auto gone = sources.Json()[1];
+    EXPECT_EQ(gone["state"], "failed");
+    EXPECT_NE(gone["why"].get<std::string>().find("no live chat"), std::string::npos) << gone;
+    sources.Stop();
+    kill(api, SIGTERM);
+    waitpid(api, nullptr, 0);
+    unsetenv("SSL_CERT_FILE");
+
+    ChatSources keyless(show, "", ChatOptions{});
+    EXPECT_FALSE(keyless.Add("youtube:live1", error));
+    EXPECT_NE(error.find("needs a YouTube Data API key"), std::string::npos) << error;
+    EXPECT_FALSE(keyless.Add("youtube:not/an id", error));
 }
 
 } // namespace
