@@ -57,8 +57,8 @@ std::unique_ptr<LiveShow> LiveShow::Start(hosting::PluginLibrary& plugin,
         [&presenter](const MessageBoxRequest& box) { return presenter.ShowBox(box); });
     presenter.AddRoutes(show->endpoint_->Server());
     show::AddSeasonRoute(show->endpoint_->Server(), show->season_);
-    if (!show->endpoint_->Start(error)) return nullptr; // the destructor takes it all down
-    // The channels' chat joins the endpoint's; their viewers' ids are kept with the season.
+    // The channels' chat joins the endpoint's; their viewers' ids are kept with the season. The
+    // state lists them before the endpoint's threads may read it.
     show->chat_ = std::make_unique<show::chat::ChatSources>(
         game, show->season_.off ? std::string() : show::SeasonPath(show->season_),
         show::chat::ChatOptions::FromEnvironment());
@@ -66,6 +66,7 @@ std::unique_ptr<LiveShow> LiveShow::Start(hosting::PluginLibrary& plugin,
         if (!show->chat_->Add(spec, error)) SayInLog("chat: " + error);
     error.clear();
     game.ReportChatSources([chat = show->chat_.get()] { return chat->Json(); });
+    if (!show->endpoint_->Start(error)) return nullptr; // the destructor takes it all down
     show->chat_->Start();
     return show;
 }
