@@ -98,8 +98,8 @@ std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error)
     if (StartsWith(spec, "irc://")) return ParseUrl(spec, false, error);
     if (StartsWith(spec, "ircs://")) return ParseUrl(spec, true, error);
     error = "\"" + std::string(spec) +
-            "\" names no chat source: expected twitch:CHANNEL, irc://HOST[:PORT]/CHANNEL or "
-            "ircs://HOST[:PORT]/CHANNEL";
+            "\" names no chat source: expected twitch:CHANNEL, irc://HOST[:PORT]/CHANNEL, "
+            "ircs://HOST[:PORT]/CHANNEL or youtube:VIDEO_ID";
     return std::nullopt;
 }
 
