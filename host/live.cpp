@@ -206,14 +206,14 @@ int RunLive(const LiveOptions& options) {
     show::chat::ChatOptions chatOptions = show::chat::ChatOptions::FromEnvironment();
     chatOptions.values.sub = options.subValue;
     if (!options.youtubeKey.empty()) chatOptions.youtubeKey = options.youtubeKey;
-    for (const std::string& spec : options.chat) {
+    for (const std::string& source : options.chat) {
         std::string why;
-        if (!show::chat::ReadableChatSpec(spec, why)) {
+        if (!show::chat::ReadableChatSource(source, why)) {
             Say("--chat " + why);
             return 2;
         }
-        if (spec.rfind("youtube:", 0) == 0 && chatOptions.youtubeKey.empty()) {
-            Say("--chat " + spec + " needs a YouTube Data API key: --youtube-key KEY, or " +
+        if (source.rfind("youtube:", 0) == 0 && chatOptions.youtubeKey.empty()) {
+            Say("--chat " + source + " needs a YouTube Data API key: --youtube-key KEY, or " +
                 show::chat::kYouTubeKeyVariable);
             return 2;
         }
@@ -274,8 +274,8 @@ int RunLive(const LiveOptions& options) {
     // The channels' chat joins the endpoint's; their viewers' ids are kept with the season.
     show::chat::ChatSources chat(
         *live, options.season.off ? std::string() : show::SeasonPath(options.season), chatOptions);
-    for (const std::string& spec : options.chat)
-        chat.Add(spec, error); // each read above
+    for (const std::string& source : options.chat)
+        chat.Add(source, error); // each read above
     live->ReportChatSources([&chat] { return chat.Json(); });
 
     endpointOptions.token = options.token.empty() ? show::NewToken() : options.token;

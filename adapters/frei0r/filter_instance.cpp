@@ -135,8 +135,8 @@ std::unique_ptr<ScenarioShow> FilterInstance::MakeShow(std::string& error) const
         return nullptr;
     }
     const std::vector<std::string> chat = SplitChatSources(settings_[Setting::Chat]);
-    for (const std::string& spec : chat)
-        if (!show::chat::ReadableChatSpec(spec, error)) {
+    for (const std::string& source : chat)
+        if (!show::chat::ReadableChatSource(source, error)) {
             error = "chat: " + error;
             return nullptr;
         }
@@ -235,14 +235,14 @@ void FilterInstance::OpenSeason() {
 }
 
 void FilterInstance::OpenChat() {
-    const std::vector<std::string> specs = SplitChatSources(settings_[Setting::Chat]);
-    if (specs.empty() || !live_) return;
+    const std::vector<std::string> sources = SplitChatSources(settings_[Setting::Chat]);
+    if (sources.empty() || !live_) return;
     chat_ = std::make_unique<show::chat::ChatSources>(
         *live_, season_.off ? std::string() : show::SeasonPath(season_),
         show::chat::ChatOptions::FromEnvironment());
-    std::string error; // each spec was read by MakeShow; a YouTube one may still lack its key
-    for (const std::string& spec : specs)
-        if (!chat_->Add(spec, error)) Report("chat: " + error);
+    std::string error; // each source was read by MakeShow; a YouTube one may still lack its key
+    for (const std::string& source : sources)
+        if (!chat_->Add(source, error)) Report("chat: " + error);
     live_->ReportChatSources([chat = chat_.get()] { return chat->Json(); });
     chat_->Start();
 }

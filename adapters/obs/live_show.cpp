@@ -62,8 +62,8 @@ std::unique_ptr<LiveShow> LiveShow::Start(hosting::PluginLibrary& plugin,
     show->chat_ = std::make_unique<show::chat::ChatSources>(
         game, show->season_.off ? std::string() : show::SeasonPath(show->season_),
         show::chat::ChatOptions::FromEnvironment());
-    for (const std::string& spec : settings.chat) // each read with the settings
-        if (!show->chat_->Add(spec, error)) SayInLog("chat: " + error);
+    for (const std::string& source : settings.chat) // each read with the settings
+        if (!show->chat_->Add(source, error)) SayInLog("chat: " + error);
     error.clear();
     game.ReportChatSources([chat = show->chat_.get()] { return chat->Json(); });
     if (!show->endpoint_->Start(error)) return nullptr; // the destructor takes it all down

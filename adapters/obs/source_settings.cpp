@@ -51,7 +51,7 @@ std::optional<SourceSettings> ReadSettings(const SettingsText& text, std::string
         const std::size_t end = std::min(text.chat.find(' ', start), text.chat.size());
         settings.chat.push_back(text.chat.substr(start, end - start));
         at = end;
-        if (!show::chat::ReadableChatSpec(settings.chat.back(), error)) {
+        if (!show::chat::ReadableChatSource(settings.chat.back(), error)) {
             error = "chat: " + error;
             return std::nullopt;
         }

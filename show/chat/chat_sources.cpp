@@ -32,12 +32,12 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
-std::optional<IrcTarget> ParseUrl(std::string_view spec, bool tls, std::string& error) {
-    std::string_view rest = spec.substr(tls ? 7 : 6); // past "ircs://" or "irc://"
+std::optional<IrcTarget> ParseUrl(std::string_view source, bool tls, std::string& error) {
+    std::string_view rest = source.substr(tls ? 7 : 6); // past "ircs://" or "irc://"
     const std::size_t slash = rest.find('/');
     if (slash == std::string_view::npos) {
-        error = "no channel in \"" + std::string(spec) + "\": expected " + (tls ? "ircs" : "irc") +
-                "://HOST[:PORT]/CHANNEL";
+        error = "no channel in \"" + std::string(source) + "\": expected " +
+                (tls ? "ircs" : "irc") + "://HOST[:PORT]/CHANNEL";
         return std::nullopt;
     }
     std::string_view host = rest.substr(0, slash);
@@ -52,7 +52,7 @@ std::optional<IrcTarget> ParseUrl(std::string_view spec, bool tls, std::string& 
         const auto [end, code] = std::from_chars(port.data(), port.data() + port.size(), value);
         if (code != std::errc() || end != port.data() + port.size() || value == 0 ||
             value > 65535) {
-            error = "the port in \"" + std::string(spec) + "\" is not a number from 1 to 65535";
+            error = "the port in \"" + std::string(source) + "\" is not a number from 1 to 65535";
             return std::nullopt;
         }
         target.port = static_cast<std::uint16_t>(value);
@@ -61,7 +61,7 @@ std::optional<IrcTarget> ParseUrl(std::string_view spec, bool tls, std::string& 
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
     if (host.empty() || host.find_first_of(" /@") != std::string_view::npos) {
-        error = "no server in \"" + std::string(spec) + "\"";
+        error = "no server in \"" + std::string(source) + "\"";
         return std::nullopt;
     }
     if (StartsWith(channel, "%23")) channel.remove_prefix(3);
@@ -78,12 +78,12 @@ std::optional<IrcTarget> ParseUrl(std::string_view spec, bool tls, std::string& 
 
 } // namespace
 
-std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error) {
-    if (StartsWith(spec, "twitch:")) {
-        std::string_view channel = spec.substr(7);
+std::optional<IrcTarget> ParseIrcSource(std::string_view source, std::string& error) {
+    if (StartsWith(source, "twitch:")) {
+        std::string_view channel = source.substr(7);
         if (!channel.empty() && channel.front() == '#') channel.remove_prefix(1);
         if (!ValidChannel(channel)) {
-            error = "\"" + std::string(spec) + "\": expected twitch:CHANNEL";
+            error = "\"" + std::string(source) + "\": expected twitch:CHANNEL";
             return std::nullopt;
         }
         IrcTarget target;
@@ -95,22 +95,22 @@ std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error)
         target.twitch = true;
         return target;
     }
-    if (StartsWith(spec, "irc://")) return ParseUrl(spec, false, error);
-    if (StartsWith(spec, "ircs://")) return ParseUrl(spec, true, error);
-    error = "\"" + std::string(spec) +
+    if (StartsWith(source, "irc://")) return ParseUrl(source, false, error);
+    if (StartsWith(source, "ircs://")) return ParseUrl(source, true, error);
+    error = "\"" + std::string(source) +
             "\" names no chat source: expected twitch:CHANNEL, irc://HOST[:PORT]/CHANNEL, "
             "ircs://HOST[:PORT]/CHANNEL or youtube:VIDEO_ID";
     return std::nullopt;
 }
 
-bool ReadableChatSpec(std::string_view spec, std::string& error) {
-    if (!StartsWith(spec, "youtube:")) return ParseIrcSpec(spec, error).has_value();
-    const std::string_view video = spec.substr(8);
+bool ReadableChatSource(std::string_view source, std::string& error) {
+    if (!StartsWith(source, "youtube:")) return ParseIrcSource(source, error).has_value();
+    const std::string_view video = source.substr(8);
     if (video.empty() || video.size() > kMaxVideoIdBytes ||
         !std::all_of(video.begin(), video.end(), [](char c) {
             return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
         })) {
-        error = "\"" + std::string(spec) +
+        error = "\"" + std::string(source) +
                 "\": expected youtube:VIDEO_ID (the id in the video's address)";
         return false;
     }
@@ -131,20 +131,20 @@ ChatSources::~ChatSources() {
     Stop();
 }
 
-bool ChatSources::Add(const std::string& spec, std::string& error) {
-    if (!ReadableChatSpec(spec, error)) return false;
-    if (StartsWith(spec, "youtube:")) {
+bool ChatSources::Add(const std::string& source, std::string& error) {
+    if (!ReadableChatSource(source, error)) return false;
+    if (StartsWith(source, "youtube:")) {
         if (options_.youtubeKey.empty()) {
-            error = "\"" + spec + "\" needs a YouTube Data API key (--youtube-key KEY, or " +
+            error = "\"" + source + "\" needs a YouTube Data API key (--youtube-key KEY, or " +
                     kYouTubeKeyVariable + ")";
             return false;
         }
         sources_.push_back(std::make_unique<YouTubeSource>(
-            spec, YouTubeTarget{spec.substr(8), options_.youtubeKey, options_.youtubeApi}, show_,
-            viewers_));
+            source, YouTubeTarget{source.substr(8), options_.youtubeKey, options_.youtubeApi},
+            show_, viewers_));
         return true;
     }
-    sources_.push_back(std::make_unique<IrcSource>(spec, *ParseIrcSpec(spec, error),
+    sources_.push_back(std::make_unique<IrcSource>(source, *ParseIrcSource(source, error),
                                                    options_.values, show_, viewers_));
     return true;
 }

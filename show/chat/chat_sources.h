@@ -1,4 +1,4 @@
-// The chat sources a show reads, from the specs a streamer gives:
+// The chat sources a show reads, from what a streamer names:
 //
 //   twitch:CHANNEL                  Twitch chat, anonymously over TLS
 //   irc://HOST[:PORT]/CHANNEL       any IRC server (port 6667 by default)
@@ -27,11 +27,11 @@ inline constexpr std::uint16_t kIrcPort = 6667;
 inline constexpr std::uint16_t kIrcTlsPort = 6697;
 inline constexpr const char* kTwitchHost = "irc.chat.twitch.tv";
 
-// The server and channel of an IRC or Twitch spec; nothing, with the reason in `error`, for a
-// spec that is neither.
-std::optional<IrcTarget> ParseIrcSpec(std::string_view spec, std::string& error);
-// Whether `spec` names a source of any kind above; the reason in `error` when not.
-bool ReadableChatSpec(std::string_view spec, std::string& error);
+// The server and channel of an IRC or Twitch source; nothing, with the reason in `error`, for a
+// source that is neither.
+std::optional<IrcTarget> ParseIrcSource(std::string_view source, std::string& error);
+// Whether `source` names a source of any kind above; the reason in `error` when not.
+bool ReadableChatSource(std::string_view source, std::string& error);
 
 struct ChatOptions {
     GiftValues values;
@@ -48,8 +48,8 @@ public:
     ChatSources(ShowControl& show, const std::string& seasonPath, ChatOptions options);
     ~ChatSources();
 
-    // Adds the source `spec` names; false, with the reason in `error`, for a spec it cannot read.
-    bool Add(const std::string& spec, std::string& error);
+    // Adds the source `source` names; false, with the reason in `error`, for one it cannot read.
+    bool Add(const std::string& source, std::string& error);
     void Start();
     void Stop();
 

@@ -59,7 +59,7 @@ std::vector<PlatformEvent> FromMessage(const IrcLine& line, std::string_view pla
     if (const std::uint64_t bits = NumberOr(line.Tag("bits"), 0); bits > 0) {
         PlatformEvent gift = chat;
         gift.kind = PlatformEvent::Kind::Gift;
-        gift.worth = bits;
+        gift.worth = std::min(bits, kMaxEventWorth);
         events.push_back(std::move(gift));
     }
     chat.text = line.params[1];

@@ -1,5 +1,5 @@
-// What a chat platform's lines and specs become: IRC lines with Twitch's tags, viewers' messages,
-// bits and subscriptions as gifts, the show's events they make, and the viewer ids they get.
+// What chat platforms' lines and sources' names become: IRC lines with Twitch's tags, viewers'
+// messages, bits and subscriptions as gifts, the show's events they make, the viewer ids they get.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -93,7 +93,7 @@ TEST(IrcEvents, TwitchViewersAreTheirIdsAndBitsAndSubscriptionsAreGifts) {
     EXPECT_TRUE(Events("@msg-id=raid;user-id=9 :tmi.twitch.tv USERNOTICE #quiz").empty());
     // A server claiming a fortune is taken at the most one event may be worth.
     EXPECT_EQ(Events("@bits=99999999999999;user-id=1 :a!a@a PRIVMSG #q :x")[0].worth,
-              99999999999999u);
+              kMaxEventWorth);
     EXPECT_EQ(Events("@msg-id=submysterygift;msg-param-mass-gift-count=18446744073709551615;user-"
                      "id=9 :t USERNOTICE #q")[0]
                   .worth,
@@ -135,27 +135,27 @@ TEST(ShowEvents, GiftsSplitIntoCountsAndTextsAreCutToWhatTheShowTakes) {
     EXPECT_TRUE(IsUtf8("王小明"));
 }
 
-TEST(ChatSpecs, TwitchAndIrcSpecsNameTheirServerAndChannel) {
+TEST(ChatSourceNames, TwitchAndIrcSourcesNameTheirServerAndChannel) {
     std::string error;
-    const auto twitch = ParseIrcSpec("twitch:QuizNight", error);
+    const auto twitch = ParseIrcSource("twitch:QuizNight", error);
     ASSERT_TRUE(twitch) << error;
     EXPECT_EQ(twitch->host, kTwitchHost);
     EXPECT_EQ(twitch->port, kIrcTlsPort);
     EXPECT_TRUE(twitch->tls);
     EXPECT_EQ(twitch->channel, "quiznight");
-    const auto irc = ParseIrcSpec("irc://Irc.Example.org:7000/%23quiz", error);
+    const auto irc = ParseIrcSource("irc://Irc.Example.org:7000/%23quiz", error);
     ASSERT_TRUE(irc) << error;
     EXPECT_EQ(irc->host, "Irc.Example.org");
     EXPECT_EQ(irc->port, 7000);
     EXPECT_FALSE(irc->tls);
     EXPECT_EQ(irc->channel, "quiz");
     EXPECT_EQ(irc->platform, "irc:irc.example.org");
-    EXPECT_EQ(ParseIrcSpec("ircs://[::1]/quiz", error)->host, "::1");
-    EXPECT_EQ(ParseIrcSpec("ircs://localhost/quiz", error)->port, kIrcTlsPort);
+    EXPECT_EQ(ParseIrcSource("ircs://[::1]/quiz", error)->host, "::1");
+    EXPECT_EQ(ParseIrcSource("ircs://localhost/quiz", error)->port, kIrcTlsPort);
     for (const char* bad : {"twitch:", "twitch:a b", "irc://host", "irc:///quiz", "irc://host:0/q",
                             "irc://host:99999/q", "irc://host/#quiz", "irc://host/a,b",
                             "youtube:", "http://host/quiz", "quiz"})
-        EXPECT_FALSE(ParseIrcSpec(bad, error)) << bad;
+        EXPECT_FALSE(ParseIrcSource(bad, error)) << bad;
 }
 
 TEST(ViewerIds, APlatformsViewerKeepsOneIdAcrossShowsAndPlatformsNeverShareOne) {
