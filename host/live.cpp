@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "hosting/live_input.h"
 #include "hosting/live_output.h"
 #include "hosting/plugin_loader.h"
+#include "hosting/sound_timeline.h"
 #include "hosting/test_card.h"
 #include "hosting/transcript.h"
 #include "show/chat/chat_sources.h"
@@ -36,6 +38,11 @@ constexpr auto kStatusPeriodOnTerminal = 250ms;
 constexpr auto kStatusPeriodInLog = 1s;
 constexpr auto kStopCheck = 50ms;
 constexpr auto kFullQueueRetry = 10ms;
+// An input that sends no picture for this long is lost.
+constexpr std::chrono::seconds kInputWatchdog{5};
+// Silence fills the sound only this far behind the wall clock, so the input's own sound,
+// which comes a little after its moment, is not given up for silence.
+constexpr auto kSoundSlack = 200ms;
 
 std::atomic<bool> stopRequested{false};
 
@@ -67,39 +74,77 @@ bool SleepUntil(Clock::time_point when, const std::atomic<bool>& stop) {
 
 struct VideoCounters {
     std::atomic<long> late{0};
-    std::atomic<bool> ended{false}; // the input ended or an output failed
-    std::string why;                // set before `ended`
-    bool outputFailed = false;      // set before `ended`
+    std::atomic<bool> ended{false};       // the input ended, was lost, or every output failed
+    std::atomic<bool> showingCard{false}; // the input is lost; the test card stands in
+    std::string why;                      // set before `ended`
+    int status = 0;                       // set before `ended`
 };
 
-// The video thread: one frame per period of the wall clock. A frame whose slot has passed
-// entirely is not made at all (and counted late), so the show never runs behind.
-void VideoLoop(const LiveOptions& options, show::LiveGame& live, LiveInput* input,
-               LiveOutput& output, VideoCounters& counters, const std::atomic<bool>& stop,
-               show::LivePresenter& presenter) {
+// What the video thread works with.
+struct VideoParts {
+    show::LiveGame& live;
+    LiveInput* input; // null: the test card
+    LiveOutput& output;
+    SoundTimeline* sound; // null: no sound
+    show::LivePresenter& presenter;
+};
+
+std::int64_t MillisecondsOf(long tick, double fps) {
+    return std::llround(double(tick) * 1000.0 / fps);
+}
+
+// The picture of the slot `tick`: the input's newest, or the test card while there is none.
+// False, with why and the exit status, when the input ended or was lost and the show must end.
+bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& card, long tick,
+                 Frame& frame, VideoCounters& counters) {
+    if (!input || options.input.empty()) {
+        card.Draw(tick, frame);
+        return true;
+    }
+    if (input->Ended()) {
+        counters.why = "the input ended" +
+                       (input->Reason().empty() ? std::string() : " (" + input->Reason() + ")");
+        counters.status = input->Finished() ? 0 : kExitInputLost;
+        return false;
+    }
+    const bool fresh = Clock::now() - input->LastPictureAt() < kInputWatchdog;
+    if (fresh && input->Latest(frame)) {
+        if (counters.showingCard.exchange(false)) Say(options.input + " is back");
+        return true;
+    }
+    const std::string lost =
+        "no frame from " + options.input + " for " + std::to_string(kInputWatchdog.count()) + " s";
+    if (options.onInputLoss != "card") {
+        counters.why = lost;
+        counters.status = kExitInputLost;
+        return false;
+    }
+    if (!counters.showingCard.exchange(true)) Say(lost + ": the test card shows until it is back");
+    card.Draw(tick, frame);
+    return true;
+}
+
+// The video thread: one frame per period of the wall clock, each stamped with its slot's time.
+// A frame whose slot has passed entirely is not made at all (and counted late): the frame
+// before it lasts longer in the outputs, so the show never runs behind and its streams keep
+// the wall clock's length.
+void VideoLoop(const LiveOptions& options, const VideoParts& parts, Clock::time_point start,
+               VideoCounters& counters, const std::atomic<bool>& stop) {
     auto frame = MakeFrame(options.width, options.height);
     const TestCard card(options.width, options.height);
     const auto period = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(1.0 / options.fps));
-    const auto start = Clock::now();
     long tick = 0;
     while (SleepUntil(start + tick * period, stop)) {
-        if (input) {
-            if (!input->Latest(*frame)) {
-                counters.why = "the input ended" + (input->EndReason().empty()
-                                                        ? std::string()
-                                                        : " (ffmpeg: " + input->EndReason() + ")");
-                break;
-            }
-        } else {
-            card.Draw(tick, *frame);
-        }
-        live.DrawFrame(frame->pixels.data(), options.width, -options.height); // top-down rows
-        presenter.OfferFrame(frame->pixels.data(), options.width, options.height,
-                             static_cast<std::ptrdiff_t>(frame->RowBytes()));
-        if (!output.Put(*frame)) {
-            counters.why = "an output stopped taking frames";
-            counters.outputFailed = true;
+        if (!TakePicture(options, parts.input, card, tick, *frame, counters)) break;
+        parts.live.DrawFrame(frame->pixels.data(), options.width, -options.height); // top-down
+        parts.presenter.OfferFrame(frame->pixels.data(), options.width, options.height,
+                                   static_cast<std::ptrdiff_t>(frame->RowBytes()));
+        parts.output.PutPicture(*frame, MillisecondsOf(tick, options.fps));
+        if (parts.sound) parts.sound->FillUntil(Clock::now() - kSoundSlack);
+        if (parts.output.AllFailed()) {
+            counters.why = "every output failed";
+            counters.status = kExitOutputFailed;
             break;
         }
         ++tick;
@@ -134,13 +179,31 @@ void ReplayScenario(const Scenario& scenario, show::ShowControl& control,
     }
 }
 
-std::string StatusLine(const show::LiveCounters& c, double fps, long late,
-                       const season::SeasonRecorder* season, const show::chat::ChatSources& chat) {
+// The outputs that are not simply on, and what the ones that lag left out.
+std::string OutputsLine(const LiveOutput& output) {
+    std::string line;
+    for (const OutputHealth& health : output.Health()) {
+        std::string part;
+        if (health.state != OutputHealth::State::On)
+            part =
+                StateName(health.state) + (health.error.empty() ? "" : " (" + health.error + ")");
+        if (health.dropped > 0)
+            part += (part.empty() ? "" : ", ") + std::to_string(health.dropped) + " dropped";
+        if (!part.empty()) line += "  " + health.name + ": " + part;
+    }
+    return line;
+}
+
+std::string StatusLine(const show::LiveCounters& c, double fps, const VideoCounters& video,
+                       const LiveOutput& output, const season::SeasonRecorder* season,
+                       const show::chat::ChatSources& chat) {
     char line[200];
     std::snprintf(line, sizeof line,
                   "frames %ld  fps %.1f  late %ld  queue %zu  players %zu  question %s", c.frames,
-                  fps, late, c.queued, c.players, c.question.c_str());
+                  fps, video.late.load(), c.queued, c.players, c.question.c_str());
     std::string status = line;
+    if (video.showingCard) status += "  INPUT LOST";
+    status += OutputsLine(output);
     if (!chat.Empty()) status += "  chat: " + chat.Line();
     // The season file's trouble shows as it happens, not only when the show ends.
     if (!season) return status;
@@ -153,7 +216,7 @@ std::string StatusLine(const show::LiveCounters& c, double fps, long late,
 
 // Shows the status on stderr until the show stops: rewritten in place on a terminal, a line a
 // second otherwise.
-void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
+void ShowStatus(const show::LiveGame& live, const VideoCounters& video, const LiveOutput& output,
                 const season::SeasonRecorder* season, const show::chat::ChatSources& chat,
                 const std::atomic<bool>& stop, Clock::time_point until) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
@@ -163,7 +226,8 @@ void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
     long lastFrames = 0;
     auto next = last + period;
     while (!stop && !video.ended && !stopRequested && Clock::now() < until) {
-        std::this_thread::sleep_for(kStopCheck);
+        // The show ends at `until` to the millisecond, whatever the status line's pace.
+        std::this_thread::sleep_until(std::min(Clock::now() + kStopCheck, until));
         const auto now = Clock::now();
         if (now < next) continue;
         next += period;
@@ -172,7 +236,7 @@ void ShowStatus(const show::LiveGame& live, const VideoCounters& video,
         const double fps = seconds > 0 ? (counters.frames - lastFrames) / seconds : 0;
         last = now;
         lastFrames = counters.frames;
-        const std::string line = StatusLine(counters, fps, video.late, season, chat);
+        const std::string line = StatusLine(counters, fps, video, output, season, chat);
         if (terminal)
             std::fprintf(stderr, "\r%s\033[K", line.c_str());
         else
@@ -233,11 +297,20 @@ int RunLive(const LiveOptions& options) {
     }
 
     std::string error;
+    // The input starts now and is waited for once the endpoint is up; its sound goes to the
+    // show's sound once that starts.
+    std::atomic<SoundTimeline*> soundTimeline{nullptr};
     std::unique_ptr<LiveInput> input;
-    if (!options.input.empty()) {
+    const bool withSound = !options.noAudio;
+    if (!options.input.empty() || (withSound && !options.audioDevice.empty())) {
         input = std::make_unique<LiveInput>();
-        if (!input->Open(options.input, options.loop, options.width, options.height, options.fps,
-                         error)) {
+        LiveInputSettings settings{
+            options.input, options.loop,        options.width, options.height,
+            options.fps,   options.audioDevice, withSound,     options.onInputLoss == "card"};
+        const auto hear = [&soundTimeline](Clock::time_point at, std::span<const BYTE> pcm) {
+            if (SoundTimeline* sound = soundTimeline.load()) sound->Add(at, pcm);
+        };
+        if (!input->Start(settings, hear, error)) {
             Say(error);
             return 1;
         }
@@ -310,15 +383,49 @@ int RunLive(const LiveOptions& options) {
     if (!show::IsLoopbackAddress(endpointOptions.address))
         Say("warning: listening on " + endpointOptions.address +
             ", which other machines can reach; anyone with the token can drive the show");
-    LiveOutput output;
-    if (!output.Open(options.outputs, options.preview, options.width, options.height, options.fps,
-                     options.encoder, error)) {
-        Say(error);
+    stopRequested = false;
+    InstallStopSignals();
+    const auto until = options.duration > 0
+                           ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(options.duration))
+                           : Clock::time_point::max();
+    const auto abandon = [&](int status) {
         closePresenter();
         endpoint.Stop();
         presenter.reset();
+        if (input) input->Stop();
         live->Finish();
-        return 1;
+        return status;
+    };
+    if (input && !options.input.empty() &&
+        !input->WaitForFirstPicture(std::min<Clock::duration>(kInputWatchdog, until - Clock::now()),
+                                    stopRequested)) {
+        if (stopRequested || Clock::now() >= until) return abandon(0);
+        const std::string why =
+            input->Ended() ? options.input + ": not a readable video (" + input->Reason() + ")"
+                           : "no frame from " + options.input + " for " +
+                                 std::to_string(kInputWatchdog.count()) + " s";
+        if (options.onInputLoss != "card") {
+            Say(why);
+            return abandon(kExitInputLost);
+        }
+        Say(why + ": the test card shows until it comes");
+    }
+    MediaLayout layout{options.width, options.height, options.fps, 0, kAudioChannels};
+    if (withSound && input && (input->HasSound() || !options.audioDevice.empty()))
+        layout.audioRate = kAudioRate;
+    LiveOutput output;
+    if (!output.Open(options.outputs, options.preview, layout, options.encoder, error)) {
+        Say(error);
+        return abandon(1);
+    }
+    const auto showStart = Clock::now();
+    std::unique_ptr<SoundTimeline> sound;
+    if (layout.audioRate > 0) {
+        sound = std::make_unique<SoundTimeline>(
+            showStart, layout.audioRate, layout.audioChannels,
+            [&output](std::int64_t ms, std::span<const BYTE> pcm) { output.PutSound(ms, pcm); });
+        soundTimeline = sound.get();
     }
 
     std::printf("askgame-host live: %s mode, %dx%d at %g fps\n", GameModeName(options.mode),
@@ -336,28 +443,24 @@ int RunLive(const LiveOptions& options) {
         if (reader) reader->Start();
     }
 
-    stopRequested = false;
-    InstallStopSignals();
     std::atomic<bool> stop{false};
     VideoCounters video;
-    std::thread videoThread(
-        [&] { VideoLoop(options, *live, input.get(), output, video, stop, *presenter); });
+    const VideoParts parts{*live, input.get(), output, sound.get(), *presenter};
+    std::thread videoThread([&] { VideoLoop(options, parts, showStart, video, stop); });
     std::thread replay;
     if (scenario) replay = std::thread([&] { ReplayScenario(*scenario, *live, stop); });
 
-    const auto until = options.duration > 0
-                           ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                std::chrono::duration<double>(options.duration))
-                           : Clock::time_point::max();
-    ShowStatus(*live, video, recorder.get(), chat, stop, until);
+    ShowStatus(*live, video, output, recorder.get(), chat, stop, until);
 
-    // The show ends: frames stop first, then the outputs are finished, then the ways in close,
-    // then the game checks every message back in.
+    // The show ends: frames stop first, then the input, then the outputs are finished, then
+    // the ways in close, then the game checks every message back in.
     stop = true;
     videoThread.join();
     if (!video.why.empty()) Say(video.why);
+    if (input) input->Stop();
+    soundTimeline = nullptr;
     const bool outputOk = output.Close(error);
-    if (!outputOk) Say(error);
+    if (!outputOk) Say("outputs: " + error);
     if (replay.joinable()) replay.join();
     if (reader) reader->Stop();
     chat.Stop();
@@ -382,7 +485,9 @@ int RunLive(const LiveOptions& options) {
             " time(s); see " + options.transcript);
         return 1;
     }
-    return outputOk && written && seasonKept && !video.outputFailed ? 0 : 1;
+    if (video.status != 0) return video.status;
+    if (!outputOk) return kExitOutputFailed;
+    return written && seasonKept ? 0 : 1;
 }
 
 } // namespace host

@@ -22,6 +22,9 @@ struct LiveOptions {
     hosting::GameMode mode = hosting::GameMode::Free;
     std::string input; // empty: the test card
     bool loop = false;
+    std::string audioDevice;         // a microphone; empty: the input's own sound
+    bool noAudio = false;            // no sound at all
+    std::string onInputLoss = "end"; // end the show, or show the test card
     int width = 1280;
     int height = 720;
     double fps = 30;
@@ -40,6 +43,11 @@ struct LiveOptions {
     double duration = 0; // seconds; 0: until stopped
     show::SeasonOptions season;
 };
+
+// The exit statuses that say what ended a show early: its input was lost, or its outputs
+// failed (one of them for good, or all of them).
+inline constexpr int kExitInputLost = 66;
+inline constexpr int kExitOutputFailed = 74;
 
 int RunLive(const LiveOptions& options);
 

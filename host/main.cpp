@@ -253,6 +253,16 @@ int main(int argc, char** argv) {
         "--input", live.input,
         "Any ffmpeg input: /dev/video0, a file, a URL (default: the test card)");
     liveCommand->add_flag("--loop", live.loop, "Play a file input over and over");
+    liveCommand->add_option("--audio", live.audioDevice,
+                            "Add a microphone: pulse:SOURCE, alsa:DEVICE or an ALSA device name "
+                            "(default: the input's own sound)");
+    liveCommand->add_flag("--no-audio", live.noAudio, "Send no sound at all");
+    liveCommand
+        ->add_option("--on-input-loss", live.onInputLoss,
+                     "When the input sends nothing for 5 s: end the show, or show the test card "
+                     "until it comes back")
+        ->check(CLI::IsMember({"end", "card"}))
+        ->capture_default_str();
     liveCommand->add_option("--size", liveSize, "Frame size WIDTHxHEIGHT")->capture_default_str();
     liveCommand->add_option("--fps", live.fps, "Frames per second, 1 to 120")
         ->capture_default_str();

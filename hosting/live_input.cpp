@@ -1,11 +1,26 @@
 #include "hosting/live_input.h"
 
-#include <cstring>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "hosting/matroska.h"
+#include "hosting/yuv_convert.h"
 
 namespace hosting {
 
 namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kFirstReopen = 1s;    // back-off before reopening an input that ended
+constexpr auto kLongestReopen = 8s;  // cameras and streams come back within seconds or not soon
+constexpr auto kRunThatCounts = 10s; // a run this long resets the back-off
+// Media time and the wall clock drift apart when an input stalls or restarts; past this the
+// wall-clock moment of its blocks is taken afresh.
+constexpr auto kResync = 500ms;
+constexpr std::size_t kMaxSoundBlockBytes = 1 << 20;
 
 std::string RateText(double fps) {
     char text[32];
@@ -18,70 +33,194 @@ bool IsRegularFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// "pulse:SOURCE" and "alsa:DEVICE" name their system; a bare name is an ALSA device.
+std::vector<std::string> SoundDeviceArguments(const std::string& device) {
+    if (device.starts_with("pulse:")) return {"-f", "pulse", "-i", device.substr(6)};
+    if (device.starts_with("alsa:")) return {"-f", "alsa", "-i", device.substr(5)};
+    return {"-f", "alsa", "-i", device};
+}
+
 } // namespace
 
-std::vector<std::string> LiveInputArguments(const std::string& input, bool loop, int width,
-                                            int height, double fps) {
+std::vector<std::string> LiveInputArguments(const LiveInputSettings& settings) {
     std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error"};
-    if (input.starts_with("/dev/video")) {
-        argv.insert(argv.end(), {"-f", "v4l2"});
-    } else if (IsRegularFile(input)) {
-        // A file plays at its own pace, as a camera would deliver it.
-        argv.push_back("-re");
-        if (loop) argv.insert(argv.end(), {"-stream_loop", "-1"});
+    const bool pictures = !settings.input.empty();
+    if (pictures) {
+        const std::string& input = settings.input;
+        if (input.starts_with("/dev/video")) {
+            argv.insert(argv.end(), {"-f", "v4l2"});
+        } else if (IsRegularFile(input)) {
+            // A file plays at its own pace, as a camera would deliver it.
+            argv.push_back("-re");
+            if (settings.loop) argv.insert(argv.end(), {"-stream_loop", "-1"});
+        }
+        // A path that starts with '-' is a file, not an option.
+        argv.insert(argv.end(), {"-i", input.starts_with('-') ? "file:" + input : input});
     }
-    // A path that starts with '-' is a file, not an option.
-    const std::string named = input.starts_with('-') ? "file:" + input : input;
-    argv.insert(argv.end(), {"-i", named, "-an", "-vf",
-                             "scale=" + std::to_string(width) + ":" + std::to_string(height), "-r",
-                             RateText(fps), "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"});
+    const bool device = settings.audio && !settings.audioDevice.empty();
+    if (device) {
+        const auto more = SoundDeviceArguments(settings.audioDevice);
+        argv.insert(argv.end(), more.begin(), more.end());
+    }
+    if (pictures)
+        argv.insert(
+            argv.end(),
+            {"-map", "0:v:0", "-vf",
+             "scale=" + std::to_string(settings.width) + ":" + std::to_string(settings.height),
+             "-r", RateText(settings.fps), "-c:v", "rawvideo", "-pix_fmt", "yuv420p"});
+    if (device)
+        argv.insert(argv.end(), {"-map", pictures ? "1:a:0" : "0:a:0"});
+    else if (settings.audio && pictures)
+        argv.insert(argv.end(), {"-map", "0:a:0?"}); // a file or stream without sound is fine
+    if (settings.audio)
+        argv.insert(argv.end(), {"-c:a", "pcm_s16le", "-ar", std::to_string(kAudioRate), "-ac",
+                                 std::to_string(kAudioChannels)});
+    // Small clusters, written at once: the host hears of every block as soon as ffmpeg has it.
+    argv.insert(argv.end(), {"-f", "matroska", "-live", "1", "-cluster_time_limit", "40",
+                             "-cluster_size_limit", "16384", "-flush_packets", "1", "pipe:1"});
     return argv;
 }
 
 LiveInput::~LiveInput() {
-    // The reader sees the flag after the frame it waits for (a camera or a paced file sends
-    // one every frame period); then the pipe closes and ffmpeg ends.
-    ended_ = true;
+    Stop();
+}
+
+bool LiveInput::Start(const LiveInputSettings& settings, SoundSink sound, std::string& error) {
+    const auto bytes = FrameBytes(settings.width, settings.height);
+    if (!settings.input.empty() && !bytes) {
+        error = "unusable frame size";
+        return false;
+    }
+    settings_ = settings;
+    sound_ = std::move(sound);
+    if (bytes) {
+        newest_.assign(*bytes, 0);
+        reading_.assign(*bytes, 0);
+    }
+    lastPictureAt_ = Clock::now();
+    if (!ffmpeg_.Start(LiveInputArguments(settings_), Subprocess::Pipe::FromChild, error))
+        return false;
+    reader_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void LiveInput::Stop() {
+    stop_ = true;
+    changed_.notify_all();
+    ffmpeg_.Kill();
     if (reader_.joinable()) reader_.join();
     ffmpeg_.Finish();
 }
 
-bool LiveInput::Open(const std::string& input, bool loop, int width, int height, double fps,
-                     std::string& error) {
-    const auto bytes = FrameBytes(width, height);
-    if (!bytes) {
-        error = "unusable frame size";
-        return false;
-    }
-    if (!ffmpeg_.Start(LiveInputArguments(input, loop, width, height, fps),
-                       Subprocess::Pipe::FromChild, error))
-        return false;
-    newest_.assign(*bytes, 0);
-    reading_.assign(*bytes, 0);
-    if (!ffmpeg_.ReadExactly(newest_.data(), newest_.size())) {
-        ffmpeg_.Finish();
-        const std::string said = ffmpeg_.ErrorText();
-        error = input + ": not a readable video" + (said.empty() ? "" : " (ffmpeg: " + said + ")");
-        return false;
-    }
-    reader_ = std::thread([this] { ReadLoop(); });
-    return true;
-}
-
-void LiveInput::ReadLoop() {
-    while (!ended_) {
-        if (!ffmpeg_.ReadExactly(reading_.data(), reading_.size())) break;
-        std::lock_guard lock(mutex_);
-        newest_.swap(reading_);
+void LiveInput::Run() {
+    auto wait = Clock::duration(kFirstReopen);
+    for (;;) {
+        const auto started = Clock::now();
+        const bool ok = ReadOnce();
+        const int status = ffmpeg_.Finish();
+        {
+            std::lock_guard lock(mutex_);
+            const std::string said = ffmpeg_.ErrorText();
+            reason_ = !said.empty() ? said : ok ? "the input ended" : reason_;
+        }
+        if (stop_) break;
+        if (!settings_.reopen) {
+            finished_ = ok && status == 0 && IsRegularFile(settings_.input);
+            break;
+        }
+        if (Clock::now() - started >= kRunThatCounts) wait = kFirstReopen;
+        std::unique_lock lock(mutex_);
+        if (changed_.wait_for(lock, wait, [this] { return stop_.load(); })) break;
+        lock.unlock();
+        wait = std::min<Clock::duration>(wait * 2, kLongestReopen);
+        std::string error;
+        anchored_ = false;
+        if (!ffmpeg_.Start(LiveInputArguments(settings_), Subprocess::Pipe::FromChild, error)) {
+            std::lock_guard relock(mutex_);
+            reason_ = error;
+        }
+        if (stop_) ffmpeg_.Kill(); // Stop() may have come while it started
     }
     ended_ = true;
+    changed_.notify_all();
+}
+
+bool LiveInput::ReadOnce() {
+    const std::size_t pictureBytes = I420Bytes(std::size_t(std::max(settings_.width, 0)),
+                                               std::size_t(std::max(settings_.height, 0)));
+    MatroskaReader reader(
+        [this](void* data, std::size_t size) { return ffmpeg_.ReadExactly(data, size); },
+        std::max(pictureBytes, kMaxSoundBlockBytes));
+    MediaBlock block;
+    std::uint64_t pictureTrack = 0, soundTrack = 0;
+    while (!stop_ && reader.Next(block)) {
+        if (pictureTrack == 0 && soundTrack == 0) {
+            if (const MediaTrackInfo* video = reader.Track(1)) pictureTrack = video->number;
+            if (const MediaTrackInfo* audio = reader.Track(2)) soundTrack = audio->number;
+        }
+        if (block.track == pictureTrack && block.bytes.size() == pictureBytes)
+            TakePicture(block.micros, block.bytes);
+        else if (block.track == soundTrack)
+            TakeSound(block.micros, block.bytes);
+    }
+    if (reader.Error().empty()) return true;
+    std::lock_guard lock(mutex_);
+    reason_ = "unreadable output from ffmpeg: " + reader.Error();
+    return false;
+}
+
+LiveInput::Clock::time_point LiveInput::WallTimeOf(std::int64_t micros) {
+    const auto now = Clock::now();
+    const auto media = std::chrono::microseconds(micros);
+    if (!anchored_ || now - (anchor_ + media) > kResync || (anchor_ + media) - now > kResync) {
+        anchor_ = now - media;
+        anchored_ = true;
+    }
+    return anchor_ + media;
+}
+
+void LiveInput::TakePicture(std::int64_t micros, const std::vector<BYTE>& i420) {
+    WallTimeOf(micros);
+    I420ToBgra(i420.data(), settings_.width, settings_.height, reading_.data());
+    {
+        std::lock_guard lock(mutex_);
+        newest_.swap(reading_);
+        havePicture_ = true;
+        lastPictureAt_ = Clock::now();
+    }
+    changed_.notify_all();
+}
+
+void LiveInput::TakeSound(std::int64_t micros, const std::vector<BYTE>& pcm) {
+    hasSound_ = true;
+    const auto at = WallTimeOf(micros);
+    const std::size_t whole = pcm.size() - pcm.size() % kAudioFrameBytes;
+    if (sound_ && whole > 0) sound_(at, std::span(pcm.data(), whole));
+}
+
+bool LiveInput::WaitForFirstPicture(Clock::duration timeout, const std::atomic<bool>& stop) {
+    const auto until = Clock::now() + timeout;
+    std::unique_lock lock(mutex_);
+    while (!havePicture_ && !ended_ && !stop && Clock::now() < until)
+        changed_.wait_for(lock, std::min<Clock::duration>(until - Clock::now(), 50ms));
+    return havePicture_;
 }
 
 bool LiveInput::Latest(Frame& frame) {
     std::lock_guard lock(mutex_);
-    if (frame.pixels.size() != newest_.size()) return false;
-    std::memcpy(frame.pixels.data(), newest_.data(), newest_.size());
-    return !ended_;
+    if (!havePicture_ || frame.pixels.size() != newest_.size()) return false;
+    std::copy(newest_.begin(), newest_.end(), frame.pixels.begin());
+    return true;
+}
+
+LiveInput::Clock::time_point LiveInput::LastPictureAt() const {
+    std::lock_guard lock(mutex_);
+    return lastPictureAt_;
+}
+
+std::string LiveInput::Reason() const {
+    std::lock_guard lock(mutex_);
+    return reason_;
 }
 
 } // namespace hosting

@@ -1,12 +1,19 @@
-// A live picture source through ffmpeg: a camera, a file (played at its own pace, optionally
-// looped) or a network stream, decoded to BGRA at the show's size and rate. A thread of its own
-// reads every frame as it comes and keeps only the newest, so a slow show never falls behind
-// the camera and nothing piles up.
+// A live picture and sound source through ffmpeg: a camera, a file (played at its own pace,
+// optionally looped), a network stream or a FIFO, decoded at the show's size and rate, with
+// the input's sound or a microphone's. A thread of its own reads every block as it comes (ffmpeg
+// hands over timestamped I420 pictures and 48 kHz PCM in Matroska), keeps only the newest
+// picture, already in BGRA, so a slow show never falls behind the camera, and passes sound on
+// stamped with the wall-clock moment it belongs to. Starting never waits for the input: one that
+// sends nothing is found out by the age of its newest picture.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,35 +23,87 @@
 
 namespace hosting {
 
+inline constexpr int kAudioRate = 48000;
+inline constexpr int kAudioChannels = 2;
+inline constexpr int kAudioFrameBytes = kAudioChannels * 2; // 16-bit samples
+
+struct LiveInputSettings {
+    std::string input; // empty: no pictures, only the sound of `audioDevice`
+    bool loop = false;
+    int width = 0;
+    int height = 0;
+    double fps = 30;
+    std::string audioDevice; // "pulse:SOURCE", "alsa:DEVICE" or an ALSA device name
+    bool audio = true;       // false: no sound is read at all
+    bool reopen = false;     // when it ends or fails, start it again (with back-off)
+};
+
 class LiveInput {
 public:
+    using Clock = std::chrono::steady_clock;
+    // Sound as it comes: 16-bit interleaved stereo PCM, and the wall-clock moment its first
+    // sample belongs to. Called on the input's thread.
+    using SoundSink = std::function<void(Clock::time_point at, std::span<const BYTE> pcm)>;
+
     LiveInput() = default;
     LiveInput(const LiveInput&) = delete;
     LiveInput& operator=(const LiveInput&) = delete;
+    // Stop().
     ~LiveInput();
 
-    // Starts ffmpeg on `input` and waits for its first frame. False, with the reason, when it
-    // cannot be read.
-    bool Open(const std::string& input, bool loop, int width, int height, double fps,
-              std::string& error);
-    // Copies the newest frame into `frame` (of the show's size). False once the input ended.
+    // Starts reading. False, with the reason, only when ffmpeg cannot be started at all.
+    bool Start(const LiveInputSettings& settings, SoundSink sound, std::string& error);
+    // Ends ffmpeg at once (nothing of an input needs finishing) and waits for the thread.
+    void Stop();
+
+    // Waits until the first picture came, the input ended or `timeout` passed, checking `stop`.
+    // True when a picture came.
+    bool WaitForFirstPicture(Clock::duration timeout, const std::atomic<bool>& stop);
+    // Copies the newest picture into `frame` (of the show's size); false before the first.
     bool Latest(Frame& frame);
-    // What ffmpeg said when the input ended early.
-    std::string EndReason() const { return ffmpeg_.ErrorText(); }
+    // When the newest picture came; the start when none has.
+    Clock::time_point LastPictureAt() const;
+    // True once the input ended for good (it is not reopened): then Finished() tells a file
+    // played to its end from a failure, and Reason() says what ffmpeg said.
+    bool Ended() const { return ended_; }
+    bool Finished() const { return finished_; }
+    std::string Reason() const;
+    // True once the input was seen to carry sound.
+    bool HasSound() const { return hasSound_; }
 
 private:
-    void ReadLoop();
+    void Run();
+    // One ffmpeg run, to the end of its output; false when it failed.
+    bool ReadOnce();
+    void TakePicture(std::int64_t micros, const std::vector<BYTE>& i420);
+    void TakeSound(std::int64_t micros, const std::vector<BYTE>& pcm);
+    Clock::time_point WallTimeOf(std::int64_t micros);
 
+    LiveInputSettings settings_;
+    SoundSink sound_;
     Subprocess ffmpeg_;
-    std::mutex mutex_;
-    std::vector<BYTE> newest_;
-    std::vector<BYTE> reading_; // reader thread only
-    std::atomic<bool> ended_{false};
     std::thread reader_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ended_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> hasSound_{false};
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<BYTE> newest_;  // BGRA
+    std::vector<BYTE> reading_; // reader thread only
+    bool havePicture_ = false;
+    Clock::time_point lastPictureAt_;
+    std::string reason_;
+
+    // Reader thread only: media time → wall clock, set by the first block of each run and
+    // moved when the two drift apart.
+    bool anchored_ = false;
+    Clock::time_point anchor_;
 };
 
-// The ffmpeg arguments that read `input` as rawvideo BGRA on stdout.
-std::vector<std::string> LiveInputArguments(const std::string& input, bool loop, int width,
-                                            int height, double fps);
+// The ffmpeg arguments that read the input as timestamped I420 pictures and PCM sound in
+// Matroska on stdout.
+std::vector<std::string> LiveInputArguments(const LiveInputSettings& settings);
 
 } // namespace hosting

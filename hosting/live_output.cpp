@@ -1,11 +1,21 @@
 #include "hosting/live_output.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <chrono>
+#include <cmath>
 
 namespace hosting {
 
 namespace {
+
+using namespace std::chrono_literals;
+
+// How long the outputs have, together, to finish once the show ends.
+constexpr auto kFinishWait = 5s;
+// How much of the show may wait for a lagging encoder before its oldest pictures go.
+constexpr double kQueuedSeconds = 0.5;
+constexpr const char* kPreview = "preview";
+constexpr const char* kSoundBitrate = "160k";
 
 // What a streaming service or OBS's media source takes without buffering long: H.264 with a
 // key frame every two seconds and no B-frames.
@@ -15,30 +25,39 @@ std::vector<std::string> StreamEncoding(const EncoderSettings& encoder) {
     return args;
 }
 
-std::string RateText(double fps) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", fps);
-    return text;
+std::vector<std::string> SoundEncoding(bool sound) {
+    if (!sound) return {"-an"};
+    return {"-c:a", "aac", "-b:a", kSoundBitrate};
 }
 
 } // namespace
 
-std::vector<std::string> OutputArguments(const std::string& output,
-                                         const EncoderSettings& encoder) {
+bool RetriedOutput(const std::string& output) {
+    for (const char* scheme : {"rtmp://", "rtmps://", "srt://", "udp://", "tcp://"})
+        if (output.starts_with(scheme)) return true;
+    return false;
+}
+
+std::vector<std::string> OutputArguments(const std::string& output, const EncoderSettings& encoder,
+                                         bool sound) {
     std::vector<std::string> args;
-    auto add = [&args](std::initializer_list<std::string> more) {
+    auto add = [&args](const std::vector<std::string>& more) {
         args.insert(args.end(), more.begin(), more.end());
     };
+    if (output == kPreview) {
+        add({"-an", "-pix_fmt", "yuv420p", "-f", "sdl2", "askgame preview"});
+        return args;
+    }
     if (output.starts_with("/dev/video")) {
-        // A V4L2 loopback device (a virtual camera) takes raw pictures.
-        add({"-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", output});
+        // A V4L2 loopback device (a virtual camera) takes raw pictures and no sound.
+        add({"-an", "-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", output});
         return args;
     }
     args = StreamEncoding(encoder);
+    add(SoundEncoding(sound));
     if (output.starts_with("rtmp://") || output.starts_with("rtmps://")) {
         add({"-f", "flv", output});
-    } else if (output.starts_with("srt://") || output.starts_with("udp://") ||
-               output.starts_with("tcp://")) {
+    } else if (RetriedOutput(output)) {
         add({"-f", "mpegts", output});
     } else {
         // A file: its container follows the extension. A path that starts with '-' is a file.
@@ -47,29 +66,21 @@ std::vector<std::string> OutputArguments(const std::string& output,
     return args;
 }
 
-std::vector<std::string> LiveOutputArguments(const std::vector<std::string>& outputs, bool preview,
-                                             int width, int height, double fps,
-                                             const EncoderSettings& encoder) {
-    std::vector<std::string> argv = {
-        "ffmpeg",       "-nostdin",
-        "-hide_banner", "-loglevel",
-        "error",        "-y",
-        "-f",           "rawvideo",
-        "-pix_fmt",     EncoderInput::PixelFormat(),
-        "-s",           std::to_string(width) + "x" + std::to_string(height),
-        "-r",           RateText(fps),
-        "-i",           "pipe:0",
-        "-an"};
-    for (const std::string& output : outputs) {
-        const auto more = OutputArguments(output, encoder);
-        argv.insert(argv.end(), more.begin(), more.end());
-    }
-    if (preview) argv.insert(argv.end(), {"-pix_fmt", "yuv420p", "-f", "sdl2", "askgame preview"});
+std::vector<std::string> OutputChannelArguments(const std::string& output,
+                                                const EncoderSettings& encoder, bool sound) {
+    // Each picture keeps its own timestamp (a variable frame rate): where the show skipped a
+    // late frame, the one before lasts longer, and the stream's length stays the wall time.
+    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel",
+                                     "error",  "-y",       "-f",           "matroska",
+                                     "-i",     "pipe:0",   "-fps_mode",    "vfr"};
+    const auto more = OutputArguments(output, encoder, sound);
+    argv.insert(argv.end(), more.begin(), more.end());
     return argv;
 }
 
-bool LiveOutput::Open(const std::vector<std::string>& outputs, bool preview, int width, int height,
-                      double fps, const EncoderSettings& encoder, std::string& error) {
+bool LiveOutput::Open(const std::vector<std::string>& outputs, bool preview,
+                      const MediaLayout& layout, const EncoderSettings& encoder,
+                      std::string& error) {
     if (outputs.empty() && !preview) {
         error = "no output";
         return false;
@@ -78,32 +89,64 @@ bool LiveOutput::Open(const std::vector<std::string>& outputs, bool preview, int
         error = encoder.preset + ": not an x264 preset (ultrafast to placebo)";
         return false;
     }
-    input_ = EncoderInput(width, height);
-    open_ = ffmpeg_.Start(LiveOutputArguments(outputs, preview, width, height, fps, encoder),
-                          Subprocess::Pipe::ToChild, error);
-    return open_;
+    layout_ = layout;
+    input_ = EncoderInput(layout.width, layout.height);
+    const auto header = MatroskaHeader(layout);
+    const auto queued = static_cast<std::size_t>(std::ceil(layout.fps * kQueuedSeconds));
+    std::vector<std::string> all = outputs;
+    if (preview) all.push_back(kPreview);
+    for (const std::string& output : all)
+        channels_.push_back(std::make_unique<OutputChannel>(
+            output, OutputChannelArguments(output, encoder, layout.audioRate > 0), header,
+            RetriedOutput(output), queued));
+    for (auto& channel : channels_)
+        channel->Start();
+    return true;
 }
 
-bool LiveOutput::Put(const Frame& frame) {
-    if (failed_) return false;
+void LiveOutput::PutEverywhere(bool picture, std::uint64_t track, std::int64_t ms,
+                               std::span<const BYTE> data) {
+    auto packet = std::make_shared<MediaPacket>();
+    packet->picture = picture;
+    AppendMatroskaBlock(packet->bytes, track, ms, data);
+    const SharedPacket shared = std::move(packet);
+    for (auto& channel : channels_)
+        channel->Put(shared);
+}
+
+void LiveOutput::PutPicture(const Frame& frame, std::int64_t ms) {
     const auto bytes = input_.Bytes(frame);
-    misfit_ = bytes.empty();
-    failed_ = misfit_ || !ffmpeg_.Write(bytes.data(), bytes.size());
-    return !failed_;
+    if (!bytes.empty()) PutEverywhere(true, kVideoTrack, ms, bytes);
+}
+
+void LiveOutput::PutSound(std::int64_t ms, std::span<const BYTE> pcm) {
+    if (layout_.audioRate > 0 && !pcm.empty()) PutEverywhere(false, kAudioTrack, ms, pcm);
+}
+
+bool LiveOutput::AllFailed() const {
+    return std::all_of(channels_.begin(), channels_.end(),
+                       [](const auto& channel) { return channel->FailedForGood(); });
+}
+
+std::vector<OutputHealth> LiveOutput::Health() const {
+    std::vector<OutputHealth> health;
+    for (const auto& channel : channels_)
+        health.push_back(channel->Health());
+    return health;
 }
 
 bool LiveOutput::Close(std::string& error) {
-    if (!open_) return true;
-    open_ = false;
-    const int status = ffmpeg_.Finish();
-    if (status == 0 && !failed_) return true;
-    if (misfit_) {
-        error = "a frame's size differs from the show's";
-        return false;
-    }
-    const std::string said = ffmpeg_.ErrorText();
-    error = "ffmpeg could not finish the outputs" + (said.empty() ? "" : ": " + said);
-    return false;
+    const auto deadline = OutputChannel::Clock::now() + kFinishWait;
+    for (auto& channel : channels_)
+        channel->Finish(); // all finish at once
+    bool ok = true;
+    for (auto& channel : channels_)
+        ok = channel->Close(deadline) && ok;
+    for (const OutputHealth& health : Health())
+        if (health.state != OutputHealth::State::Finished)
+            error += (error.empty() ? "" : "; ") + health.name + ": " +
+                     (health.error.empty() ? StateName(health.state) : health.error);
+    return ok;
 }
 
 } // namespace hosting

@@ -1,43 +1,57 @@
-// Where a live show goes: one ffmpeg that takes the drawn frames on its input and feeds
-// every output at once (files, RTMP or SRT URLs, V4L2 loopback devices, a preview window),
-// each with the encoding its kind needs.
+// Where a live show goes: every output (files, RTMP or SRT URLs, V4L2 loopback devices, a
+// preview window) has an ffmpeg and a channel of its own, fed one stream of timestamped
+// pictures and sound, so one that fails or lags leaves the others be. A picture is converted
+// and packed once and shared by every output.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "hosting/encoder_input.h"
 #include "hosting/frame.h"
 #include "hosting/frame_io.h"
-#include "hosting/subprocess.h"
+#include "hosting/matroska.h"
+#include "hosting/output_channel.h"
 
 namespace hosting {
 
 class LiveOutput {
 public:
-    // Starts ffmpeg for `outputs` (at least one, or `preview`).
-    bool Open(const std::vector<std::string>& outputs, bool preview, int width, int height,
-              double fps, const EncoderSettings& encoder, std::string& error);
-    // False once ffmpeg has gone (an output failed).
-    bool Put(const Frame& frame);
-    // Ends the input, so every output is finished (a file's index written); false, with the
-    // reason, when ffmpeg failed.
+    // Starts a channel for each of `outputs` (at least one, or `preview`), taking pictures and,
+    // where `layout` has sound, sound.
+    bool Open(const std::vector<std::string>& outputs, bool preview, const MediaLayout& layout,
+              const EncoderSettings& encoder, std::string& error);
+    // A drawn frame at `ms` from the show's start.
+    void PutPicture(const Frame& frame, std::int64_t ms);
+    // Sound at `ms` from the show's start (interleaved 16-bit PCM of the layout's channels).
+    void PutSound(std::int64_t ms, std::span<const BYTE> pcm);
+    // True once every output has failed for good: the show has nowhere left to go.
+    bool AllFailed() const;
+    std::vector<OutputHealth> Health() const;
+    // Ends every output, together, within a few seconds; false, with what failed, when any
+    // output did.
     bool Close(std::string& error);
 
 private:
-    Subprocess ffmpeg_;
+    void PutEverywhere(bool picture, std::uint64_t track, std::int64_t ms,
+                       std::span<const BYTE> data);
+
+    std::vector<std::unique_ptr<OutputChannel>> channels_;
     EncoderInput input_;
-    bool misfit_ = false; // a frame of another size was refused
-    bool failed_ = false;
-    bool open_ = false;
+    MediaLayout layout_;
 };
 
-// The ffmpeg arguments for one output: its format and encoding, then the output itself.
+// The ffmpeg arguments for one output: its encoding and format, then the output itself.
+// `sound`: the stream it reads carries sound, which goes on where the output can carry it.
 std::vector<std::string> OutputArguments(const std::string& output,
-                                         const EncoderSettings& encoder = {});
-// The whole ffmpeg command line.
-std::vector<std::string> LiveOutputArguments(const std::vector<std::string>& outputs, bool preview,
-                                             int width, int height, double fps,
-                                             const EncoderSettings& encoder = {});
+                                         const EncoderSettings& encoder = {}, bool sound = false);
+// The whole ffmpeg command line of one output's channel.
+std::vector<std::string> OutputChannelArguments(const std::string& output,
+                                                const EncoderSettings& encoder, bool sound);
+// True for outputs a channel starts again when they fail: network streams.
+bool RetriedOutput(const std::string& output);
 
 } // namespace hosting

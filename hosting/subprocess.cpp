@@ -77,17 +77,18 @@ bool Subprocess::Start(const std::vector<std::string>& argv, Pipe pipe, std::str
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    const int spawned = posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), environ);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(childEnd);
     if (spawned != 0) {
         close(hostEnd);
-        pid_ = -1;
         error = "cannot start " + argv[0] + ": " + std::strerror(spawned);
         return false;
     }
     fd_ = hostEnd;
+    pid_ = pid;
     return true;
 }
 
@@ -122,12 +123,18 @@ int Subprocess::Finish() {
         close(fd_);
         fd_ = -1;
     }
-    if (pid_ < 0) return -1;
+    const pid_t pid = pid_;
+    if (pid < 0) return -1;
     int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Subprocess::Kill() {
+    const pid_t pid = pid_;
+    if (pid > 0) ::kill(pid, SIGKILL);
 }
 
 std::string Subprocess::ErrorText() const {

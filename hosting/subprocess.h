@@ -2,6 +2,7 @@
 // output. What it says on stderr is kept in a file so it can be shown when it fails.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <sys/types.h>
@@ -30,11 +31,14 @@ public:
     // Closes the pipe, waits for the child and answers its exit status (-1 when it did not
     // exit normally).
     int Finish();
+    // Ends the child at once (SIGKILL), from any thread: a read or write blocked on its pipe
+    // then returns. Finish() still reaps it.
+    void Kill();
     // What the child wrote to stderr, trimmed to its last lines.
     std::string ErrorText() const;
 
 private:
-    pid_t pid_ = -1;
+    std::atomic<pid_t> pid_{-1};
     int fd_ = -1;
     std::string stderrPath_;
 };

@@ -216,10 +216,25 @@ TEST(LiveOutput, EachKindOfOutputGetsItsFormatAndTheChosenEncoder) {
               (Args{"-f", "flv", "rtmp://example/live"}));
     EXPECT_EQ(tail(hosting::OutputArguments("srt://127.0.0.1:9000"), 3),
               (Args{"-f", "mpegts", "srt://127.0.0.1:9000"}));
-    // A device takes raw pictures; a file named like an option stays a file.
-    EXPECT_EQ(hosting::OutputArguments("/dev/video10"),
-              (Args{"-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", "/dev/video10"}));
+    // A device takes raw pictures and never sound; a file named like an option stays a file.
+    EXPECT_EQ(
+        hosting::OutputArguments("/dev/video10", fast, true),
+        (Args{"-an", "-c:v", "rawvideo", "-pix_fmt", "yuv420p", "-f", "v4l2", "/dev/video10"}));
     EXPECT_EQ(hosting::OutputArguments("-y.mp4").back(), "file:-y.mp4");
+    // Sound goes on as AAC where the stream has it, and is left out where it has none.
+    const auto has = [](const Args& args, const char* word) {
+        return std::find(args.begin(), args.end(), word) != args.end();
+    };
+    EXPECT_TRUE(has(hosting::OutputArguments("rtmp://example/live", fast, true), "aac"));
+    EXPECT_TRUE(has(hosting::OutputArguments("show.mp4", fast, false), "-an"));
+    // Network outputs are started again when they fail; files and devices are not.
+    EXPECT_TRUE(hosting::RetriedOutput("srt://127.0.0.1:9000"));
+    EXPECT_FALSE(hosting::RetriedOutput("show.mp4"));
+    EXPECT_FALSE(hosting::RetriedOutput("/dev/video10"));
+    // A stream key never reaches the status line or the page.
+    EXPECT_EQ(hosting::PublicOutputName("rtmp://live.example/app/sk_SECRET?x=1"),
+              "rtmp://live.example/app/…");
+    EXPECT_EQ(hosting::PublicOutputName("srt://host:9000?streamid=SECRET"), "srt://host:9000");
 
     const Args encoded = hosting::OutputArguments("show.mp4", fast);
     const auto preset = std::find(encoded.begin(), encoded.end(), "-preset");

@@ -24,6 +24,8 @@ int Subprocess::Finish() {
     return -1;
 }
 
+void Subprocess::Kill() {}
+
 std::string Subprocess::ErrorText() const {
     return {};
 }

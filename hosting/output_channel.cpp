@@ -1,0 +1,196 @@
+#include "hosting/output_channel.h"
+
+#include <algorithm>
+
+namespace hosting {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kFirstRetry = 1s;
+constexpr auto kLongestRetry = 30s;
+constexpr auto kRunThatCounts = 30s; // a run this long resets the back-off
+// Sound blocks come a few to a picture; this many more may wait beside the pictures.
+constexpr std::size_t kSoundPerPicture = 4;
+
+// The last line ffmpeg said, for a status line.
+std::string LastLine(const std::string& text) {
+    const auto end = text.find_last_not_of("\n ");
+    if (end == std::string::npos) return {};
+    const auto start = text.find_last_of('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1,
+                       end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+} // namespace
+
+const char* StateName(OutputHealth::State state) {
+    switch (state) {
+    case OutputHealth::State::Starting:
+        return "starting";
+    case OutputHealth::State::On:
+        return "on";
+    case OutputHealth::State::Retrying:
+        return "retrying";
+    case OutputHealth::State::Failed:
+        return "failed";
+    case OutputHealth::State::Finished:
+        return "finished";
+    }
+    return "?";
+}
+
+std::string PublicOutputName(const std::string& output) {
+    const auto scheme = output.find("://");
+    if (scheme == std::string::npos) return output;
+    std::string name = output.substr(0, output.find('?'));
+    const auto path = name.find('/', scheme + 3);
+    if (path == std::string::npos) return name;
+    const auto second = name.find('/', path + 1);
+    if (second != std::string::npos && second + 1 < name.size())
+        name = name.substr(0, second + 1) + "…";
+    return name;
+}
+
+OutputChannel::OutputChannel(std::string output, std::vector<std::string> argv,
+                             std::vector<BYTE> header, bool retries, std::size_t queuedPictures)
+    : argv_(std::move(argv)), header_(std::move(header)), retries_(retries),
+      queuedPictures_(std::max<std::size_t>(queuedPictures, 1)) {
+    health_.name = PublicOutputName(output);
+}
+
+OutputChannel::~OutputChannel() {
+    Close(Clock::now());
+}
+
+void OutputChannel::Start() {
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+}
+
+void OutputChannel::SetState(OutputHealth::State state, std::string error) {
+    std::lock_guard lock(mutex_);
+    health_.state = state;
+    if (!error.empty()) health_.error = std::move(error);
+}
+
+void OutputChannel::Put(const SharedPacket& packet) {
+    {
+        std::lock_guard lock(mutex_);
+        // While it is down (retrying, failed) the show goes on without it.
+        const bool taking = health_.state == OutputHealth::State::Starting ||
+                            health_.state == OutputHealth::State::On;
+        if (closing_ || !taking) return;
+        if (packet->picture && queuedPictureCount_ >= queuedPictures_) {
+            // The encoder lags: the oldest waiting picture goes, so what is sent stays recent.
+            const auto oldest = std::find_if(queue_.begin(), queue_.end(),
+                                             [](const SharedPacket& p) { return p->picture; });
+            queue_.erase(oldest);
+            --queuedPictureCount_;
+            ++health_.dropped;
+        }
+        if (queue_.size() >= queuedPictures_ * (1 + kSoundPerPicture)) {
+            if (queue_.front()->picture) --queuedPictureCount_, ++health_.dropped;
+            queue_.pop_front();
+        }
+        queue_.push_back(packet);
+        if (packet->picture) ++queuedPictureCount_;
+    }
+    changed_.notify_one();
+}
+
+SharedPacket OutputChannel::Pop() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+    if (queue_.empty()) return nullptr;
+    SharedPacket packet = std::move(queue_.front());
+    queue_.pop_front();
+    if (packet->picture) {
+        --queuedPictureCount_;
+        ++health_.pictures;
+    }
+    return packet;
+}
+
+bool OutputChannel::Feed() {
+    if (!ffmpeg_.Write(header_.data(), header_.size())) return false;
+    while (const SharedPacket packet = Pop())
+        if (!ffmpeg_.Write(packet->bytes.data(), packet->bytes.size())) return false;
+    return true;
+}
+
+void OutputChannel::Run() {
+    auto wait = Clock::duration(kFirstRetry);
+    for (;;) {
+        std::string error;
+        if (!ffmpeg_.Start(argv_, Subprocess::Pipe::ToChild, error)) {
+            failedForGood_ = true;
+            SetState(OutputHealth::State::Failed, error);
+            break;
+        }
+        const auto started = Clock::now();
+        SetState(OutputHealth::State::On);
+        const bool fed = Feed();
+        const int status = ffmpeg_.Finish();
+        const std::string said = LastLine(ffmpeg_.ErrorText());
+        if (fed) { // closed
+            if (status == 0)
+                SetState(OutputHealth::State::Finished);
+            else
+                SetState(OutputHealth::State::Failed,
+                         said.empty() ? "ffmpeg could not finish the output" : said);
+            failedForGood_ = status != 0;
+            break;
+        }
+        std::unique_lock lock(mutex_);
+        health_.error = said.empty() ? "ffmpeg stopped taking the stream" : said;
+        queue_.clear();
+        queuedPictureCount_ = 0;
+        if (!retries_ || closing_) {
+            health_.state = OutputHealth::State::Failed;
+            failedForGood_ = true;
+            break;
+        }
+        health_.state = OutputHealth::State::Retrying;
+        if (Clock::now() - started >= kRunThatCounts) wait = kFirstRetry;
+        if (changed_.wait_for(lock, wait, [this] { return closing_; })) {
+            health_.state = OutputHealth::State::Failed;
+            break;
+        }
+        wait = std::min<Clock::duration>(wait * 2, kLongestRetry);
+        ++health_.restarts;
+        health_.state = OutputHealth::State::Starting;
+    }
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    changed_.notify_all();
+}
+
+void OutputChannel::Finish() {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+    changed_.notify_all();
+}
+
+bool OutputChannel::Close(Clock::time_point deadline) {
+    Finish();
+    if (!thread_.joinable()) return !failedForGood_;
+    {
+        std::unique_lock lock(mutex_);
+        // An ffmpeg that cannot finish in time (a receiver that stopped reading) is ended.
+        if (!changed_.wait_until(lock, deadline, [this] { return done_; })) {
+            health_.error = "ffmpeg did not finish in time";
+            failedForGood_ = true;
+            ffmpeg_.Kill();
+        }
+    }
+    thread_.join();
+    return !failedForGood_;
+}
+
+OutputHealth OutputChannel::Health() const {
+    std::lock_guard lock(mutex_);
+    return health_;
+}
+
+} // namespace hosting

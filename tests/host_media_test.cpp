@@ -1,0 +1,212 @@
+// The live host's media pipes: the Matroska it writes is what ffmpeg reads, what ffmpeg writes
+// is what it reads, and nothing an input's ffmpeg could send makes it read past its bounds;
+// the show's sound stays one continuous, exactly stamped stream whatever its input does.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "hosting/frame_io.h"
+#include "hosting/live_input.h"
+#include "hosting/matroska.h"
+#include "hosting/sound_timeline.h"
+#include "hosting/subprocess.h"
+
+namespace {
+
+using hosting::MatroskaReader;
+using hosting::MediaBlock;
+using Bytes = std::vector<BYTE>;
+using namespace std::chrono_literals;
+
+// A reader over bytes in memory.
+MatroskaReader ReaderOf(const Bytes& bytes, std::size_t& at, std::size_t maxBlock = 1 << 20) {
+    return MatroskaReader(
+        [&bytes, &at](void* data, std::size_t size) {
+            if (bytes.size() - at < size) return false;
+            std::copy_n(bytes.begin() + std::ptrdiff_t(at), size, static_cast<BYTE*>(data));
+            at += size;
+            return true;
+        },
+        maxBlock);
+}
+
+Bytes Written(const hosting::MediaLayout& layout, int pictures) {
+    Bytes stream = hosting::MatroskaHeader(layout);
+    const Bytes picture(std::size_t(layout.width) * layout.height * 3 / 2, 77);
+    const Bytes sound(192, 5);
+    for (int i = 0; i < pictures; ++i) {
+        hosting::AppendMatroskaBlock(stream, hosting::kVideoTrack, i * 40, picture);
+        if (layout.audioRate)
+            hosting::AppendMatroskaBlock(stream, hosting::kAudioTrack, i * 40, sound);
+    }
+    return stream;
+}
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    std::size_t got;
+    while (pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, got);
+    if (pipe) pclose(pipe);
+    return out;
+}
+
+TEST(Matroska, WhatTheHostWritesItReadsBackBlockForBlock) {
+    const Bytes stream = Written({64, 48, 25, 48000, 2}, 3);
+    std::size_t at = 0;
+    MatroskaReader reader = ReaderOf(stream, at);
+    MediaBlock block;
+    std::vector<std::pair<std::uint64_t, std::int64_t>> seen;
+    while (reader.Next(block)) {
+        EXPECT_EQ(block.bytes.size(),
+                  block.track == hosting::kVideoTrack ? 64u * 48 * 3 / 2 : 192u);
+        seen.emplace_back(block.track, block.micros);
+    }
+    EXPECT_EQ(reader.Error(), "");
+    EXPECT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[4], std::make_pair(hosting::kVideoTrack, std::int64_t(80000)));
+    ASSERT_NE(reader.Track(1), nullptr);
+    EXPECT_EQ(reader.Track(1)->colourSpace, "I420");
+    EXPECT_EQ(reader.Track(1)->width, 64u);
+    ASSERT_NE(reader.Track(2), nullptr);
+    EXPECT_EQ(reader.Track(2)->sampleRate, 48000);
+}
+
+TEST(Matroska, FfmpegReadsTheHostsStreamWithItsTimes) {
+    if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("askgame-media-" + std::to_string(getpid()) + ".mkv");
+    const Bytes stream = Written({64, 48, 25, 48000, 2}, 5);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
+    const std::string probed = Capture(
+        "ffprobe -v error -select_streams v -show_entries stream=pix_fmt,width:packet=pts_time "
+        "-of csv=p=0 '" +
+        path.string() + "'");
+    std::filesystem::remove(path);
+    EXPECT_NE(probed.find("64,yuv420p"), std::string::npos) << probed;
+    EXPECT_NE(probed.find("0.160000"), std::string::npos) << probed; // the fifth picture's time
+}
+
+TEST(Matroska, ReadsWhatAnInputsFfmpegWrites) {
+    if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
+    hosting::LiveInputSettings settings;
+    settings.input = "testsrc=size=80x60:rate=10:duration=1";
+    settings.width = 80;
+    settings.height = 60;
+    settings.fps = 10;
+    auto argv = hosting::LiveInputArguments(settings);
+    // The same arguments over a generated picture with a tone beside it.
+    const auto input = std::find(argv.begin(), argv.end(), "-i");
+    argv.insert(input, {"-f", "lavfi"});
+    const auto map = std::find(argv.begin(), argv.end(), "0:a:0?");
+    argv.insert(std::find(argv.begin(), argv.end(), "-map"),
+                {"-f", "lavfi", "-i", "sine=frequency=440:duration=1"});
+    *std::find(argv.begin(), argv.end(), "0:a:0?") = "1:a:0";
+    (void)map;
+    hosting::Subprocess ffmpeg;
+    std::string error;
+    ASSERT_TRUE(ffmpeg.Start(argv, hosting::Subprocess::Pipe::FromChild, error)) << error;
+    MatroskaReader reader(
+        [&](void* data, std::size_t size) { return ffmpeg.ReadExactly(data, size); }, 1 << 20);
+    MediaBlock block;
+    int pictures = 0;
+    std::size_t soundBytes = 0;
+    std::int64_t last = -1;
+    while (reader.Next(block)) {
+        if (block.track == reader.Track(1)->number) {
+            EXPECT_EQ(block.bytes.size(), 80u * 60 * 3 / 2);
+            EXPECT_GT(block.micros, last);
+            last = block.micros;
+            ++pictures;
+        } else {
+            soundBytes += block.bytes.size();
+        }
+    }
+    EXPECT_EQ(reader.Error(), "");
+    EXPECT_EQ(ffmpeg.Finish(), 0);
+    EXPECT_EQ(pictures, 10);
+    EXPECT_EQ(last, 900000);
+    EXPECT_NEAR(double(soundBytes), 48000.0 * hosting::kAudioFrameBytes, 48000.0 * 0.05);
+}
+
+TEST(Matroska, AHostileStreamEndsWithAReasonNeverAnOverrun) {
+    const Bytes header = hosting::MatroskaHeader({16, 16, 25, 0, 2});
+    auto with = [&header](Bytes tail) {
+        Bytes all = header;
+        all.insert(all.end(), tail.begin(), tail.end());
+        return all;
+    };
+    const struct {
+        const char* what;
+        Bytes stream;
+    } cases[] = {
+        {"a block larger than any picture", with({0x1F, 0x43, 0xB6, 0x75, 0xFF, 0xA3, 0x01, 0, 0, 0,
+                                                  0, 0x10, 0, 0, 0x81, 0, 0, 0x80})},
+        {"a laced block", with({0xA3, 0x85, 0x81, 0, 0, 0x86, 0})},
+        {"a leaf of unknown length", with({0xE7, 0xFF})},
+        {"a length field of nine bytes", with({0xE7, 0x00, 0, 0, 0, 0, 0, 0, 0, 1})},
+        {"a block cut short", with({0xA3, 0x90, 0x81, 0, 0, 0x80, 1, 2})},
+        {"a block shorter than its own header", with({0xA3, 0x81, 0x81})},
+        {"a time beyond any show",
+         with({0xE7, 0x88, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
+        {"a text field of a megabyte", with({0xAE, 0x85, 0x86, 0x10, 0x10, 0x00, 0x00})},
+    };
+    for (const auto& c : cases) {
+        std::size_t at = 0;
+        MatroskaReader reader = ReaderOf(c.stream, at, 16 * 16 * 3 / 2);
+        MediaBlock block;
+        while (reader.Next(block)) {
+        }
+        EXPECT_NE(reader.Error(), "") << c.what;
+        EXPECT_LE(at, c.stream.size()) << c.what;
+    }
+}
+
+// The show's sound, as blocks of (ms, samples).
+struct Heard {
+    std::vector<std::pair<std::int64_t, std::size_t>> blocks;
+    std::vector<BYTE> all;
+};
+
+TEST(SoundTimeline, StaysContinuousAndExactlyStampedWhateverTheInputDoes) {
+    const auto start = hosting::SoundTimeline::Clock::time_point{} + 100s;
+    Heard heard;
+    hosting::SoundTimeline sound(start, 48000, 2, [&](std::int64_t ms, std::span<const BYTE> pcm) {
+        heard.blocks.emplace_back(ms, pcm.size() / 4);
+        heard.all.insert(heard.all.end(), pcm.begin(), pcm.end());
+    });
+    const Bytes tone(1024 * 4, 9); // ffmpeg's block: 1024 samples, 21.33 ms
+    // Two blocks that follow on, then one a second later: the gap becomes silence.
+    sound.Add(start, tone);
+    sound.Add(start + 21333us, tone);
+    sound.Add(start + 1000ms, tone);
+    // Sound that comes after its moment was filled with silence keeps only what is ahead.
+    sound.FillUntil(start + 1500ms);
+    sound.Add(start + 1485ms, tone);
+
+    std::int64_t samples = 0;
+    for (const auto& [ms, count] : heard.blocks) {
+        EXPECT_EQ(ms * 48, samples) << "a block stamped off its place";
+        EXPECT_EQ(count % 48, 0u);
+        EXPECT_LE(count, 48u * 100 + 1024) << "a block too long";
+        samples += std::int64_t(count);
+    }
+    const auto at = [&](double seconds) { return heard.all[std::size_t(seconds * 48000) * 4]; };
+    EXPECT_EQ(at(0.01), 9);
+    EXPECT_EQ(at(0.5), 0);   // the gap
+    EXPECT_EQ(at(1.01), 9);  // the third block at its moment
+    EXPECT_EQ(at(1.495), 0); // given up to silence
+    EXPECT_EQ(at(1.503), 9); // what came late, from the end of the silence on
+    EXPECT_LT(samples, 48 * 1510);
+}
+
+} // namespace
