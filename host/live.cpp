@@ -383,6 +383,12 @@ int RunLive(const LiveOptions& options) {
     if (!show::IsLoopbackAddress(endpointOptions.address))
         Say("warning: listening on " + endpointOptions.address +
             ", which other machines can reach; anyone with the token can drive the show");
+    std::printf("askgame-host live: %s mode, %dx%d at %g fps\n", GameModeName(options.mode),
+                options.width, options.height, options.fps);
+    std::printf("endpoint: %s\ntoken: %s\n", endpoint.Url().c_str(), endpoint.Token().c_str());
+    std::printf("Ctrl-C ends the show.\n");
+    std::fflush(stdout);
+
     stopRequested = false;
     InstallStopSignals();
     const auto until = options.duration > 0
@@ -428,12 +434,6 @@ int RunLive(const LiveOptions& options) {
         soundTimeline = sound.get();
     }
 
-    std::printf("askgame-host live: %s mode, %dx%d at %g fps\n", GameModeName(options.mode),
-                options.width, options.height, options.fps);
-    std::printf("endpoint: %s\ntoken: %s\n", endpoint.Url().c_str(), endpoint.Token().c_str());
-    std::printf("Ctrl-C ends the show.\n");
-    std::fflush(stdout);
-
     chat.Start();
     std::unique_ptr<show::EventReader> reader;
     if (!options.events.empty()) {
@@ -454,6 +454,7 @@ int RunLive(const LiveOptions& options) {
 
     // The show ends: frames stop first, then the input, then the outputs are finished, then
     // the ways in close, then the game checks every message back in.
+    const double onAir = std::chrono::duration<double>(Clock::now() - showStart).count();
     stop = true;
     videoThread.join();
     if (!video.why.empty()) Say(video.why);
@@ -477,8 +478,9 @@ int RunLive(const LiveOptions& options) {
     const bool written = transcript.WriteTo(options.transcript);
     const long made = counters.frames;
     const long late = video.late;
-    std::fprintf(stderr, "askgame-host: %ld frames, %ld late (%.2f %%); transcript %s\n", made,
-                 late, made + late > 0 ? 100.0 * late / double(made + late) : 0.0,
+    std::fprintf(stderr,
+                 "askgame-host: %ld frames, %ld late (%.2f %%) in %.3f s on air; transcript %s\n",
+                 made, late, made + late > 0 ? 100.0 * late / double(made + late) : 0.0, onAir,
                  written ? options.transcript.c_str() : "NOT written");
     if (transcript.HostErrorCount() > 0) {
         Say("the plug-in broke the host's rules " + std::to_string(transcript.HostErrorCount()) +

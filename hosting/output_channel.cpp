@@ -55,9 +55,17 @@ std::string PublicOutputName(const std::string& output) {
 
 OutputChannel::OutputChannel(std::string output, std::vector<std::string> argv,
                              std::vector<BYTE> header, bool retries, std::size_t queuedPictures)
-    : argv_(std::move(argv)), header_(std::move(header)), retries_(retries),
-      queuedPictures_(std::max<std::size_t>(queuedPictures, 1)) {
-    health_.name = PublicOutputName(output);
+    : output_(std::move(output)), argv_(std::move(argv)), header_(std::move(header)),
+      retries_(retries), queuedPictures_(std::max<std::size_t>(queuedPictures, 1)) {
+    health_.name = PublicOutputName(output_);
+}
+
+// ffmpeg names the output in its errors; a stream key must not reach the status line.
+std::string OutputChannel::Redacted(std::string text) const {
+    for (auto at = text.find(output_); !output_.empty() && at != std::string::npos;
+         at = text.find(output_, at + health_.name.size()))
+        text.replace(at, output_.size(), health_.name);
+    return text;
 }
 
 OutputChannel::~OutputChannel() {
@@ -132,7 +140,7 @@ void OutputChannel::Run() {
         SetState(OutputHealth::State::On);
         const bool fed = Feed();
         const int status = ffmpeg_.Finish();
-        const std::string said = LastLine(ffmpeg_.ErrorText());
+        const std::string said = Redacted(LastLine(ffmpeg_.ErrorText()));
         if (fed) { // closed
             if (status == 0)
                 SetState(OutputHealth::State::Finished);
@@ -168,7 +176,18 @@ void OutputChannel::Run() {
 
 void OutputChannel::Finish() {
     std::lock_guard lock(mutex_);
+    if (closing_) return;
     closing_ = true;
+    // A lagging encoder is not kept waiting for its backlog: the last picture alone carries
+    // the stream to its end.
+    const auto last = std::find_if(queue_.rbegin(), queue_.rend(),
+                                   [](const SharedPacket& p) { return p->picture; });
+    if (last != queue_.rend()) {
+        const SharedPacket keep = *last;
+        std::erase_if(queue_, [&](const SharedPacket& p) { return p->picture && p != keep; });
+        health_.dropped += static_cast<long>(queuedPictureCount_ - 1);
+        queuedPictureCount_ = 1;
+    }
     changed_.notify_all();
 }
 

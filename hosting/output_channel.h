@@ -73,7 +73,9 @@ private:
     bool Feed();
     SharedPacket Pop();
     void SetState(OutputHealth::State state, std::string error = {});
+    std::string Redacted(std::string text) const;
 
+    const std::string output_;
     const std::vector<std::string> argv_;
     const std::vector<BYTE> header_;
     const bool retries_;

@@ -24,6 +24,7 @@
 #include "hosting/test_card.h"
 #include "season/sqlite.h"
 #include "show/chat_support.h"
+#include "show/live_process.h"
 #include "support/state_schema.h"
 
 extern char** environ;
@@ -37,31 +38,19 @@ constexpr int kWidth = 320;
 constexpr int kHeight = 180;
 constexpr const char* kToken = "e2e-token-0123456789";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using live_test::Capture;
+using live_test::ReadFile;
 
-// Runs a command line and answers its standard output.
-std::string Capture(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, got);
-    pclose(pipe);
-    return out;
-}
-
-class LiveShow {
+// A free-mode show of the test card to a file, with the demo's banks on its page.
+class LiveShow : public live_test::HostProcess {
 public:
-    explicit LiveShow(const fs::path& dir, const std::vector<std::string>& more = {}) : dir_(dir) {
-        std::vector<std::string> argv = {std::string(ASKGAME_RUNTIME_DIR) + "/askgame-host",
-                                         "live",
+    explicit LiveShow(const fs::path& dir, const std::vector<std::string>& more = {})
+        : HostProcess(dir, Arguments(dir, more)) {}
+
+private:
+    static std::vector<std::string> Arguments(const fs::path& dir,
+                                              const std::vector<std::string>& more) {
+        std::vector<std::string> argv = {"live",
                                          "--mode",
                                          "free",
                                          "--size",
@@ -79,54 +68,8 @@ public:
                                          "--banks",
                                          std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios"};
         argv.insert(argv.end(), more.begin(), more.end());
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        setenv("ASKGAME_ACP", "65001", 1); // the demo's bank is UTF-8
-        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        return argv;
     }
-    ~LiveShow() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    // The port from the "endpoint:" line, waiting up to 15 s for it.
-    int Port() {
-        for (int i = 0; i < 300; ++i) {
-            const std::string out = ReadFile(dir_ / "stdout.txt");
-            const auto at = out.find("endpoint: http://127.0.0.1:");
-            if (at != std::string::npos && out.find('\n', at) != std::string::npos)
-                return std::atoi(out.c_str() + at + std::strlen("endpoint: http://127.0.0.1:"));
-            std::this_thread::sleep_for(50ms);
-        }
-        return -1;
-    }
-    // Sends `signal` and answers the exit status, waiting up to 30 s.
-    int Stop(int signal) {
-        kill(pid_, signal);
-        for (int i = 0; i < 600; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return -2;
-    }
-
-private:
-    fs::path dir_;
-    pid_t pid_ = -1;
 };
 
 std::vector<std::uint8_t> DecodeFrame(const fs::path& video, int index) {
