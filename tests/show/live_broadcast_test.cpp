@@ -142,6 +142,26 @@ TEST(LiveBroadcast, TheInputsSoundStaysWithItsPictures) {
     EXPECT_GE(matched, 4);
 }
 
+TEST(LiveBroadcast, AMicrophoneJoinsTheCardAndNoAudioLeavesEverySoundOut) {
+    if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
+    // ALSA's null device: a microphone that hears silence, on any machine with ALSA's files.
+    if (Capture("ffmpeg -v quiet -f alsa -i null -t 0.1 -f null - >/dev/null 2>&1 && echo yes") !=
+        "yes\n")
+        GTEST_SKIP() << "no ALSA null device here";
+    const fs::path dir = Scratch("microphone");
+    const auto run = [&](const char* file, std::vector<std::string> more) {
+        more.insert(more.end(), {"--size", "320x180", "--output", (dir / file).string(),
+                                 "--duration", "3", "--audio", "alsa:null"});
+        HostProcess show(dir, ShowArguments(dir, more));
+        EXPECT_EQ(show.Wait(30s), 0) << show.Stderr();
+        ExpectWallClockLength(dir / file, show);
+    };
+    run("heard.mp4", {});
+    EXPECT_TRUE(HasSound(dir / "heard.mp4"));
+    run("silent.mp4", {"--no-audio"});
+    EXPECT_FALSE(HasSound(dir / "silent.mp4"));
+}
+
 TEST(LiveBroadcast, AReceiverThatDiesAndComesBackLeavesTheOtherOutputWhole) {
     if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
     const fs::path dir = Scratch("rtmp");
