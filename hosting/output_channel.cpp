@@ -65,6 +65,8 @@ std::string OutputChannel::Redacted(std::string text) const {
     for (auto at = text.find(output_); !output_.empty() && at != std::string::npos;
          at = text.find(output_, at + health_.name.size()))
         text.replace(at, output_.size(), health_.name);
+    // "URL: Connection refused" says no more than "Connection refused" beside the URL.
+    if (text.starts_with(health_.name + ": ")) text.erase(0, health_.name.size() + 2);
     return text;
 }
 
@@ -162,7 +164,8 @@ void OutputChannel::Run() {
         health_.state = OutputHealth::State::Retrying;
         if (Clock::now() - started >= kRunThatCounts) wait = kFirstRetry;
         if (changed_.wait_for(lock, wait, [this] { return closing_; })) {
-            health_.state = OutputHealth::State::Failed;
+            health_.state = OutputHealth::State::Failed; // still down when the show ended
+            failedForGood_ = true;
             break;
         }
         wait = std::min<Clock::duration>(wait * 2, kLongestRetry);
