@@ -155,8 +155,11 @@ bool LiveInput::ReadOnce() {
     std::uint64_t pictureTrack = 0, soundTrack = 0;
     while (!stop_ && reader.Next(block)) {
         if (pictureTrack == 0 && soundTrack == 0) {
-            if (const MediaTrackInfo* video = reader.Track(1)) pictureTrack = video->number;
-            if (const MediaTrackInfo* audio = reader.Track(2)) soundTrack = audio->number;
+            if (const MediaTrackInfo* video = reader.Track(kVideoTrackType))
+                pictureTrack = video->number;
+            if (const MediaTrackInfo* audio = reader.Track(kAudioTrackType))
+                soundTrack = audio->number;
+            hasSound_ = soundTrack != 0; // known before the first picture is handed on
         }
         if (block.track == pictureTrack && block.bytes.size() == pictureBytes)
             TakePicture(block.micros, block.bytes);
@@ -192,7 +195,6 @@ void LiveInput::TakePicture(std::int64_t micros, const std::vector<BYTE>& i420) 
 }
 
 void LiveInput::TakeSound(std::int64_t micros, const std::vector<BYTE>& pcm) {
-    hasSound_ = true;
     const auto at = WallTimeOf(micros);
     const std::size_t whole = pcm.size() - pcm.size() % kAudioFrameBytes;
     if (sound_ && whole > 0) sound_(at, std::span(pcm.data(), whole));

@@ -68,7 +68,7 @@ public:
     bool Ended() const { return ended_; }
     bool Finished() const { return finished_; }
     std::string Reason() const;
-    // True once the input was seen to carry sound.
+    // True once the input was seen to carry a sound track.
     bool HasSound() const { return hasSound_; }
 
 private:

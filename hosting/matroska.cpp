@@ -47,8 +47,6 @@ enum : std::uint32_t {
     kBlock = 0xA1,
 };
 
-constexpr int kVideoType = 1;
-constexpr int kAudioType = 2;
 constexpr std::uint64_t kMillisecondScale = 1000000; // nanoseconds a tick
 constexpr std::uint64_t kMaxTimestampScale = 1000000000;
 constexpr std::size_t kMaxTextBytes = 256;    // codec ids, colour spaces
@@ -127,7 +125,7 @@ Bytes VideoTrack(const MediaLayout& layout) {
     Bytes entry;
     PutUnsigned(entry, kTrackNumber, kVideoTrack);
     PutUnsigned(entry, kTrackUid, kVideoTrack);
-    PutUnsigned(entry, kTrackType, kVideoType);
+    PutUnsigned(entry, kTrackType, kVideoTrackType);
     PutUnsigned(entry, kFlagLacing, 0);
     PutText(entry, kCodecId, "V_UNCOMPRESSED");
     // How long a frame lasts when the next one is not there to say: the last frame's length.
@@ -145,7 +143,7 @@ Bytes AudioTrack(const MediaLayout& layout) {
     Bytes entry;
     PutUnsigned(entry, kTrackNumber, kAudioTrack);
     PutUnsigned(entry, kTrackUid, kAudioTrack);
-    PutUnsigned(entry, kTrackType, kAudioType);
+    PutUnsigned(entry, kTrackType, kAudioTrackType);
     PutUnsigned(entry, kFlagLacing, 0);
     PutText(entry, kCodecId, "A_PCM/INT/LIT");
     PutElement(entry, kAudio, sound);

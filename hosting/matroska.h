@@ -16,8 +16,11 @@
 
 namespace hosting {
 
+// The track numbers the writer gives, and Matroska's track types.
 inline constexpr std::uint64_t kVideoTrack = 1;
 inline constexpr std::uint64_t kAudioTrack = 2;
+inline constexpr int kVideoTrackType = 1;
+inline constexpr int kAudioTrackType = 2;
 
 // What a written stream carries: pictures of one size and rate, and sound when `audioRate`
 // is set.
@@ -37,7 +40,7 @@ void AppendMatroskaBlock(std::vector<BYTE>& out, std::uint64_t track, std::int64
 
 struct MediaTrackInfo {
     std::uint64_t number = 0;
-    int type = 0; // 1 video, 2 audio
+    int type = 0; // kVideoTrackType, kAudioTrackType
     std::string codec;
     std::string colourSpace; // the four-character code of raw pictures
     std::uint64_t width = 0, height = 0;

@@ -73,11 +73,11 @@ TEST(Matroska, WhatTheHostWritesItReadsBackBlockForBlock) {
     EXPECT_EQ(reader.Error(), "");
     EXPECT_EQ(seen.size(), 6u);
     EXPECT_EQ(seen[4], std::make_pair(hosting::kVideoTrack, std::int64_t(80000)));
-    ASSERT_NE(reader.Track(1), nullptr);
-    EXPECT_EQ(reader.Track(1)->colourSpace, "I420");
-    EXPECT_EQ(reader.Track(1)->width, 64u);
-    ASSERT_NE(reader.Track(2), nullptr);
-    EXPECT_EQ(reader.Track(2)->sampleRate, 48000);
+    ASSERT_NE(reader.Track(hosting::kVideoTrackType), nullptr);
+    EXPECT_EQ(reader.Track(hosting::kVideoTrackType)->colourSpace, "I420");
+    EXPECT_EQ(reader.Track(hosting::kVideoTrackType)->width, 64u);
+    ASSERT_NE(reader.Track(hosting::kAudioTrackType), nullptr);
+    EXPECT_EQ(reader.Track(hosting::kAudioTrackType)->sampleRate, 48000);
 }
 
 TEST(Matroska, FfmpegReadsTheHostsStreamWithItsTimes) {
@@ -122,7 +122,7 @@ TEST(Matroska, ReadsWhatAnInputsFfmpegWrites) {
     std::size_t soundBytes = 0;
     std::int64_t last = -1;
     while (reader.Next(block)) {
-        if (block.track == reader.Track(1)->number) {
+        if (block.track == reader.Track(hosting::kVideoTrackType)->number) {
             EXPECT_EQ(block.bytes.size(), 80u * 60 * 3 / 2);
             EXPECT_GT(block.micros, last);
             last = block.micros;
