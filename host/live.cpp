@@ -89,6 +89,12 @@ struct VideoParts {
     show::LivePresenter& presenter;
 };
 
+// A picture goes on air at the first frame slot after it came: on average half a period after
+// its moment. Its sound is placed as late, so the two stay together.
+Clock::duration PictureDelay(double fps) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(0.5 / fps));
+}
+
 std::int64_t MillisecondsOf(long tick, double fps) {
     return std::llround(double(tick) * 1000.0 / fps);
 }
@@ -129,13 +135,17 @@ bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& c
 // before it lasts longer in the outputs, so the show never runs behind and its streams keep
 // the wall clock's length.
 void VideoLoop(const LiveOptions& options, const VideoParts& parts, Clock::time_point start,
-               VideoCounters& counters, const std::atomic<bool>& stop) {
+               Clock::time_point end, VideoCounters& counters, const std::atomic<bool>& stop) {
     auto frame = MakeFrame(options.width, options.height);
     const TestCard card(options.width, options.height);
-    const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(1.0 / options.fps));
+    // Slot times are computed from the start, never summed, so they do not drift.
+    const auto slot = [&](long tick) {
+        return start + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(double(tick) / options.fps));
+    };
     long tick = 0;
-    while (SleepUntil(start + tick * period, stop)) {
+    // No frame starts at or after the end: the outputs end with the show to the frame.
+    while (slot(tick) < end && SleepUntil(slot(tick), stop)) {
         if (!TakePicture(options, parts.input, card, tick, *frame, counters)) break;
         parts.live.DrawFrame(frame->pixels.data(), options.width, -options.height); // top-down
         parts.presenter.OfferFrame(frame->pixels.data(), options.width, options.height,
@@ -149,7 +159,7 @@ void VideoLoop(const LiveOptions& options, const VideoParts& parts, Clock::time_
         }
         ++tick;
         const auto now = Clock::now();
-        while (start + (tick + 1) * period <= now) { // the next slot is already over
+        while (slot(tick + 1) <= now) { // the next slot is already over
             ++tick;
             ++counters.late;
         }
@@ -391,10 +401,10 @@ int RunLive(const LiveOptions& options) {
 
     stopRequested = false;
     InstallStopSignals();
-    const auto until = options.duration > 0
-                           ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                std::chrono::duration<double>(options.duration))
-                           : Clock::time_point::max();
+    // --duration is the time on air; waiting for the input (at most 5 s) comes before it.
+    const auto duration = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(options.duration));
+    const auto until = options.duration > 0 ? Clock::now() + duration : Clock::time_point::max();
     const auto abandon = [&](int status) {
         closePresenter();
         endpoint.Stop();
@@ -429,7 +439,7 @@ int RunLive(const LiveOptions& options) {
     std::unique_ptr<SoundTimeline> sound;
     if (layout.audioRate > 0) {
         sound = std::make_unique<SoundTimeline>(
-            showStart, layout.audioRate, layout.audioChannels,
+            showStart, layout.audioRate, layout.audioChannels, PictureDelay(options.fps),
             [&output](std::int64_t ms, std::span<const BYTE> pcm) { output.PutSound(ms, pcm); });
         soundTimeline = sound.get();
     }
@@ -446,11 +456,12 @@ int RunLive(const LiveOptions& options) {
     std::atomic<bool> stop{false};
     VideoCounters video;
     const VideoParts parts{*live, input.get(), output, sound.get(), *presenter};
-    std::thread videoThread([&] { VideoLoop(options, parts, showStart, video, stop); });
+    const auto showEnd = options.duration > 0 ? showStart + duration : Clock::time_point::max();
+    std::thread videoThread([&] { VideoLoop(options, parts, showStart, showEnd, video, stop); });
     std::thread replay;
     if (scenario) replay = std::thread([&] { ReplayScenario(*scenario, *live, stop); });
 
-    ShowStatus(*live, video, output, recorder.get(), chat, stop, until);
+    ShowStatus(*live, video, output, recorder.get(), chat, stop, showEnd);
 
     // The show ends: frames stop first, then the input, then the outputs are finished, then
     // the ways in close, then the game checks every message back in.
@@ -462,6 +473,11 @@ int RunLive(const LiveOptions& options) {
     soundTimeline = nullptr;
     const bool outputOk = output.Close(error);
     if (!outputOk) Say("outputs: " + error);
+    for (const OutputHealth& health : output.Health())
+        if (health.dropped > 0)
+            Say(health.name + ": " + std::to_string(health.dropped) + " of " +
+                std::to_string(health.pictures + health.dropped) +
+                " pictures left out while its encoder lagged");
     if (replay.joinable()) replay.join();
     if (reader) reader->Stop();
     chat.Stop();

@@ -13,6 +13,9 @@ constexpr auto kLongestRetry = 30s;
 constexpr auto kRunThatCounts = 30s; // a run this long resets the back-off
 // Sound blocks come a few to a picture; this many more may wait beside the pictures.
 constexpr std::size_t kSoundPerPicture = 4;
+// Until its ffmpeg has taken a first picture (it takes a while to start, longer on a loaded
+// machine) an output may hold this many times more, so the show's start is not left out.
+constexpr std::size_t kStartingRoom = 4;
 
 // The last line ffmpeg said, for a status line.
 std::string LastLine(const std::string& text) {
@@ -91,7 +94,8 @@ void OutputChannel::Put(const SharedPacket& packet) {
         const bool taking = health_.state == OutputHealth::State::Starting ||
                             health_.state == OutputHealth::State::On;
         if (closing_ || !taking) return;
-        if (packet->picture && queuedPictureCount_ >= queuedPictures_) {
+        const std::size_t room = flowing_ ? queuedPictures_ : queuedPictures_ * kStartingRoom;
+        if (packet->picture && queuedPictureCount_ >= room) {
             // The encoder lags: the oldest waiting picture goes, so what is sent stays recent.
             const auto oldest = std::find_if(queue_.begin(), queue_.end(),
                                              [](const SharedPacket& p) { return p->picture; });
@@ -99,7 +103,7 @@ void OutputChannel::Put(const SharedPacket& packet) {
             --queuedPictureCount_;
             ++health_.dropped;
         }
-        if (queue_.size() >= queuedPictures_ * (1 + kSoundPerPicture)) {
+        if (queue_.size() >= room * (1 + kSoundPerPicture)) {
             if (queue_.front()->picture) --queuedPictureCount_, ++health_.dropped;
             queue_.pop_front();
         }
@@ -124,8 +128,13 @@ SharedPacket OutputChannel::Pop() {
 
 bool OutputChannel::Feed() {
     if (!ffmpeg_.Write(header_.data(), header_.size())) return false;
-    while (const SharedPacket packet = Pop())
+    while (const SharedPacket packet = Pop()) {
         if (!ffmpeg_.Write(packet->bytes.data(), packet->bytes.size())) return false;
+        if (packet->picture && !flowing_) {
+            std::lock_guard lock(mutex_);
+            flowing_ = true;
+        }
+    }
     return true;
 }
 
@@ -162,6 +171,7 @@ void OutputChannel::Run() {
             break;
         }
         health_.state = OutputHealth::State::Retrying;
+        flowing_ = false;
         if (Clock::now() - started >= kRunThatCounts) wait = kFirstRetry;
         if (changed_.wait_for(lock, wait, [this] { return closing_; })) {
             health_.state = OutputHealth::State::Failed; // still down when the show ended

@@ -88,6 +88,7 @@ private:
     std::deque<SharedPacket> queue_;
     std::size_t queuedPictureCount_ = 0;
     bool closing_ = false;
+    bool flowing_ = false; // its ffmpeg took a picture since it started
     bool done_ = false;
     OutputHealth health_;
     std::atomic<bool> failedForGood_{false};

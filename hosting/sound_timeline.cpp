@@ -11,11 +11,16 @@ namespace {
 constexpr std::int64_t kFollowOnMs = 10;
 // Silence is handed on in blocks of at most this, so no block grows large after a long gap.
 constexpr std::int64_t kLongestBlockMs = 100;
+// Sound comes at or after its moment; what claims a moment further ahead of the wall clock than
+// this comes from a source whose clock runs fast, and is cut, so the show's sound never runs
+// ahead of its pictures or past its end.
+constexpr std::int64_t kAheadMs = 20;
 
 } // namespace
 
-SoundTimeline::SoundTimeline(Clock::time_point start, int rate, int channels, Emit emit)
-    : start_(start), rate_(rate), frameBytes_(std::size_t(channels) * 2),
+SoundTimeline::SoundTimeline(Clock::time_point start, int rate, int channels, Clock::duration delay,
+                             Emit emit)
+    : start_(start), delay_(delay), rate_(rate), frameBytes_(std::size_t(channels) * 2),
       samplesPerMs_(std::max(rate / 1000, 1)), emit_(std::move(emit)) {}
 
 std::int64_t SoundTimeline::SampleAt(Clock::time_point at) const {
@@ -26,14 +31,19 @@ std::int64_t SoundTimeline::SampleAt(Clock::time_point at) const {
 void SoundTimeline::Add(Clock::time_point at, std::span<const BYTE> pcm) {
     std::lock_guard lock(mutex_);
     const std::int64_t here = emitted_ + std::int64_t(pending_.size() / frameBytes_);
-    const std::int64_t target = SampleAt(at);
+    const std::int64_t target = SampleAt(at + delay_);
+    const std::int64_t limit = SampleAt(Clock::now() + delay_) + kAheadMs * samplesPerMs_;
     const std::int64_t slack = kFollowOnMs * samplesPerMs_;
+    if (target >= limit) return; // wholly ahead of the wall clock
     if (target > here + slack) Silence(target - here);
     if (target < here - slack) {
         // Its start was given up to silence already: only what is still ahead is kept.
         const auto late = std::size_t(here - target) * frameBytes_;
         pcm = late >= pcm.size() ? std::span<const BYTE>() : pcm.subspan(late);
     }
+    const std::int64_t room = limit - (emitted_ + std::int64_t(pending_.size() / frameBytes_));
+    if (room < std::int64_t(pcm.size() / frameBytes_))
+        pcm = pcm.first(std::size_t(std::max<std::int64_t>(room, 0)) * frameBytes_);
     pending_.insert(pending_.end(), pcm.begin(), pcm.end());
     EmitWholeMilliseconds();
 }

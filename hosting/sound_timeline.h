@@ -1,7 +1,8 @@
 // The show's sound, continuous from its start: the input's sound placed at the moments it
 // belongs to, silence wherever none came in time, handed on in blocks of whole milliseconds
 // (so every block's timestamp is exact). Sound that comes after its moment has been filled
-// with silence is cut to what is still ahead; a gap before sound is filled with silence.
+// with silence is cut to what is still ahead; a gap before sound is filled with silence; sound
+// claiming a moment ahead of the wall clock (a source whose clock runs fast) is cut there.
 #pragma once
 
 #include <chrono>
@@ -21,7 +22,10 @@ public:
     // A block of interleaved 16-bit PCM at `ms` from the start.
     using Emit = std::function<void(std::int64_t ms, std::span<const BYTE> pcm)>;
 
-    SoundTimeline(Clock::time_point start, int rate, int channels, Emit emit);
+    // Sound is placed `delay` after its moment: the time the pictures beside it take to reach
+    // the outputs.
+    SoundTimeline(Clock::time_point start, int rate, int channels, Clock::duration delay,
+                  Emit emit);
 
     // Sound whose first sample belongs at `at`. Any thread.
     void Add(Clock::time_point at, std::span<const BYTE> pcm);
@@ -34,6 +38,7 @@ private:
     void EmitWholeMilliseconds();
 
     const Clock::time_point start_;
+    const Clock::duration delay_;
     const int rate_;
     const std::size_t frameBytes_; // bytes of one sample on every channel
     const std::int64_t samplesPerMs_;

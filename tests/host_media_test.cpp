@@ -178,12 +178,13 @@ struct Heard {
 };
 
 TEST(SoundTimeline, StaysContinuousAndExactlyStampedWhateverTheInputDoes) {
-    const auto start = hosting::SoundTimeline::Clock::time_point{} + 100s;
+    const auto start = hosting::SoundTimeline::Clock::now() - 60s;
     Heard heard;
-    hosting::SoundTimeline sound(start, 48000, 2, [&](std::int64_t ms, std::span<const BYTE> pcm) {
-        heard.blocks.emplace_back(ms, pcm.size() / 4);
-        heard.all.insert(heard.all.end(), pcm.begin(), pcm.end());
-    });
+    hosting::SoundTimeline sound(start, 48000, 2, {},
+                                 [&](std::int64_t ms, std::span<const BYTE> pcm) {
+                                     heard.blocks.emplace_back(ms, pcm.size() / 4);
+                                     heard.all.insert(heard.all.end(), pcm.begin(), pcm.end());
+                                 });
     const Bytes tone(1024 * 4, 9); // ffmpeg's block: 1024 samples, 21.33 ms
     // Two blocks that follow on, then one a second later: the gap becomes silence.
     sound.Add(start, tone);
@@ -207,6 +208,21 @@ TEST(SoundTimeline, StaysContinuousAndExactlyStampedWhateverTheInputDoes) {
     EXPECT_EQ(at(1.495), 0); // given up to silence
     EXPECT_EQ(at(1.503), 9); // what came late, from the end of the silence on
     EXPECT_LT(samples, 48 * 1510);
+
+    // Sound from a source whose clock runs fast never gets ahead of the wall clock.
+    heard = {};
+    const auto now = hosting::SoundTimeline::Clock::now();
+    hosting::SoundTimeline fast(now, 48000, 2, {}, [&](std::int64_t ms, std::span<const BYTE> pcm) {
+        heard.blocks.emplace_back(ms, pcm.size() / 4);
+    });
+    for (int i = 0; i < 50; ++i) // a second's sound, all at once
+        fast.Add(now + i * 20ms, Bytes(960 * 4, 9));
+    std::int64_t heardMs = 0;
+    for (const auto& [ms, count] : heard.blocks)
+        heardMs += std::int64_t(count) / 48;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        hosting::SoundTimeline::Clock::now() - now);
+    EXPECT_LE(heardMs, elapsed.count() + 21);
 }
 
 } // namespace
