@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "askgame/audience.h"
+#include "hosting/regular_file.h"
 #include "platform/utf.h"
 
 namespace hosting {
@@ -357,6 +356,28 @@ std::string ParseErrorDescription(const char* what) {
     return std::string(message);
 }
 
+// Why a scenario file could not be read, in a line for its user.
+std::string FileFault(const FileRead& read) {
+    using Result = FileRead::Result;
+    switch (read.result) {
+    case Result::Read:
+        break;
+    case Result::Unopened:
+        return "cannot open the scenario file" +
+               (read.detail.empty() ? "" : " (" + read.detail + ")");
+    case Result::NotRegular:
+        return "the scenario is " + read.detail +
+               ", not a regular file; give a scenario file (JSON)";
+    case Result::TooLarge:
+        return "the scenario file is larger than the " +
+               std::to_string(kMaxScenarioBytes / (1024 * 1024)) + " MiB a scenario may have" +
+               (read.detail.empty() ? "" : " (" + read.detail + " bytes)");
+    case Result::Unreadable:
+        return "cannot read the scenario file";
+    }
+    return {};
+}
+
 } // namespace
 
 long Scenario::FrameCount() const {
@@ -403,13 +424,12 @@ ScenarioResult ParseScenario(std::string_view text, std::string_view fileName,
 }
 
 ScenarioResult LoadScenarioFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {std::nullopt, path + ": cannot open the scenario file"};
-    std::ostringstream content;
-    content << in.rdbuf();
+    FileBytes bytes;
+    const FileRead read = ReadRegularFile(path, kMaxScenarioBytes, bytes);
+    if (!read.Ok()) return {std::nullopt, path + ": " + FileFault(read)};
     const auto slash = path.find_last_of('/');
     const std::string base = slash == std::string::npos ? "." : path.substr(0, slash);
-    return ParseScenario(content.str(), path, base);
+    return ParseScenario(bytes.Text(), path, base);
 }
 
 bool ValidFrameSize(int width, int height) {

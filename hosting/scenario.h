@@ -3,6 +3,7 @@
 // described in docs/scenario.md.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,6 +59,10 @@ struct Scenario {
     void SetFps(double fps);
 };
 
+// The largest scenario file read, in bytes: far beyond any show written by hand (a scenario of
+// 200,000 viewers, each with a chat, is about 20 MB), and a bound on what a wrong path can cost.
+inline constexpr std::size_t kMaxScenarioBytes = 64 * 1024 * 1024;
+
 struct ScenarioResult {
     std::optional<Scenario> scenario;
     std::string error; // "file:line:column: what" or "file: where: what"
@@ -67,7 +72,8 @@ struct ScenarioResult {
 // against `baseDir`.
 ScenarioResult ParseScenario(std::string_view text, std::string_view fileName,
                              std::string_view baseDir);
-// Reads and parses a scenario file.
+// Reads and parses a scenario file. Only a regular file of at most kMaxScenarioBytes is read: a
+// FIFO or a device is refused before it is opened, as it could block or never end.
 ScenarioResult LoadScenarioFile(const std::string& path);
 
 // "1280x720" → width, height: both even, 16 to 7680.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "hosting/transcript.h"
+#include "support/watched_fifo.h"
 
 namespace {
 
@@ -61,6 +62,20 @@ TEST(HostOptions, AGivenButEmptySizeOrZeroRateIsAnError) {
     EXPECT_NE(output.find("--fps must be from 1 to 120"), std::string::npos) << output;
     EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --size ''", output), 2);
     EXPECT_NE(output.find("--size \"\": expected WIDTHxHEIGHT"), std::string::npos) << output;
+}
+
+TEST(HostOptions, ARunRefusesAFifoOrADeviceAsItsScenarioAtOnce) {
+    const Scratch scratch;
+    const test_support::WatchedFifo fifo(scratch.Path("fifo.json"));
+    ASSERT_TRUE(fifo.Made());
+    std::string output;
+    EXPECT_EQ(RunHost(scratch, "run --scenario fifo.json --output out/", output), 1);
+    EXPECT_NE(output.find("fifo.json: the scenario is a FIFO, not a regular file"),
+              std::string::npos)
+        << output;
+    EXPECT_FALSE(fifo.Opened()) << "the host waited for a writer";
+    EXPECT_EQ(RunHost(scratch, "run --scenario /dev/zero --output out/", output), 1);
+    EXPECT_NE(output.find("/dev/zero: the scenario is a device"), std::string::npos) << output;
 }
 
 TEST(HostOptions, WithoutFfmpegALiveShowSaysSoAndARunWritesPngFrames) {

@@ -1,12 +1,18 @@
 // Scenario files: what a well-formed one turns into, and how a broken one is reported.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "askgame/audience.h"
 #include "hosting/scenario.h"
+#include "support/watched_fifo.h"
 
 namespace {
 
 using hosting::ActionKind;
+using hosting::LoadScenarioFile;
 using hosting::ParseScenario;
 
 constexpr const char* kGood = R"({
@@ -143,6 +149,28 @@ TEST(Scenario, ShippedScenariosParse) {
             hosting::LoadScenarioFile(std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/" + name);
         EXPECT_TRUE(result.scenario) << result.error;
     }
+}
+
+TEST(ScenarioFile, OnlyARegularFileWithinTheCapIsRead) {
+    const std::string dir = ::testing::TempDir();
+    const test_support::WatchedFifo fifo(dir + "/scenario-fifo.json");
+    ASSERT_TRUE(fifo.Made());
+    EXPECT_EQ(LoadScenarioFile(fifo.Path()).error,
+              fifo.Path() + ": the scenario is a FIFO, not a regular file; give a scenario file "
+                            "(JSON)");
+    EXPECT_FALSE(fifo.Opened()) << "refused without waiting for a writer";
+    EXPECT_NE(LoadScenarioFile("/dev/zero").error.find("/dev/zero: the scenario is a device"),
+              std::string::npos);
+    EXPECT_NE(LoadScenarioFile(dir).error.find("is a folder"), std::string::npos);
+    EXPECT_NE(LoadScenarioFile(dir + "/no-such.json").error.find("cannot open"), std::string::npos);
+
+    // A file one byte beyond the cap, its bytes never written (a sparse file).
+    const std::string big = dir + "/scenario-too-big.json";
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, hosting::kMaxScenarioBytes + 1);
+    const std::string error = LoadScenarioFile(big).error;
+    EXPECT_NE(error.find("larger than the 64 MiB a scenario may have"), std::string::npos) << error;
+    std::filesystem::remove(big);
 }
 
 } // namespace

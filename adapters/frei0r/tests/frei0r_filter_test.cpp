@@ -32,6 +32,7 @@ extern "C" {
 #include "hosting/test_card.h"
 #include "tests/support/free_port.h"
 #include "tests/support/state_schema.h"
+#include "tests/support/watched_fifo.h"
 
 namespace {
 
@@ -329,6 +330,23 @@ TEST_F(FilterTest, ABadParameterLeavesTheFrameAsTheToolGaveIt) {
     Instance filter(*filter_, kMaxFrameSide + 1, 1, {show, "free"});
     EXPECT_EQ(filter.Frame(0).pixels, wide.pixels);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot be drawn on"), std::string::npos);
+}
+
+TEST_F(FilterTest, AFifoOrADeviceAsTheScenarioPassesFramesThroughAtOnce) {
+    const test_support::WatchedFifo fifo(folder_ + "/fifo.json");
+    ASSERT_TRUE(fifo.Made());
+    hosting::Frame card = *hosting::MakeFrame(64, 36);
+    hosting::TestCard(64, 36).Draw(0, card);
+    for (const std::string& path : {fifo.Path(), std::string("/dev/zero")}) {
+        testing::internal::CaptureStderr();
+        Instance filter(*filter_, 64, 36, {path});
+        EXPECT_EQ(filter.Frame(0).pixels, card.pixels) << path;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(path + ": the scenario is a"), std::string::npos) << said;
+        EXPECT_NE(said.find("not a regular file"), std::string::npos) << said;
+        EXPECT_NE(said.find("frames pass through untouched"), std::string::npos) << said;
+    }
+    EXPECT_FALSE(fifo.Opened()) << "the filter waited for a writer";
 }
 
 TEST_F(FilterTest, ToolsFindOneBgraFilterWithStringParameters) {
