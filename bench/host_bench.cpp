@@ -10,11 +10,19 @@
 // core) and to ffmpeg's x264; each Put waits while the sink is behind, so the time is its pace
 // (what is still queued at the end is not counted; the first frames start the sink unmeasured).
 //
-// Every benchmark also reports period_60fps and period_30fps (see bench/frame_period.h).
+// Every benchmark above also reports period_60fps and period_30fps (see bench/frame_period.h).
+//
+// Scenario/reference: reading the bytes of a scenario of 200,000 viewers, each declared and
+// chatting once (about 20 MB), the least any loader does.
+// Scenario/viewers_<n>: loading a scenario of n viewers so made (20,000 and 200,000); x_reference
+// is its time over the reference's bytes read in the same process just before, and us_per_viewer
+// shows the time grows in step with the viewers.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -167,6 +175,67 @@ void Mp4Sink(benchmark::State& state, int width, int height) {
 constexpr char kUltrafast[] = "ultrafast";
 constexpr char kVeryfast[] = "veryfast";
 
+constexpr int kRoomViewers = 200'000;
+
+// The scenario file of a room of `viewers`, each declared and answering once, written on first
+// use and removed when the process ends.
+const std::string& RoomScenario(int viewers) {
+    struct Rooms {
+        std::string folder = ScratchFolder("rooms");
+        std::map<int, std::string> files;
+        ~Rooms() { std::filesystem::remove_all(folder); }
+    };
+    static Rooms rooms;
+    std::string& path = rooms.files[viewers];
+    if (!path.empty()) return path;
+    path = rooms.folder + "/room-" + std::to_string(viewers) + ".json";
+    std::ofstream out(path, std::ios::binary);
+    out << R"({"mode": "free", "viewers": {)";
+    for (int i = 0; i < viewers; ++i)
+        out << (i ? ",\n" : "\n") << "\"v" << i << "\": {\"id\": " << i + 1
+            << ", \"name\": \"Viewer " << i << "\"}";
+    out << "},\n\"events\": [";
+    for (int i = 0; i < viewers; ++i)
+        out << (i ? ",\n" : "\n") << "{\"at\": " << i / 1000 << ", \"chat\": \"v" << i
+            << "\", \"text\": \"B\"}";
+    out << "]}\n";
+    return path;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::filesystem::file_size(path), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+void ScenarioBytes(benchmark::State& state) {
+    const std::string& path = RoomScenario(kRoomViewers);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadBytes(path).size());
+}
+
+void ScenarioLoad(benchmark::State& state, int viewers) {
+    const std::string& path = RoomScenario(viewers);
+    // The reference: the bytes of the same file read a few times; the quickest counts.
+    double reference = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = bench_frames::Clock::now();
+        benchmark::DoNotOptimize(ReadBytes(path).size());
+        reference = std::min(reference, bench_frames::Seconds(bench_frames::Clock::now() - start));
+    }
+    const auto start = bench_frames::Clock::now();
+    for (auto _ : state) {
+        const ScenarioResult loaded = LoadScenarioFile(path);
+        if (!loaded.scenario) return state.SkipWithError(loaded.error.c_str());
+        benchmark::DoNotOptimize(loaded.scenario->events.data());
+    }
+    const double each = bench_frames::Seconds(bench_frames::Clock::now() - start) /
+                        std::max<double>(1, static_cast<double>(state.iterations()));
+    state.counters["x_reference"] = each / reference;
+    state.counters["us_per_viewer"] = each * 1e6 / viewers;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -181,6 +250,12 @@ int main(int argc, char** argv) {
                                       {"mp4_ultrafast_sink", Mp4Sink<kUltrafast>},
                                       {"mp4_veryfast_sink", Mp4Sink<kVeryfast>},
                                   });
+    benchmark::RegisterBenchmark("Scenario/reference", ScenarioBytes)
+        ->Unit(benchmark::kMillisecond);
+    for (const int viewers : {kRoomViewers / 10, kRoomViewers})
+        benchmark::RegisterBenchmark(("Scenario/viewers_" + std::to_string(viewers)).c_str(),
+                                     ScenarioLoad, viewers)
+            ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

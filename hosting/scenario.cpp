@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <map>
-#include <set>
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "askgame/audience.h"
+#include "hosting/json_stream.h"
 #include "hosting/regular_file.h"
 #include "platform/utf.h"
 
@@ -39,10 +46,11 @@ std::string Quote(std::string_view s) {
     return "\"" + std::string(s) + "\"";
 }
 
-void RejectUnknownKeys(const json& object, const std::set<std::string>& known,
+void RejectUnknownKeys(const json& object, std::initializer_list<std::string_view> known,
                        const std::string& where) {
     for (const auto& [key, value] : object.items())
-        if (!known.contains(key)) Fail(where, "unknown field " + Quote(key));
+        if (std::find(known.begin(), known.end(), key) == known.end())
+            Fail(where, "unknown field " + Quote(key));
 }
 
 const json& Require(const json& object, const char* key, const std::string& where) {
@@ -90,21 +98,63 @@ std::uint32_t ChatKind(const json& value, const std::string& where) {
     return found->second;
 }
 
-std::map<std::string, Viewer> ParseViewers(const json& root) {
-    std::map<std::string, Viewer> viewers;
-    const auto found = root.find("viewers");
-    if (found == root.end()) return viewers;
-    if (!found->is_object()) Fail("viewers", "must be an object of viewers by handle");
-    for (const auto& [handle, entry] : found->items()) {
-        const std::string where = "viewers." + handle;
-        if (!entry.is_object()) Fail(where, "must be an object with \"id\" and \"name\"");
-        RejectUnknownKeys(entry, {"id", "name", "comment"}, where);
-        Viewer viewer;
-        viewer.id = Whole<std::uint32_t>(Require(entry, "id", where), where, "id", 0xFFFFFFFF);
-        viewer.name = Text16(String(Require(entry, "name", where), where, "name"));
-        viewers.emplace(handle, std::move(viewer));
+// The viewers by handle, in the order they were read, found through a table of places probed
+// in turn (open addressing) that doubles as it fills: one allocation per doubling rather than
+// one per viewer, and events, which mostly name viewers in the order they were declared, find
+// them close together.
+class ViewerTable {
+public:
+    // The new viewer for `handle`; null when the handle is taken already.
+    Viewer* Add(const std::string& handle) {
+        if (2 * (viewers_.size() + 1) > places_.size()) Grow();
+        const std::size_t hash = std::hash<std::string_view>{}(handle);
+        std::uint32_t& place = places_[PlaceOf(handle, hash)];
+        if (place != 0) return nullptr;
+        handles_.push_back(handle);
+        hashes_.push_back(hash);
+        viewers_.emplace_back();
+        place = static_cast<std::uint32_t>(viewers_.size());
+        return &viewers_.back();
     }
-    return viewers;
+    const Viewer* Find(std::string_view handle) const {
+        if (places_.empty()) return nullptr;
+        const std::uint32_t place = places_[PlaceOf(handle, std::hash<std::string_view>{}(handle))];
+        return place == 0 ? nullptr : &viewers_[place - 1];
+    }
+
+private:
+    // Where in places_ `handle`'s viewer is (1 + its index), or the empty place (0) it would go.
+    std::size_t PlaceOf(std::string_view handle, std::size_t hash) const {
+        const std::size_t mask = places_.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            const std::uint32_t place = places_[at];
+            if (place == 0 || (hashes_[place - 1] == hash && handles_[place - 1] == handle))
+                return at;
+        }
+    }
+    void Grow() {
+        // A scenario within its byte cap holds far fewer viewers than 2^32.
+        places_.assign(std::max<std::size_t>(kFirstViewerPlaces, 2 * places_.size()), 0);
+        for (std::size_t i = 0; i < viewers_.size(); ++i)
+            places_[PlaceOf(handles_[i], hashes_[i])] = static_cast<std::uint32_t>(i + 1);
+    }
+
+    static constexpr std::size_t kFirstViewerPlaces = 64; // a power of two, as every size after
+    std::vector<std::string> handles_;
+    std::vector<std::size_t> hashes_;
+    std::vector<Viewer> viewers_;
+    std::vector<std::uint32_t> places_;
+};
+
+void ReadViewer(const std::string& handle, const json& entry, ViewerTable& viewers) {
+    Viewer* viewer = viewers.Add(handle);
+    if (!viewer)
+        Fail("viewers", "duplicate field " + Quote(handle) + "; each field may appear once");
+    const std::string where = "viewers." + handle;
+    if (!entry.is_object()) Fail(where, "must be an object with \"id\" and \"name\"");
+    RejectUnknownKeys(entry, {"id", "name", "comment"}, where);
+    viewer->id = Whole<std::uint32_t>(Require(entry, "id", where), where, "id", 0xFFFFFFFF);
+    viewer->name = Text16(String(Require(entry, "name", where), where, "name"));
 }
 
 std::string JoinPath(std::string_view base, const std::string& path) {
@@ -133,8 +183,8 @@ std::string StillName(const std::string& name, const std::string& where) {
     return name;
 }
 
-ScenarioEvent ParseEvent(const json& entry, const std::string& where,
-                         const std::map<std::string, Viewer>& viewers, std::string_view baseDir) {
+ScenarioEvent ParseEvent(const json& entry, const std::string& where, const ViewerTable& viewers,
+                         std::string_view baseDir) {
     if (!entry.is_object()) Fail(where, "an event must be an object");
     ScenarioEvent event;
     event.at = Number(Require(entry, "at", where), where, "at");
@@ -159,10 +209,10 @@ ScenarioEvent ParseEvent(const json& entry, const std::string& where,
 
     auto viewer = [&]() {
         const std::string handle = String(subject, where, action.c_str());
-        const auto found = viewers.find(handle);
-        if (found == viewers.end())
+        const Viewer* found = viewers.Find(handle);
+        if (!found)
             Fail(where, "unknown viewer " + Quote(handle) + "; declare it under \"viewers\"");
-        return found->second;
+        return *found;
     };
 
     switch (event.kind) {
@@ -214,7 +264,8 @@ ScenarioEvent ParseEvent(const json& entry, const std::string& where,
     return event;
 }
 
-Scenario ParseRoot(const json& root, std::string_view baseDir) {
+// The top level's own fields; the viewers and events were read as the text was.
+Scenario ReadTopLevel(const json& root) {
     if (!root.is_object()) Fail("top level", "a scenario is a JSON object");
     RejectUnknownKeys(
         root, {"mode", "title", "size", "fps", "duration", "lcid", "viewers", "events", "comment"},
@@ -244,13 +295,80 @@ Scenario ParseRoot(const json& root, std::string_view baseDir) {
     if (root.contains("lcid"))
         scenario.lcid = Whole<std::uint32_t>(root["lcid"], "lcid", "lcid", 0xFFFFFFFF);
 
-    const auto viewers = ParseViewers(root);
+    if (root.contains("viewers") && !root["viewers"].is_object())
+        Fail("viewers", "must be an object of viewers by handle");
+    return scenario;
+}
+
+// About how many events `text` holds, to make room for them at once: every event has an "at"
+// field. Never more than the text could hold, however it reads: a string of many "at"s in
+// quotes makes no more room than a file of the smallest events would need.
+std::size_t EventsIn(std::string_view text) {
+    static constexpr std::string_view kAt = "\"at\"";
+    static constexpr std::size_t kSmallestEventBytes = sizeof R"({"at":0,"note":""})" - 1;
+    std::size_t count = 0;
+    for (auto at = text.find(kAt); at != std::string_view::npos; at = text.find(kAt, at + 1))
+        ++count;
+    return std::min(count, text.size() / kSmallestEventBytes);
+}
+
+std::string EventPlace(std::size_t index) {
+    return "events[" + std::to_string(index) + "]";
+}
+
+// What a scenario's viewers and events become as its text is read.
+struct ScenarioParts {
+    ViewerTable viewers;
+    std::vector<ScenarioEvent> events;
+    // Events met before the viewers had all been read; read once the text has been.
+    std::vector<std::pair<std::size_t, json>> waiting;
+    // The first fault in a viewer and in an event. Told only once the text proved well-formed
+    // and the top level sound, whose faults come first.
+    std::optional<ContentError> viewerFault;
+    std::optional<ContentError> eventFault;
+};
+
+// Runs `read`, keeping its fault in `fault` rather than letting it end the reading.
+template <typename Read>
+void Record(std::optional<ContentError>& fault, Read read) {
+    try {
+        read();
+    } catch (ContentError& e) {
+        fault = std::move(e);
+    }
+}
+
+// Has `stream` hand each viewer and event to `parts` as it is read. Events met before the
+// viewers wait for them; after the first fault in either, the rest is only read on.
+void ReadPartsFrom(JsonStream& stream, ScenarioParts& parts, std::string_view baseDir) {
+    stream.Stream("viewers", json::value_t::object,
+                  [&parts](const std::string& handle, std::size_t, json& entry) {
+                      if (parts.viewerFault) return;
+                      Record(parts.viewerFault, [&] { ReadViewer(handle, entry, parts.viewers); });
+                  });
+    stream.Stream("events", json::value_t::array,
+                  [&parts, &stream, baseDir](const std::string&, std::size_t index, json& entry) {
+                      if (!stream.Ended("viewers")) {
+                          parts.waiting.emplace_back(index, std::move(entry));
+                          return;
+                      }
+                      if (parts.viewerFault || parts.eventFault) return;
+                      Record(parts.eventFault, [&] {
+                          parts.events.push_back(
+                              ParseEvent(entry, EventPlace(index), parts.viewers, baseDir));
+                      });
+                  });
+}
+
+Scenario FinishScenario(const json& root, ScenarioParts& parts, std::string_view baseDir) {
+    Scenario scenario = ReadTopLevel(root);
+    if (parts.viewerFault) throw *parts.viewerFault;
     const json& events = Require(root, "events", "top level");
     if (!events.is_array()) Fail("events", "must be an array of events");
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const std::string where = "events[" + std::to_string(i) + "]";
-        scenario.events.push_back(ParseEvent(events[i], where, viewers, baseDir));
-    }
+    if (parts.eventFault) throw *parts.eventFault;
+    for (const auto& [index, entry] : parts.waiting)
+        parts.events.push_back(ParseEvent(entry, EventPlace(index), parts.viewers, baseDir));
+    scenario.events = std::move(parts.events);
     if (scenario.duration == 0) {
         double last = 0;
         for (const auto& event : scenario.events)
@@ -260,70 +378,6 @@ Scenario ParseRoot(const json& root, std::string_view baseDir) {
     scenario.SetFps(scenario.fps);
     return scenario;
 }
-
-// Watches the parser for an object that names one field twice: the JSON library would keep the
-// last value silently, so {"mode": "free", "mode": "challenge"} would run a challenge. Tracks
-// the path of the value being read, for the message.
-class DuplicateKeyCheck {
-public:
-    bool operator()(int /*depth*/, json::parse_event_t event, const json& parsed) {
-        using Event = json::parse_event_t;
-        switch (event) {
-        case Event::object_start:
-            levels_.push_back({true});
-            break;
-        case Event::array_start:
-            levels_.push_back({false});
-            break;
-        case Event::key:
-            Key(parsed.get_ref<const std::string&>());
-            break;
-        case Event::object_end:
-        case Event::array_end:
-            levels_.pop_back();
-            ValueDone();
-            break;
-        case Event::value:
-            ValueDone();
-            break;
-        }
-        return true;
-    }
-
-private:
-    struct Level {
-        bool object;
-        std::set<std::string> keys = {};
-        std::string key = {};
-        std::size_t index = 0;
-    };
-
-    void Key(const std::string& key) {
-        Level& level = levels_.back();
-        if (!level.keys.insert(key).second)
-            Fail(Where(), "duplicate field " + Quote(key) + "; each field may appear once");
-        level.key = key;
-    }
-    void ValueDone() {
-        if (!levels_.empty() && !levels_.back().object) ++levels_.back().index;
-    }
-    // "events[2]" for the object being read; "top level" at the root.
-    std::string Where() const {
-        std::string where;
-        for (std::size_t i = 0; i + 1 < levels_.size(); ++i) {
-            const Level& level = levels_[i];
-            if (level.object) {
-                if (!where.empty()) where += '.';
-                where += level.key;
-            } else {
-                where += "[" + std::to_string(level.index) + "]";
-            }
-        }
-        return where.empty() ? "top level" : where;
-    }
-
-    std::vector<Level> levels_;
-};
 
 // Line and column (both from 1) of the byte at `offset` (0-based).
 std::pair<std::size_t, std::size_t> LineAndColumn(std::string_view text, std::size_t offset) {
@@ -354,6 +408,21 @@ std::string ParseErrorDescription(const char* what) {
             message.remove_prefix(colon + 2);
     }
     return std::string(message);
+}
+
+// What stopped the reading of a scenario's text: ":LINE:COLUMN: what" for malformed text,
+// ": WHERE: duplicate field ..." for a field named twice, ": what" for a fault with no place
+// (a number too large for any type, "1e999").
+std::string StreamFaultText(std::string_view text, const std::optional<JsonStream::Fault>& fault) {
+    if (!fault) return ": the text could not be read as JSON";
+    if (fault->repeated)
+        return ": " + fault->where + ": duplicate field " + Quote(fault->what) +
+               "; each field may appear once";
+    const std::string what = ParseErrorDescription(fault->what.c_str());
+    if (fault->byte == 0) return ": " + what;
+    // `byte` counts from 1 and points at the character that could not be read.
+    const auto [line, column] = LineAndColumn(text, fault->byte - 1);
+    return ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what;
 }
 
 // Why a scenario file could not be read, in a line for its user.
@@ -388,37 +457,32 @@ void Scenario::SetFps(double newFps) {
     fps = newFps;
     for (auto& event : events)
         event.frame = std::lround(event.at * fps);
-    std::stable_sort(events.begin(), events.end(),
-                     [](const auto& a, const auto& b) { return a.frame < b.frame; });
+    const auto earlier = [](const auto& a, const auto& b) { return a.frame < b.frame; };
+    // Most scenarios list their events in order already; sorting them would copy every one.
+    if (!std::is_sorted(events.begin(), events.end(), earlier))
+        std::stable_sort(events.begin(), events.end(), earlier);
 }
 
 ScenarioResult ParseScenario(std::string_view text, std::string_view fileName,
                              std::string_view baseDir) {
     ScenarioResult result;
-    json root;
+    const std::string file(fileName);
+    ScenarioParts parts;
+    JsonStream stream;
+    ReadPartsFrom(stream, parts, baseDir);
     try {
-        root = json::parse(text.begin(), text.end(), DuplicateKeyCheck());
+        parts.events.reserve(EventsIn(text));
+        if (!stream.Read(text)) {
+            result.error = file + StreamFaultText(text, stream.Failure());
+            return result;
+        }
+        result.scenario = FinishScenario(stream.Document(), parts, baseDir);
     } catch (const ContentError& e) {
-        result.error = std::string(fileName) + ": " + e.where + ": " + e.what;
-        return result;
-    } catch (const json::parse_error& e) {
-        // `byte` counts from 1 and points at the character that could not be read.
-        const auto [line, column] = LineAndColumn(text, e.byte > 0 ? e.byte - 1 : 0);
-        result.error = std::string(fileName) + ":" + std::to_string(line) + ":" +
-                       std::to_string(column) + ": " + ParseErrorDescription(e.what());
-        return result;
+        result.error = file + ": " + e.where + ": " + e.what;
     } catch (const json::exception& e) {
-        // A number too large for any type ("1e999") is reported as out of range, not as a
-        // parse error, and carries no position.
-        result.error = std::string(fileName) + ": " + ParseErrorDescription(e.what());
-        return result;
-    }
-    try {
-        result.scenario = ParseRoot(root, baseDir);
-    } catch (const ContentError& e) {
-        result.error = std::string(fileName) + ": " + e.where + ": " + e.what;
-    } catch (const json::exception& e) {
-        result.error = std::string(fileName) + ": " + ParseErrorDescription(e.what());
+        result.error = file + ": " + ParseErrorDescription(e.what());
+    } catch (const std::bad_alloc&) {
+        result.error = file + ": the scenario needs more memory than there is";
     }
     return result;
 }

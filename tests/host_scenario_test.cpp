@@ -76,6 +76,11 @@ TEST(Scenario, MalformedJsonNamesFileLineAndColumn) {
         ParseScenario(R"({"mode": "free", "fps": 1e999, "events": []})", "huge.json", ".");
     EXPECT_FALSE(overflow.scenario);
     EXPECT_EQ(overflow.error, "huge.json: number overflow parsing '1e999'");
+
+    // Malformed text is told before a fault in an event read ahead of it.
+    const auto late = ParseScenario(R"({"mode": "free", "events": [{"at": -1, "click": "x"}, {]})",
+                                    "late.json", ".");
+    EXPECT_EQ(late.error.rfind("late.json:1:", 0), 0u) << late.error;
 }
 
 struct BadCase {
@@ -132,6 +137,11 @@ TEST(Scenario, TopLevelFaults) {
                             "s", ".")
                   .error.find("s: viewers.a: duplicate field \"id\""),
               std::string::npos);
+    EXPECT_EQ(ParseScenario(R"({"mode": "free", "viewers": {"a": {"id": 1, "name": "A"},
+              "a": {"id": 2, "name": "B"}}, "events": []})",
+                            "s", ".")
+                  .error,
+              "s: viewers: duplicate field \"a\"; each field may appear once");
 }
 
 TEST(Scenario, FrameSizeText) {
@@ -149,6 +159,38 @@ TEST(Scenario, ShippedScenariosParse) {
             hosting::LoadScenarioFile(std::string(ASKGAME_SOURCE_DIR) + "/data/scenarios/" + name);
         EXPECT_TRUE(result.scenario) << result.error;
     }
+}
+
+TEST(Scenario, EventsMayComeBeforeTheViewersTheyName) {
+    const auto result = ParseScenario(R"({"events": [{"at": 1, "chat": "v", "text": "B"}],
+        "mode": "free", "viewers": {"v": {"id": 7, "name": "V"}}})",
+                                      "s", ".");
+    ASSERT_TRUE(result.scenario) << result.error;
+    EXPECT_EQ(result.scenario->events[0].viewer.id, 7u);
+}
+
+// A room of `viewers`, each declared and answering once, as a generator would write it.
+std::string Room(int viewers) {
+    std::string text = R"({"mode": "free", "viewers": {)";
+    for (int i = 0; i < viewers; ++i)
+        text += (i ? ", " : "") + ("\"v" + std::to_string(i) + "\": {\"id\": ") +
+                std::to_string(i + 1) + R"(, "name": "Viewer )" + std::to_string(i) + "\"}";
+    text += R"(}, "events": [)";
+    for (int i = 0; i < viewers; ++i)
+        text += (i ? ", " : "") + (R"({"at": )" + std::to_string(i / 1000) + R"(, "chat": "v)") +
+                std::to_string(i) + R"(", "text": "B"})";
+    return text + "]}";
+}
+
+TEST(Scenario, AScenarioOfAGreatRoomIsRead) {
+    constexpr int kViewers = 200'000; // a reading quadratic in them takes minutes
+    const auto result = ParseScenario(Room(kViewers), "room.json", ".");
+    ASSERT_TRUE(result.scenario) << result.error;
+    ASSERT_EQ(result.scenario->events.size(), std::size_t{kViewers});
+    const auto& last = result.scenario->events.back();
+    EXPECT_EQ(last.viewer.id, std::uint32_t{kViewers});
+    EXPECT_EQ(last.viewer.name, u"Viewer 199999");
+    EXPECT_EQ(last.frame, 199 * 25);
 }
 
 TEST(ScenarioFile, OnlyARegularFileWithinTheCapIsRead) {
