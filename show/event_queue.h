@@ -18,8 +18,9 @@ public:
     BoundedQueue(const BoundedQueue&) = delete;
     BoundedQueue& operator=(const BoundedQueue&) = delete;
 
-    // Adds `item` at the back. False, and nothing is kept, when the queue is full.
-    bool TryPush(T item) {
+    // Adds `item` at the back. False, and nothing is kept, when the queue is full. `place`, if
+    // given, gets the item's place among all ever accepted, from 1.
+    bool TryPush(T item, std::uint64_t* place = nullptr) {
         std::lock_guard lock(mutex_);
         if (items_.size() >= capacity_) {
             ++refused_;
@@ -27,6 +28,7 @@ public:
         }
         items_.push_back(std::move(item));
         ++accepted_;
+        if (place) *place = accepted_;
         return true;
     }
 
@@ -38,6 +40,7 @@ public:
             out.push_back(std::move(items_.front()));
             items_.pop_front();
         }
+        taken_ += n;
         return n;
     }
 
@@ -54,6 +57,11 @@ public:
         std::lock_guard lock(mutex_);
         return refused_;
     }
+    // How many items were ever taken out: the place of the last one taken.
+    std::uint64_t Taken() const {
+        std::lock_guard lock(mutex_);
+        return taken_;
+    }
 
 private:
     const std::size_t capacity_;
@@ -61,6 +69,7 @@ private:
     std::deque<T> items_;
     std::uint64_t accepted_ = 0;
     std::uint64_t refused_ = 0;
+    std::uint64_t taken_ = 0;
 };
 
 } // namespace show

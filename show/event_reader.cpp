@@ -1,5 +1,6 @@
 #include "show/event_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -17,6 +18,7 @@ namespace {
 constexpr int kPollMilliseconds = 100;
 constexpr auto kFullQueueWait = std::chrono::milliseconds(10);
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr auto kNoDeadline = std::chrono::steady_clock::time_point::max();
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -116,11 +118,21 @@ void EventReader::HandleLine(std::string_view line, long number) {
 }
 
 bool EventReader::Deliver(const hosting::ScenarioEvent& event, std::string& reason) {
+    const bool viewer = SourceOf(event) == EventSource::Viewer;
+    // The viewers' events before a presenter's action are judged first, as the file has it. The
+    // wait ends early when the reader stops (nothing more is done) or the show ends (the action
+    // is then refused as the show's).
+    if (!viewer && lastViewerTicket_ > 0) {
+        control_.WaitUntilJudged(lastViewerTicket_, stop_, kNoDeadline);
+        if (stop_) return false;
+    }
     for (;;) {
-        const Delivery delivery = SourceOf(event) == EventSource::Viewer
-                                      ? control_.OfferViewerEvent(event)
-                                      : control_.ApplyPresenterAction(event);
-        if (delivery.Ok()) return true;
+        const Delivery delivery =
+            viewer ? control_.OfferViewerEvent(event) : control_.ApplyPresenterAction(event);
+        if (delivery.Ok()) {
+            if (viewer) lastViewerTicket_ = std::max(lastViewerTicket_, delivery.ticket);
+            return true;
+        }
         if (delivery.result != Delivery::Result::Full || stop_) {
             reason = delivery.reason;
             return false;

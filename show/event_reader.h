@@ -1,11 +1,14 @@
 // Reads live events as JSON lines (one event per line, see live_events.h) from a file or a pipe
 // on a thread of its own and hands each to the show: viewers' events as offers, presenter
 // actions on the panel. A line that cannot be read is reported and skipped; a full queue makes
-// the reader wait, so a file of events is never thinned out.
+// the reader wait, so a file of events is never thinned out. The lines keep their order: a
+// presenter's action waits until the game has judged the viewers' events before it, so a chat
+// is judged against the question it followed.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,6 +60,7 @@ private:
     std::atomic<bool> finished_{false};
     std::atomic<std::size_t> delivered_{0};
     std::atomic<std::size_t> skipped_{0};
+    std::uint64_t lastViewerTicket_ = 0; // the reader's thread only
     std::thread thread_;
 };
 

@@ -19,6 +19,8 @@ using nlohmann::json;
 // Viewers' events handed to the audience source before one frame, at most: a burst waits a
 // frame or two rather than stalling one.
 constexpr std::size_t kMaxTakenPerFrame = 4096;
+// How often one waiting for viewers' events to be judged looks at its stop flag.
+constexpr auto kJudgedPoll = std::chrono::milliseconds(50);
 
 } // namespace
 
@@ -162,6 +164,10 @@ void LiveGame::RemoveGuards() {
 
 void LiveGame::Finish() {
     if (finished_.exchange(true)) return;
+    {
+        std::lock_guard lock(judgedLock_);
+        judgedChanged_.notify_all();
+    }
     ui_.Call([this] {
         std::lock_guard lock(hostLock_);
         RemoveGuards();
@@ -172,14 +178,41 @@ void LiveGame::Finish() {
 
 bool LiveGame::DrawFrame(BYTE* pixels, int width, int height) {
     if (finished_) return false;
+    std::uint64_t offered = 0;
+    std::uint64_t handedOn = 0;
     {
         std::lock_guard lock(hostLock_);
         transcript_.SetClock(frames_, options_.fps);
+        offered = viewers_.Accepted();
         TakeViewerEvents();
+        handedOn = viewers_.Taken();
     }
     const bool drawn = game_->DrawFrame(pixels, width, height);
     ++frames_;
+    MarkJudged(handedOn, offered);
     return drawn;
+}
+
+void LiveGame::MarkJudged(std::uint64_t handedOn, std::uint64_t offered) {
+    bool leftWithHost = false;
+    {
+        std::lock_guard lock(hostLock_);
+        leftWithHost = game_->Audience().Waiting() > 0;
+    }
+    std::lock_guard lock(judgedLock_);
+    judged_ = std::max(judged_, leftWithHost ? offered : handedOn);
+    judgedChanged_.notify_all();
+}
+
+bool LiveGame::WaitUntilJudged(std::uint64_t ticket, const std::atomic<bool>& stop,
+                               std::chrono::steady_clock::time_point until) {
+    std::unique_lock lock(judgedLock_);
+    while (judged_ < ticket) {
+        const auto now = std::chrono::steady_clock::now();
+        if (stop || finished_ || now >= until) return false;
+        judgedChanged_.wait_until(lock, std::min(now + kJudgedPoll, until));
+    }
+    return true;
 }
 
 // Host lock held.
@@ -204,11 +237,12 @@ void LiveGame::TakeViewerEvents() {
 
 Delivery LiveGame::OfferViewerEvent(hosting::ScenarioEvent event) {
     if (finished_) return {Delivery::Result::Closed, "the show is ending"};
-    if (!viewers_.TryPush(std::move(event)))
+    Delivery accepted;
+    if (!viewers_.TryPush(std::move(event), &accepted.ticket))
         return {Delivery::Result::Full, "the viewers' queue is full (" +
                                             std::to_string(viewers_.Capacity()) +
                                             " waiting); try again in a moment"};
-    return {};
+    return accepted;
 }
 
 Delivery LiveGame::ApplyPresenterAction(const hosting::ScenarioEvent& event) {

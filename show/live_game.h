@@ -10,6 +10,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -75,9 +77,15 @@ public:
     bool DrawFrame(BYTE* pixels, int width, int height);
 
     // ---- Any thread
+    // An accepted event carries a ticket for WaitUntilJudged.
     Delivery OfferViewerEvent(hosting::ScenarioEvent event) override;
     // Also takes notes (a transcript line); stills are the caller's.
     Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) override;
+    // A viewer's event is judged once a drawn frame has had it: the effect took it, or left it
+    // with the host as it reads no viewers at that moment (between questions, say), to be read
+    // whenever it next does, as its rules have it.
+    bool WaitUntilJudged(std::uint64_t ticket, const std::atomic<bool>& stop,
+                         std::chrono::steady_clock::time_point until) override;
     nlohmann::json State(std::size_t top = kStateTop) override;
     LiveCounters Counters() const;
 
@@ -121,6 +129,9 @@ private:
     void InstallGuards();
     void RemoveGuards();
     void TakeViewerEvents();
+    // After a frame: viewers' events are judged up to `handedOn` when the effect took every
+    // message the audience source held, else up to `offered` (see WaitUntilJudged).
+    void MarkJudged(std::uint64_t handedOn, std::uint64_t offered);
     void OnSignal();
     int OnMessageBox(const MessageBoxRequest& box);
     // Rereads the panel's fields into the snapshot. UI thread, host lock held.
@@ -140,6 +151,9 @@ private:
 
     BoundedQueue<hosting::ScenarioEvent> viewers_;
     std::vector<hosting::ScenarioEvent> batch_; // video thread only; kept to reuse its storage
+    std::mutex judgedLock_;
+    std::condition_variable judgedChanged_;
+    std::uint64_t judged_ = 0; // tickets up to this one are judged; guarded by judgedLock_
     std::atomic<long> frames_{0};
     std::atomic<std::size_t> audienceWaiting_{0};
     std::atomic<bool> finished_{false};

@@ -3,7 +3,10 @@
 // talk to this and to nothing else.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -26,6 +29,9 @@ struct Delivery {
     };
     Result result = Result::Accepted;
     std::string reason; // one line when not accepted
+    // An accepted viewer's event: its place among every viewer's event the show took, from 1,
+    // for WaitUntilJudged. 0 for a show that keeps no count, and for a presenter's action.
+    std::uint64_t ticket = 0;
 
     bool Ok() const { return result == Result::Accepted; }
 };
@@ -38,6 +44,14 @@ public:
     virtual Delivery OfferViewerEvent(hosting::ScenarioEvent event) = 0;
     // A presenter's action on the panel, done on the user-interface thread; returns when done.
     virtual Delivery ApplyPresenterAction(const hosting::ScenarioEvent& event) = 0;
+    // Waits until the game has judged every viewer's event up to the one given `ticket`, so
+    // that a presenter's action that came after them (the next question) is done after them.
+    // False when `stop` was set, the show ended or `until` passed first. A show that keeps no
+    // count (its offers carry no ticket) answers true at once.
+    virtual bool WaitUntilJudged(std::uint64_t /*ticket*/, const std::atomic<bool>& /*stop*/,
+                                 std::chrono::steady_clock::time_point /*until*/) {
+        return true;
+    }
     // The show's state: mode, question, the top `top` of scores and players with their counts,
     // right answerer, last message box.
     virtual nlohmann::json State(std::size_t top = kStateTop) = 0;
