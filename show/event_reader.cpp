@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "show/live_events.h"
@@ -20,6 +21,18 @@ constexpr auto kFullQueueWait = std::chrono::milliseconds(10);
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr auto kNoDeadline = std::chrono::steady_clock::time_point::max();
 
+// Why an opened file cannot be a stream of events, or null when it can: a regular file, a FIFO,
+// a socket or a terminal. A device such as /dev/zero would feed the reader without end.
+const char* RefusedKind(int fd) {
+    struct stat about {};
+    if (::fstat(fd, &about) != 0) return "a file whose kind cannot be told";
+    if (S_ISREG(about.st_mode) || S_ISFIFO(about.st_mode) || S_ISSOCK(about.st_mode))
+        return nullptr;
+    if (S_ISDIR(about.st_mode)) return "a folder";
+    if (S_ISCHR(about.st_mode) && ::isatty(fd)) return nullptr;
+    return "a device";
+}
+
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -32,9 +45,16 @@ std::unique_ptr<EventReader> EventReader::Open(const std::string& path, ShowCont
     if (path == "-")
         return std::make_unique<EventReader>(STDIN_FILENO, false, "stdin", "", control,
                                              std::move(report));
+    // A FIFO's open waits for its writer, as a stream of events is meant to.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = path + ": cannot open the events file (" + std::strerror(errno) + ")";
+        return nullptr;
+    }
+    if (const char* kind = RefusedKind(fd)) {
+        ::close(fd);
+        error = path + ": the events file is " + kind +
+                "; give a file of events, a FIFO, or - for standard input";
         return nullptr;
     }
     return std::make_unique<EventReader>(fd, true, path, FolderOf(path), control,

@@ -23,8 +23,9 @@ public:
     // "file:LINE: reason" for every line that was skipped, called on the reader's thread.
     using Reporter = std::function<void(const std::string&)>;
 
-    // Opens `path` ("-" for standard input). Null, with the reason in `error`, when it cannot
-    // be opened. Relative bank paths in the events start from the file's folder.
+    // Opens `path` ("-" for standard input): a file, a FIFO or a socket, not a device. Null, with
+    // the reason in `error`, when it cannot be opened. Relative bank paths in the events start
+    // from the file's folder.
     static std::unique_ptr<EventReader> Open(const std::string& path, ShowControl& control,
                                              Reporter report, std::string& error);
     // Reads from `fd`, which the reader closes when `owned`.

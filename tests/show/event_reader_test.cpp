@@ -186,4 +186,11 @@ TEST(EventReaderInAShow, APanelLineWaitingForFramesStopsPromptly) {
     EXPECT_FALSE(reader->Finished());
 }
 
+TEST(EventReaderInAShow, ADeviceIsNoEventsFile) {
+    show_test::FakeShow show;
+    std::string error;
+    EXPECT_FALSE(show::EventReader::Open("/dev/zero", show, nullptr, error));
+    EXPECT_NE(error.find("is a device"), std::string::npos) << error;
+}
+
 } // namespace
