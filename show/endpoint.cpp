@@ -169,21 +169,17 @@ Endpoint::~Endpoint() {
 
 void Endpoint::AddRoutes() {
     server_.Post("/api/chat", [this](const http::Request& request, http::Response& response) {
-        HandleEvent(request, response, ParseChat, [this](hosting::ScenarioEvent event) {
-            return control_.OfferViewerEvent(std::move(event));
-        });
+        HandleEvent(request, response, ParseChat,
+                    [this](hosting::ScenarioEvent event) { return OfferViewer(std::move(event)); });
     });
     server_.Post("/api/gift", [this](const http::Request& request, http::Response& response) {
-        HandleEvent(request, response, ParseGift, [this](hosting::ScenarioEvent event) {
-            return control_.OfferViewerEvent(std::move(event));
-        });
+        HandleEvent(request, response, ParseGift,
+                    [this](hosting::ScenarioEvent event) { return OfferViewer(std::move(event)); });
     });
     server_.Post("/api/panel", [this](const http::Request& request, http::Response& response) {
         HandleEvent(
             request, response, [this](std::string_view body) { return ReadPanel(body); },
-            [this](const hosting::ScenarioEvent& event) {
-                return control_.ApplyPresenterAction(event);
-            });
+            [this](const hosting::ScenarioEvent& event) { return ApplyInOrder(event); });
     });
     // ?top=N lists the N best of the scores and players (default 10, at most 100).
     server_.Get("/api/state", [this](const http::Request& request, http::Response& response) {
@@ -192,6 +188,23 @@ void Endpoint::AddRoutes() {
         std::from_chars(asked.data(), asked.data() + asked.size(), top);
         ReplyJson(response, control_.State(top));
     });
+}
+
+Delivery Endpoint::OfferViewer(hosting::ScenarioEvent event) {
+    const Delivery delivery = control_.OfferViewerEvent(std::move(event));
+    // The latest ticket is kept, whichever handler's thread comes last.
+    std::uint64_t last = lastViewerTicket_;
+    while (delivery.ticket > last &&
+           !lastViewerTicket_.compare_exchange_weak(last, delivery.ticket)) {
+    }
+    return delivery;
+}
+
+Delivery Endpoint::ApplyInOrder(const hosting::ScenarioEvent& event) {
+    if (const std::uint64_t ticket = lastViewerTicket_; ticket > 0)
+        control_.WaitUntilJudged(ticket, stopping_,
+                                 std::chrono::steady_clock::now() + kViewersFirstWait);
+    return control_.ApplyPresenterAction(event);
 }
 
 ParsedEvent Endpoint::ReadPanel(std::string_view body) const {
@@ -221,6 +234,7 @@ bool Endpoint::Start(std::string& error) {
 }
 
 void Endpoint::Stop() {
+    stopping_ = true; // a panel action waiting for viewers' events goes on at once
     server_.Stop();
 }
 

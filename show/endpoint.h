@@ -3,12 +3,17 @@
 //
 //   POST /api/chat   POST /api/gift   POST /api/panel   GET /api/state
 //
-// A panel action's {"bank": NAME} opens only a file directly in the banks folder.
+// A panel action's {"bank": NAME} opens only a file directly in the banks folder. A panel action
+// is done after the game has judged the viewers' events posted before it, so a client that posts
+// chat and then the next question has the chat judged against the question it answered.
 //
 // Other pieces add their own routes on Server() before Start(); the token check covers them too.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -24,6 +29,9 @@ inline constexpr const char* kDefaultListenAddress = "127.0.0.1";
 inline constexpr int kDefaultListenPort = 8719;
 // The largest request body the server reads at all; the event routes take far less.
 inline constexpr std::size_t kDefaultMaxRequestBytes = 1024 * 1024;
+// How long a panel action waits at most for the viewers' events posted before it to be judged;
+// when no frame comes in that time (the video has stopped), it is done all the same.
+inline constexpr std::chrono::seconds kViewersFirstWait{2};
 
 struct EndpointOptions {
     std::string address = kDefaultListenAddress;
@@ -59,6 +67,10 @@ public:
 
 private:
     void AddRoutes();
+    // Offers a viewer's event, keeping its ticket.
+    Delivery OfferViewer(hosting::ScenarioEvent event);
+    // Applies a presenter's action once the viewers' events posted before it are judged.
+    Delivery ApplyInOrder(const hosting::ScenarioEvent& event);
     // A panel action from a request body, its bank resolved inside the banks folder.
     ParsedEvent ReadPanel(std::string_view body) const;
 
@@ -67,6 +79,8 @@ private:
     BankFolder banks_;
     http::Server server_;
     int port_ = 0;
+    std::atomic<std::uint64_t> lastViewerTicket_{0}; // the latest offer's
+    std::atomic<bool> stopping_{false};
 };
 
 // True when the request carries `token` as "Authorization: Bearer TOKEN" (the scheme in any

@@ -172,6 +172,17 @@ TEST_F(EndpointTest, PanelActionsAndState) {
     EXPECT_EQ(nlohmann::json::parse(state->body)["question"]["number"], 2);
 }
 
+TEST_F(EndpointTest, APanelActionWaitsForTheChatPostedBeforeIt) {
+    ASSERT_TRUE(Post("/api/chat", R"({"id": 1, "name": "a", "text": "B"})"));
+    ASSERT_TRUE(Post("/api/gift", R"({"id": 2, "name": "b", "value": 5})"));
+    const auto next = Post("/api/panel", R"({"click": "BtnNextQue"})");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->status, 200) << next->body;
+    // The game was asked to judge both viewers' events before the click was applied.
+    const std::vector<std::pair<std::uint64_t, std::size_t>> waited = {{2, 0}};
+    EXPECT_EQ(show_.Waits(), waited);
+}
+
 TEST(EndpointAddress, ListenAddressesAndTokens) {
     std::string address;
     int port = 0;
