@@ -15,8 +15,8 @@
 // Scenario/reference: reading the bytes of a scenario of 200,000 viewers, each declared and
 // chatting once (about 20 MB), the least any loader does.
 // Scenario/viewers_<n>: loading a scenario of n viewers so made (20,000 and 200,000); x_reference
-// is its time over the reference's bytes read in the same process just before, and us_per_viewer
-// shows the time grows in step with the viewers.
+// is its time over that of reading the same file's bytes, measured in the same process just
+// before, and us_per_viewer shows whether the time grows in step with the viewers.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
