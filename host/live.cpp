@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "hosting/frame_io.h"
 #include "hosting/live_input.h"
 #include "hosting/live_output.h"
@@ -40,6 +42,7 @@ constexpr auto kStopCheck = 50ms;
 constexpr auto kFullQueueRetry = 10ms;
 // An input that sends no picture for this long is lost.
 constexpr std::chrono::seconds kInputWatchdog{5};
+const std::string kWatchdogText = std::to_string(kInputWatchdog.count()) + " s";
 // Silence fills the sound only this far behind the wall clock, so the input's own sound,
 // which comes a little after its moment, is not given up for silence.
 constexpr auto kSoundSlack = 200ms;
@@ -118,8 +121,7 @@ bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& c
         if (counters.showingCard.exchange(false)) Say(options.input + " is back");
         return true;
     }
-    const std::string lost =
-        "no frame from " + options.input + " for " + std::to_string(kInputWatchdog.count()) + " s";
+    const std::string lost = "no frame from " + options.input + " for " + kWatchdogText;
     if (options.onInputLoss != "card") {
         counters.why = lost;
         counters.status = kExitInputLost;
@@ -222,6 +224,32 @@ std::string StatusLine(const show::LiveCounters& c, double fps, const VideoCount
         status += "  SEASON FILE: " + std::to_string(health.waiting) + " waiting, " +
                   std::to_string(health.lost) + " lost (" + health.error + ")";
     return status;
+}
+
+// The input and outputs as the state lists them; the outputs once they are open.
+nlohmann::json BroadcastJson(const LiveOptions& options, const LiveInput* input,
+                             const VideoCounters& video, const LiveOutput* output) {
+    const bool card = options.input.empty();
+    const char* state = card                ? "on"
+                        : video.showingCard ? "lost"
+                        : input->Ended()    ? "ended"
+                        : input->Waiting()  ? "waiting"
+                                            : "on";
+    nlohmann::json outputs = nlohmann::json::array();
+    for (const OutputHealth& health : output ? output->Health() : std::vector<OutputHealth>())
+        outputs.push_back({{"output", health.name},
+                           {"state", StateName(health.state)},
+                           {"pictures", health.pictures},
+                           {"dropped", health.dropped},
+                           {"restarts", health.restarts},
+                           {"why", health.error}});
+    return {{"input",
+             {{"source", card ? std::string("test card") : options.input},
+              {"state", state},
+              {"why", std::string(state) == "lost"    ? "no frame for " + kWatchdogText
+                      : std::string(state) == "ended" ? input->Reason()
+                                                      : std::string()}}},
+            {"outputs", std::move(outputs)}};
 }
 
 // Shows the status on stderr until the show stops: rewritten in place on a terminal, a line a
@@ -360,6 +388,12 @@ int RunLive(const LiveOptions& options) {
     for (const std::string& source : options.chat)
         chat.Add(source, error); // each read above
     live->ReportChatSources([&chat] { return chat.Json(); });
+    // The outputs open once the input is there; the state lists them from then on.
+    VideoCounters video;
+    LiveOutput output;
+    std::atomic<const LiveOutput*> openOutput{nullptr};
+    live->ReportBroadcast(
+        [&] { return BroadcastJson(options, input.get(), video, openOutput.load()); });
 
     endpointOptions.token = options.token.empty() ? show::NewToken() : options.token;
     endpointOptions.banks = options.banks;
@@ -419,8 +453,7 @@ int RunLive(const LiveOptions& options) {
         if (stopRequested || Clock::now() >= until) return abandon(0);
         const std::string why =
             input->Ended() ? options.input + ": not a readable video (" + input->Reason() + ")"
-                           : "no frame from " + options.input + " for " +
-                                 std::to_string(kInputWatchdog.count()) + " s";
+                           : "no frame from " + options.input + " for " + kWatchdogText;
         if (options.onInputLoss != "card") {
             Say(why);
             return abandon(kExitInputLost);
@@ -430,11 +463,11 @@ int RunLive(const LiveOptions& options) {
     MediaLayout layout{options.width, options.height, options.fps, 0, kAudioChannels};
     if (withSound && input && (input->HasSound() || !options.audioDevice.empty()))
         layout.audioRate = kAudioRate;
-    LiveOutput output;
     if (!output.Open(options.outputs, options.preview, layout, options.encoder, error)) {
         Say(error);
         return abandon(1);
     }
+    openOutput = &output;
     const auto showStart = Clock::now();
     std::unique_ptr<SoundTimeline> sound;
     if (layout.audioRate > 0) {
@@ -454,7 +487,6 @@ int RunLive(const LiveOptions& options) {
     }
 
     std::atomic<bool> stop{false};
-    VideoCounters video;
     const VideoParts parts{*live, input.get(), output, sound.get(), *presenter};
     const auto showEnd = options.duration > 0 ? showStart + duration : Clock::time_point::max();
     std::thread videoThread([&] { VideoLoop(options, parts, showStart, showEnd, video, stop); });

@@ -215,6 +215,11 @@ bool LiveInput::Latest(Frame& frame) {
     return true;
 }
 
+bool LiveInput::Waiting() const {
+    std::lock_guard lock(mutex_);
+    return !havePicture_;
+}
+
 LiveInput::Clock::time_point LiveInput::LastPictureAt() const {
     std::lock_guard lock(mutex_);
     return lastPictureAt_;

@@ -61,6 +61,8 @@ public:
     bool WaitForFirstPicture(Clock::duration timeout, const std::atomic<bool>& stop);
     // Copies the newest picture into `frame` (of the show's size); false before the first.
     bool Latest(Frame& frame);
+    // True until the first picture came.
+    bool Waiting() const;
     // When the newest picture came; the start when none has.
     Clock::time_point LastPictureAt() const;
     // True once the input ended for good (it is not reopened): then Finished() tells a file

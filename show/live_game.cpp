@@ -335,6 +335,7 @@ json LiveGame::State(std::size_t top) {
     parts.queue = {viewers_.Size(), viewers_.Capacity(), viewers_.Accepted(), viewers_.Refused(),
                    audienceWaiting_.load()};
     if (chatStatuses_) parts.chat = chatStatuses_();
+    if (broadcast_) parts.broadcast = broadcast_();
     std::lock_guard lock(hostLock_);
     parts.panel = snapshot_;
     top = std::min(top, kMaxStateTop);

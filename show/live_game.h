@@ -106,6 +106,11 @@ public:
     void ReportChatSources(std::function<nlohmann::json()> statuses) {
         chatStatuses_ = std::move(statuses);
     }
+    // The state lists the input and outputs `broadcast` answers ({"input": …, "outputs": […]}),
+    // for a host that sends the show on itself. Call before the state is read elsewhere.
+    void ReportBroadcast(std::function<nlohmann::json()> broadcast) {
+        broadcast_ = std::move(broadcast);
+    }
 
     // Ends the game on the UI thread: the scores go into the transcript, panel and effect go
     // and every message is checked back in. Call once the video thread stopped. Idempotent.
@@ -147,6 +152,7 @@ private:
     MessageBoxPresenter gameBoxes_;
     MessageBoxPresenter boxHandler_; // UI thread only
     std::function<nlohmann::json()> chatStatuses_;
+    std::function<nlohmann::json()> broadcast_;
     mutable HostLock hostLock_;
 
     BoundedQueue<hosting::ScenarioEvent> viewers_;

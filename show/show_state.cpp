@@ -113,6 +113,8 @@ json StateDocument(StateParts parts) {
                                                   {"error", std::move(parts.seasonFile->error)}}
                                            : json(nullptr);
     state["chat"] = std::move(parts.chat);
+    for (auto& [key, value] : parts.broadcast.items())
+        if (key == "input" || key == "outputs") state[key] = std::move(value);
     return state;
 }
 

@@ -74,6 +74,8 @@ struct StateParts {
     std::optional<hosting::MessageBoxSeen> lastMessageBox;
     std::optional<season::SinkHealth> seasonFile;  // nothing when the show keeps no season
     nlohmann::json chat = nlohmann::json::array(); // the chat sources the show reads, each's status
+    // A host that sends the show on itself: its input and outputs ("input", "outputs").
+    nlohmann::json broadcast = nlohmann::json::object();
 };
 
 nlohmann::json StateDocument(StateParts parts);

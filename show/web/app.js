@@ -13,7 +13,8 @@ const STRINGS = {
     upload: 'Upload', connected: 'Connected', reconnecting: 'Connection lost; reconnecting…',
     refused: 'Not done: ', tooLarge: 'The file is too large.', noFile: 'Choose a file first.',
     players: 'Players', scores: 'Score list', season: 'Season leaderboard', noToken: 'Open the address the host printed, with its token.',
-    chat: 'Chat sources',
+    chat: 'Chat sources', outputs: 'Outputs',
+    inputLost: 'No picture from {source}: the test card is on air', outputDown: '{output} is {state}',
     seasonTrouble: 'Season file refuses writes: {waiting} answers and gifts waiting, {lost} lost',
   },
   'zh-Hans': {
@@ -22,7 +23,8 @@ const STRINGS = {
     uploadBank: '上传题库文件', upload: '上传', connected: '已连接', reconnecting: '连接中断，正在重新连接…',
     refused: '未执行：', tooLarge: '文件太大。', noFile: '请先选择文件。', players: '玩家', scores: '积分榜', season: '赛季排行榜',
     noToken: '请打开主程序显示的地址（含令牌）。',
-    chat: '聊天来源',
+    chat: '聊天来源', outputs: '输出',
+    inputLost: '{source} 没有画面：正在播出测试卡', outputDown: '{output}：{state}',
     seasonTrouble: '赛季文件写入失败：{waiting} 条答对和礼物记录等待写入，{lost} 条已丢失',
   },
   'zh-Hant': {
@@ -31,7 +33,8 @@ const STRINGS = {
     uploadBank: '上傳題庫檔案', upload: '上傳', connected: '已連線', reconnecting: '連線中斷，正在重新連線…',
     refused: '未執行：', tooLarge: '檔案太大。', noFile: '請先選擇檔案。', players: '玩家', scores: '積分榜', season: '賽季排行榜',
     noToken: '請開啟主程式顯示的位址（含權杖）。',
-    chat: '聊天來源',
+    chat: '聊天來源', outputs: '輸出',
+    inputLost: '{source} 沒有畫面：正在播出測試卡', outputDown: '{output}：{state}',
     seasonTrouble: '賽季檔案寫入失敗：{waiting} 筆答對和禮物紀錄等待寫入，{lost} 筆已遺失',
   },
 };
@@ -261,8 +264,22 @@ function drawSeasonTrouble(file) {
                       (file.error ? ' (' + file.error + ')' : '');
 }
 
+// A lost input and every output that is down are said at the top of the page as they happen.
+function drawBroadcastTrouble(input, outputs) {
+  const lines = [];
+  if (input && input.state === 'lost') lines.push(t('inputLost').replace('{source}', input.source));
+  for (const output of outputs || [])
+    if (output.state === 'retrying' || output.state === 'failed')
+      lines.push(t('outputDown').replace('{output}', output.output).replace('{state}', output.state) +
+                 (output.why ? ' (' + output.why + ')' : ''));
+  const alert = $('broadcast-trouble');
+  alert.hidden = lines.length === 0;
+  alert.textContent = lines.join(' · ');
+}
+
 function drawState(state) {
   drawSeasonTrouble(state.seasonFile);
+  drawBroadcastTrouble(state.input, state.outputs);
   const holder = $('state');
   holder.replaceChildren();
   const list = document.createElement('dl');

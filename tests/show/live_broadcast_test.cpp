@@ -16,13 +16,19 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "host/live.h"
 #include "hosting/frame_io.h"
 #include "show/chat_support.h"
 #include "show/live_process.h"
+#include "support/state_schema.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using host::kExitOutputFailed;
 using live_test::Capture;
 using live_test::DurationOf;
 using live_test::HostProcess;
@@ -249,10 +255,30 @@ TEST(LiveBroadcast, AnInputThatSendsNothingIsReportedAndEndsOrGivesWayToTheCard)
         EXPECT_LT(show.OnAir(), 10);
     }
     {
-        // With the card standing in, the show goes on to its end, as long as it was told.
+        // With the card standing in, the show goes on to its end, as long as it was told, and
+        // its state and page say the input is lost meanwhile.
         StallingWriter writer(fifo, 2);
-        HostProcess show(dir, input({"--duration", "9", "--on-input-loss", "card"}));
-        EXPECT_EQ(show.Wait(30s), 0) << show.Stderr();
+        HostProcess show(dir,
+                         input({"--duration", "9", "--on-input-loss", "card", "--token",
+                                "broadcast-token", "--output", "rtmp://127.0.0.1:1/live/key"}));
+        httplib::Client client("127.0.0.1", show.Port());
+        client.set_bearer_token_auth("broadcast-token");
+        nlohmann::json state;
+        std::string body;
+        chat_test::WaitFor([&] {
+            const auto got = client.Get("/api/state");
+            body = got ? got->body : "{}";
+            state = nlohmann::json::parse(body);
+            return state.value("input", nlohmann::json::object()).value("state", "") == "lost";
+        });
+        EXPECT_EQ(test_support::StateSchemaFaults(body), "");
+        EXPECT_EQ(state["input"]["source"], fifo.string()) << body;
+        EXPECT_EQ(state["input"]["state"], "lost") << body;
+        ASSERT_EQ(state["outputs"].size(), 2u) << body;
+        EXPECT_EQ(state["outputs"][0]["state"], "on") << body;
+        EXPECT_EQ(state["outputs"][1]["output"], "rtmp://127.0.0.1:1/live/…") << body;
+        EXPECT_NE(state["outputs"][1]["state"], "on") << body;
+        EXPECT_EQ(show.Wait(30s), kExitOutputFailed) << show.Stderr();
         EXPECT_NE(show.Stderr().find("the test card shows"), std::string::npos) << show.Stderr();
         ExpectWallClockLength(dir / "out.mp4", show);
     }
