@@ -111,8 +111,9 @@ bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& c
         return true;
     }
     if (input->Ended()) {
-        counters.why = "the input ended" +
-                       (input->Reason().empty() ? std::string() : " (" + input->Reason() + ")");
+        const std::string said = input->Reason();
+        counters.why =
+            said.starts_with("the input ended") ? said : "the input ended (" + said + ")";
         counters.status = input->Finished() ? 0 : kExitInputLost;
         return false;
     }
@@ -169,23 +170,29 @@ void VideoLoop(const LiveOptions& options, const VideoParts& parts, Clock::time_
     counters.ended = true;
 }
 
-// Replays a scenario's events on the wall clock: each at its second from the start.
+// Replays a scenario's events on the wall clock: each at its second from the start, a
+// presenter's action only once the viewers' events before it have been judged, as rehearsed.
 void ReplayScenario(const Scenario& scenario, show::ShowControl& control,
                     const std::atomic<bool>& stop) {
     const auto start = Clock::now();
+    std::uint64_t lastViewerTicket = 0;
     for (const ScenarioEvent& event : scenario.events) {
         if (!SleepUntil(start + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(event.at)),
                         stop))
             return;
         if (event.kind == ActionKind::Still) continue; // stills are for recorded runs
+        const bool viewer = event.kind == ActionKind::Chat || event.kind == ActionKind::Gift;
+        if (!viewer && lastViewerTicket > 0 &&
+            !control.WaitUntilJudged(lastViewerTicket, stop, Clock::time_point::max()))
+            return;
         show::Delivery delivery;
         do {
-            delivery = (event.kind == ActionKind::Chat || event.kind == ActionKind::Gift)
-                           ? control.OfferViewerEvent(event)
-                           : control.ApplyPresenterAction(event);
+            delivery =
+                viewer ? control.OfferViewerEvent(event) : control.ApplyPresenterAction(event);
         } while (delivery.result == show::Delivery::Result::Full && !stop &&
                  (std::this_thread::sleep_for(kFullQueueRetry), true));
+        if (viewer && delivery.Ok()) lastViewerTicket = std::max(lastViewerTicket, delivery.ticket);
         if (!delivery.Ok() && delivery.result != show::Delivery::Result::Closed)
             Say("scenario at " + std::to_string(event.at) + " s: " + delivery.reason);
     }
