@@ -297,7 +297,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     AddSeasonOptions(*liveCommand, live.season);
     liveCommand->add_option("--duration", live.duration,
-                            "End after this many seconds (default: when stopped)");
+                            "End after this many seconds on air (default: when stopped)");
 
     BankCheckOptions bank;
     std::string bankMode = "challenge";
