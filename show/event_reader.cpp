@@ -45,8 +45,9 @@ std::unique_ptr<EventReader> EventReader::Open(const std::string& path, ShowCont
     if (path == "-")
         return std::make_unique<EventReader>(STDIN_FILENO, false, "stdin", "", control,
                                              std::move(report));
-    // A FIFO's open waits for its writer, as a stream of events is meant to.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a FIFO with no writer yet must not hold the show up. The reader's
+    // poll then waits for the writer, and reads on once one comes.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = path + ": cannot open the events file (" + std::strerror(errno) + ")";
         return nullptr;

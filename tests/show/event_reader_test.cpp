@@ -4,7 +4,9 @@
 #include <fstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "show/fake_show.h"
@@ -59,6 +61,31 @@ TEST(EventReader, HandsEachLineOnAndReportsTheBadOnes) {
     // The panel line waited for the chat before it to be judged.
     const std::vector<std::pair<std::uint64_t, std::size_t>> waited = {{1, 0}};
     EXPECT_EQ(show.Waits(), waited);
+}
+
+TEST(EventReader, AFifoWithNoWriterYetOpensAtOnceAndIsReadWhenOneComes) {
+    std::string dir = ::testing::TempDir();
+    if (dir.ends_with('/')) dir.pop_back();
+    const std::string path = dir + "/events.fifo";
+    ::unlink(path.c_str());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    show_test::FakeShow show;
+    std::string error;
+    auto reader = show::EventReader::Open(path, show, nullptr, error); // no writer: no wait
+    ASSERT_TRUE(reader) << error;
+    reader->Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(reader->Finished()) << "no writer yet is not the end of the events";
+    const int writer = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    const std::string line = R"({"chat": {"id": 4, "name": "Jo", "text": "D"}})"
+                             "\n";
+    ASSERT_EQ(::write(writer, line.data(), line.size()), ssize_t(line.size()));
+    ::close(writer);
+    WaitFor(*reader);
+    EXPECT_TRUE(reader->Finished());
+    EXPECT_EQ(show.Viewers().size(), 1u);
+    ::unlink(path.c_str());
 }
 
 TEST(EventReader, AQuietPipeStopsPromptly) {
