@@ -476,11 +476,13 @@ int RunLive(const LiveOptions& options) {
     }
     openOutput = &output;
     const auto showStart = Clock::now();
+    const auto showEnd = options.duration > 0 ? showStart + duration : Clock::time_point::max();
     std::unique_ptr<SoundTimeline> sound;
     if (layout.audioRate > 0) {
         sound = std::make_unique<SoundTimeline>(
             showStart, layout.audioRate, layout.audioChannels, PictureDelay(options.fps),
             [&output](std::int64_t ms, std::span<const BYTE> pcm) { output.PutSound(ms, pcm); });
+        sound->EndAt(showEnd);
         soundTimeline = sound.get();
     }
 
@@ -495,7 +497,6 @@ int RunLive(const LiveOptions& options) {
 
     std::atomic<bool> stop{false};
     const VideoParts parts{*live, input.get(), output, sound.get(), *presenter};
-    const auto showEnd = options.duration > 0 ? showStart + duration : Clock::time_point::max();
     std::thread videoThread([&] { VideoLoop(options, parts, showStart, showEnd, video, stop); });
     std::thread replay;
     if (scenario) replay = std::thread([&] { ReplayScenario(*scenario, *live, stop); });

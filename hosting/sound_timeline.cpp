@@ -1,6 +1,7 @@
 #include "hosting/sound_timeline.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace hosting {
 
@@ -32,7 +33,9 @@ void SoundTimeline::Add(Clock::time_point at, std::span<const BYTE> pcm) {
     std::lock_guard lock(mutex_);
     const std::int64_t here = emitted_ + std::int64_t(pending_.size() / frameBytes_);
     const std::int64_t target = SampleAt(at + delay_);
-    const std::int64_t limit = SampleAt(Clock::now() + delay_) + kAheadMs * samplesPerMs_;
+    const std::int64_t limit =
+        std::min(SampleAt(Clock::now() + delay_) + kAheadMs * samplesPerMs_,
+                 end_ == Clock::time_point::max() ? INT64_MAX : SampleAt(end_));
     const std::int64_t slack = kFollowOnMs * samplesPerMs_;
     if (target >= limit) return; // wholly ahead of the wall clock
     if (target > here + slack) Silence(target - here);
@@ -48,8 +51,14 @@ void SoundTimeline::Add(Clock::time_point at, std::span<const BYTE> pcm) {
     EmitWholeMilliseconds();
 }
 
+void SoundTimeline::EndAt(Clock::time_point end) {
+    std::lock_guard lock(mutex_);
+    end_ = end;
+}
+
 void SoundTimeline::FillUntil(Clock::time_point until) {
     std::lock_guard lock(mutex_);
+    until = std::min(until, end_);
     const std::int64_t here = emitted_ + std::int64_t(pending_.size() / frameBytes_);
     const std::int64_t target = SampleAt(until);
     if (target > here) Silence(target - here);

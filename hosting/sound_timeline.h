@@ -31,6 +31,8 @@ public:
     void Add(Clock::time_point at, std::span<const BYTE> pcm);
     // Silence up to `until` where no sound is there yet. Any thread.
     void FillUntil(Clock::time_point until);
+    // Nothing beyond `end` (the show's end, when it is known) is handed on.
+    void EndAt(Clock::time_point end);
 
 private:
     std::int64_t SampleAt(Clock::time_point at) const;
@@ -44,6 +46,7 @@ private:
     const std::int64_t samplesPerMs_;
     Emit emit_;
     std::mutex mutex_;
+    Clock::time_point end_ = Clock::time_point::max();
     std::int64_t emitted_ = 0;  // samples handed on
     std::vector<BYTE> pending_; // less than a millisecond's samples after them
 };
