@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace hosting {
 
@@ -117,17 +118,23 @@ Bytes EbmlHeader() {
     return out;
 }
 
+// What every track entry starts with: its number (also its uid), type and codec, no lacing.
+Bytes TrackEntry(std::uint64_t number, int type, std::string_view codec) {
+    Bytes entry;
+    PutUnsigned(entry, kTrackNumber, number);
+    PutUnsigned(entry, kTrackUid, number);
+    PutUnsigned(entry, kTrackType, static_cast<std::uint64_t>(type));
+    PutUnsigned(entry, kFlagLacing, 0);
+    PutText(entry, kCodecId, codec);
+    return entry;
+}
+
 Bytes VideoTrack(const MediaLayout& layout) {
     Bytes picture;
     PutUnsigned(picture, kPixelWidth, static_cast<std::uint64_t>(layout.width));
     PutUnsigned(picture, kPixelHeight, static_cast<std::uint64_t>(layout.height));
     PutText(picture, kColourSpace, "I420");
-    Bytes entry;
-    PutUnsigned(entry, kTrackNumber, kVideoTrack);
-    PutUnsigned(entry, kTrackUid, kVideoTrack);
-    PutUnsigned(entry, kTrackType, kVideoTrackType);
-    PutUnsigned(entry, kFlagLacing, 0);
-    PutText(entry, kCodecId, "V_UNCOMPRESSED");
+    Bytes entry = TrackEntry(kVideoTrack, kVideoTrackType, "V_UNCOMPRESSED");
     // How long a frame lasts when the next one is not there to say: the last frame's length.
     PutUnsigned(entry, kDefaultDuration,
                 static_cast<std::uint64_t>(std::llround(1e9 / layout.fps)));
@@ -140,12 +147,7 @@ Bytes AudioTrack(const MediaLayout& layout) {
     PutFloat(sound, kSamplingFrequency, layout.audioRate);
     PutUnsigned(sound, kChannels, static_cast<std::uint64_t>(layout.audioChannels));
     PutUnsigned(sound, kBitDepth, 16);
-    Bytes entry;
-    PutUnsigned(entry, kTrackNumber, kAudioTrack);
-    PutUnsigned(entry, kTrackUid, kAudioTrack);
-    PutUnsigned(entry, kTrackType, kAudioTrackType);
-    PutUnsigned(entry, kFlagLacing, 0);
-    PutText(entry, kCodecId, "A_PCM/INT/LIT");
+    Bytes entry = TrackEntry(kAudioTrack, kAudioTrackType, "A_PCM/INT/LIT");
     PutElement(entry, kAudio, sound);
     return entry;
 }
