@@ -17,9 +17,6 @@ using namespace std::chrono_literals;
 constexpr auto kFirstReopen = 1s;    // back-off before reopening an input that ended
 constexpr auto kLongestReopen = 8s;  // cameras and streams come back within seconds or not soon
 constexpr auto kRunThatCounts = 10s; // a run this long resets the back-off
-// Media time and the wall clock drift apart when an input stalls or restarts; past this the
-// wall-clock moment of its blocks is taken afresh.
-constexpr auto kResync = 500ms;
 constexpr std::size_t kMaxSoundBlockBytes = 1 << 20;
 
 std::string RateText(double fps) {
@@ -134,7 +131,7 @@ void LiveInput::Run() {
         lock.unlock();
         wait = std::min<Clock::duration>(wait * 2, kLongestReopen);
         std::string error;
-        anchored_ = false;
+        clock_.Reset();
         if (!ffmpeg_.Start(LiveInputArguments(settings_), Subprocess::Pipe::FromChild, error)) {
             std::lock_guard relock(mutex_);
             reason_ = error;
@@ -172,18 +169,8 @@ bool LiveInput::ReadOnce() {
     return false;
 }
 
-LiveInput::Clock::time_point LiveInput::WallTimeOf(std::int64_t micros) {
-    const auto now = Clock::now();
-    const auto media = std::chrono::microseconds(micros);
-    if (!anchored_ || now - (anchor_ + media) > kResync || (anchor_ + media) - now > kResync) {
-        anchor_ = now - media;
-        anchored_ = true;
-    }
-    return anchor_ + media;
-}
-
 void LiveInput::TakePicture(std::int64_t micros, const std::vector<BYTE>& i420) {
-    WallTimeOf(micros);
+    clock_.Place(micros, Clock::now());
     I420ToBgra(i420.data(), settings_.width, settings_.height, reading_.data());
     {
         std::lock_guard lock(mutex_);
@@ -195,7 +182,7 @@ void LiveInput::TakePicture(std::int64_t micros, const std::vector<BYTE>& i420) 
 }
 
 void LiveInput::TakeSound(std::int64_t micros, const std::vector<BYTE>& pcm) {
-    const auto at = WallTimeOf(micros);
+    const auto at = clock_.Place(micros, Clock::now());
     const std::size_t whole = pcm.size() - pcm.size() % kAudioFrameBytes;
     if (sound_ && whole > 0) sound_(at, std::span(pcm.data(), whole));
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "hosting/frame.h"
+#include "hosting/media_clock.h"
 #include "hosting/subprocess.h"
 
 namespace hosting {
@@ -79,7 +80,6 @@ private:
     bool ReadOnce();
     void TakePicture(std::int64_t micros, const std::vector<BYTE>& i420);
     void TakeSound(std::int64_t micros, const std::vector<BYTE>& pcm);
-    Clock::time_point WallTimeOf(std::int64_t micros);
 
     LiveInputSettings settings_;
     SoundSink sound_;
@@ -98,10 +98,7 @@ private:
     Clock::time_point lastPictureAt_;
     std::string reason_;
 
-    // Reader thread only: media time → wall clock, set by the first block of each run and
-    // moved when the two drift apart.
-    bool anchored_ = false;
-    Clock::time_point anchor_;
+    MediaClock clock_; // reader thread only; set afresh on each run
 };
 
 // The ffmpeg arguments that read the input as timestamped I420 pictures and PCM sound in

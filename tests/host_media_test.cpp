@@ -14,6 +14,7 @@
 #include "hosting/frame_io.h"
 #include "hosting/live_input.h"
 #include "hosting/matroska.h"
+#include "hosting/media_clock.h"
 #include "hosting/sound_timeline.h"
 #include "hosting/subprocess.h"
 
@@ -223,6 +224,27 @@ TEST(SoundTimeline, StaysContinuousAndExactlyStampedWhateverTheInputDoes) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         hosting::SoundTimeline::Clock::now() - now);
     EXPECT_LE(heardMs, elapsed.count() + 21);
+}
+
+// An input whose first block was held up, as a loaded machine does: the blocks after it place
+// their moments by the soonest arrival, not by the first, so the sound is not put late for good.
+TEST(MediaClock, PlacesBlocksByTheirSoonestArrivalAndFollowsJumps) {
+    hosting::MediaClock clock;
+    const auto t0 = hosting::MediaClock::Clock::now();
+    const auto place = [&](std::int64_t mediaMs, std::chrono::milliseconds arrival) {
+        return clock.Place(mediaMs * 1000, t0 + std::chrono::milliseconds(mediaMs) + arrival);
+    };
+    place(0, 40ms);                        // late first block
+    EXPECT_EQ(place(33, 2ms), t0 + 35ms);  // a prompt one moves the mapping
+    EXPECT_EQ(place(66, 30ms), t0 + 68ms); // a late one keeps it
+    // A source whose clock runs slow is followed within two windows.
+    for (std::int64_t ms = 100; ms <= 5000; ms += 100)
+        place(ms, std::chrono::milliseconds(2 + ms / 100));
+    const auto lag = t0 + 5153ms - place(5100, 53ms); // 51 ms had the mapping stayed put
+    EXPECT_GE(lag, 0ms);
+    EXPECT_LE(lag, 41ms);
+    // A stall or a restart starts a new mapping at once.
+    EXPECT_EQ(place(0, 9000ms), t0 + 9000ms);
 }
 
 } // namespace
