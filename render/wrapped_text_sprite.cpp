@@ -31,18 +31,42 @@ std::vector<int> CWrappedTextSprite::Advances(HDC dc, std::u16string_view text) 
     return advances;
 }
 
+std::vector<CWrappedTextSprite::Line> CWrappedTextSprite::Paragraphs(std::u16string_view text) {
+    // A line break is a LF, with the CR right before it if there is one.
+    const auto inBreak = [text](std::size_t i) {
+        return text[i] == u'\n' ||
+               (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n');
+    };
+    std::size_t first = 0, last = text.size();
+    while (first < last && inBreak(first))
+        ++first;
+    while (last > first && inBreak(last - 1))
+        --last;
+    std::vector<Line> paragraphs;
+    if (first == last) return paragraphs;
+    std::size_t start = first;
+    for (std::size_t i = first; i <= last; ++i) {
+        if (i < last && text[i] != u'\n') continue;
+        const std::size_t end = i > start && i < last && text[i - 1] == u'\r' ? i - 1 : i;
+        paragraphs.push_back({start, end - start});
+        start = i + 1;
+    }
+    return paragraphs;
+}
+
 std::vector<CWrappedTextSprite::Line>
-CWrappedTextSprite::WrapLines(const std::vector<int>& advances) const {
+CWrappedTextSprite::WrapLines(const std::vector<int>& advances, Line paragraph) const {
     std::vector<Line> lines;
-    std::size_t next = 0;
-    while (next < advances.size()) {
+    std::size_t next = paragraph.start;
+    const std::size_t end = paragraph.start + paragraph.length;
+    while (next < end) {
         Line line{next, 0};
         // The line's width so far is MeasureText of its units: the sum of their advances.
         long long lineWidth = 0, lookAhead = 0;
-        while (lineWidth + lookAhead <= frameWidth && next < advances.size()) {
+        while (lineWidth + lookAhead <= frameWidth && next < end) {
             lineWidth += advances[next++];
             ++line.length;
-            if (next == advances.size()) break;
+            if (next == end) break;
             lookAhead = advances[next];
         }
         lines.push_back(line);
@@ -56,18 +80,37 @@ BOOL CWrappedTextSprite::Render() {
     if (!font) return FALSE;
     const std::u16string_view all = text;
     const std::vector<int> advances = Advances(font.dc(), all);
-    const std::vector<Line> lines = WrapLines(advances);
 
-    // The sprite holds every wrapped line: wrapping by whole units can need more lines than the
-    // width estimate, and those would otherwise be lost below the sprite's bottom edge.
-    long long textWidth = 0;
-    for (int advance : advances)
-        textWidth += advance;
-    const long long lineCount = std::max<long long>(EstimatedLines(textWidth, frameWidth),
-                                                    static_cast<long long>(lines.size()));
+    // Each paragraph takes its wrapped lines, or more where the width estimate says so: wrapping
+    // by whole units can need more lines than the estimate, and those would otherwise be lost
+    // below the sprite's bottom edge. An empty paragraph between two others is a blank line.
+    struct PlacedLine {
+        Line line;
+        long long row;
+    };
+    std::vector<PlacedLine> lines;
+    long long lineCount = 0, widest = 0;
+    bool wrapped = false;
+    for (const Line& paragraph : Paragraphs(all)) {
+        long long paragraphWidth = 0;
+        for (std::size_t i = 0; i < paragraph.length; ++i)
+            paragraphWidth += advances[paragraph.start + i];
+        const std::vector<Line> pieces = WrapLines(advances, paragraph);
+        for (std::size_t k = 0; k < pieces.size(); ++k)
+            lines.push_back({pieces[k], lineCount + static_cast<long long>(k)});
+        const long long rows = std::max<long long>(
+            {EstimatedLines(paragraphWidth, frameWidth), static_cast<long long>(pieces.size()), 1});
+        wrapped = wrapped || rows > 1;
+        lineCount += rows;
+        if (!wrapped)
+            widest = std::max(
+                widest, WidthWithMargins(font.dc(), all.substr(paragraph.start, paragraph.length)));
+    }
     const long long lineStep = fontHeight / 2 + static_cast<long long>(font.metrics().tmHeight);
-    const long long newWidth = lineCount > 1 ? frameWidth : WidthWithMargins(font.dc(), all);
-    const long long newHeight = all.empty() ? 0 : lineStep * lineCount;
+    const long long newWidth = wrapped         ? frameWidth
+                               : lineCount > 0 ? widest
+                                               : WidthWithMargins(font.dc(), {});
+    const long long newHeight = lineStep * lineCount;
     if (!CanHold(newWidth, newHeight) || !PreparePixelBuffer(newWidth, newHeight)) return FALSE;
     width = static_cast<int>(newWidth);
     height = static_cast<int>(newHeight);
@@ -76,12 +119,12 @@ BOOL CWrappedTextSprite::Render() {
     x = (frameWidth - width) / 2;
     y = VerticalPlace(verticalPercent, frameHeight, static_cast<unsigned>(height));
 
-    // Baselines count memory rows up from the sprite's bottom: the first line is the top one.
-    for (std::size_t k = 0; k < lines.size(); ++k) {
+    // Baselines count memory rows up from the sprite's bottom: row 0 is the top line.
+    for (const auto& [line, row] : lines) {
         int baselineRow = static_cast<int>(fontHeight / 4 + font.metrics().tmDescent +
-                                           (lineCount - 1 - static_cast<long long>(k)) * lineStep);
+                                           (lineCount - 1 - row) * lineStep);
         int penX = 1;
-        for (char16_t ch : all.substr(lines[k].start, lines[k].length))
+        for (char16_t ch : all.substr(line.start, line.length))
             RenderGlyph(font.dc(), ch, &penX, &baselineRow);
     }
     return TRUE;

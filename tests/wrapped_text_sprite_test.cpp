@@ -1,6 +1,8 @@
 // Wrapped, centred, percentage-placed text, worked out by hand with the test font standing in
 // for the fixed face (platform/font_testing.h: at height h, cell h, Latin boxes (h/3 − 1) × h/2
 // advancing h/2).
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "platform/font_testing.h"
@@ -71,9 +73,37 @@ TEST_F(WrappedText, TextNeedingMoreLinesThanEstimatedIsDrawnWhole) {
     EXPECT_EQ(OpaquePixels(), 10 * 19 * 30);
 }
 
-TEST_F(WrappedText, LineFeedsDoNotBreakLines) {
-    ASSERT_TRUE(Show(u"\nab\ncd"));
-    EXPECT_EQ(sprite.height, 36); // one line: lines break by width only
+// Opaque pixels of each 36-row line band, top line first (memory rows run up from the bottom).
+std::vector<int> InkPerLine(const CWrappedTextSprite& sprite) {
+    std::vector<int> ink(static_cast<std::size_t>(sprite.height / 36), 0);
+    for (int row = 0; row < sprite.height; ++row)
+        for (int x = 0; x < sprite.width; ++x)
+            if (sprite.pixels[(static_cast<std::size_t>(row) * sprite.width + x) * 4 + 3] == 255)
+                ++ink[ink.size() - 1 - static_cast<std::size_t>(row / 36)];
+    return ink;
+}
+
+TEST_F(WrappedText, LineFeedsStartLinesAndEachLineWrapsOnItsOwn) {
+    constexpr int kGlyph = 7 * 12; // one Latin box
+    ASSERT_TRUE(Show(u"ab\ncde"));
+    EXPECT_EQ(sprite.width, 3 * 12 + 2); // the widest line and its margins
+    EXPECT_EQ(InkPerLine(sprite), (std::vector<int>{2 * kGlyph, 3 * kGlyph}));
+
+    // Breaks at either end draw nothing, CR LF is one break, a blank line inside stays.
+    ASSERT_TRUE(Show(u"\r\n\nab\r\n\r\ncd\n\r\n"));
+    EXPECT_EQ(sprite.width, 2 * 12 + 2);
+    EXPECT_EQ(InkPerLine(sprite), (std::vector<int>{2 * kGlyph, 0, 2 * kGlyph}));
+
+    // A line too wide for the frame wraps by itself; the text then fills the frame's width.
+    sprite.SetFrameSize(119, 480);
+    ASSERT_TRUE(Show(u"abcdefghik\nab"));
+    EXPECT_EQ(sprite.width, 119);
+    EXPECT_EQ(InkPerLine(sprite), (std::vector<int>{9 * kGlyph, kGlyph, 2 * kGlyph}));
+
+    ASSERT_TRUE(Show(u"\r\n\n"));
+    EXPECT_EQ(sprite.height, 0);
+    ASSERT_TRUE(Show(u"a\rb")); // a lone CR breaks nothing
+    EXPECT_EQ(sprite.height, 36);
 }
 
 TEST_F(WrappedText, ASpriteTallerThanTheFrameSitsAtTheTop) {
