@@ -224,4 +224,27 @@ TEST(ChallengeGameWithoutTracker, StillDrawsAndCountsNoPlayers) {
     game.NewRound();
 }
 
+// A question written over several lines is drawn as its lines, one under the other.
+TEST_F(ChallengeGame, AQuestionOverSeveralLinesIsDrawnLineByLine) {
+    SeatPlayers();
+    Push(u"How many legs?\nA. 6\r\nB. 8\n", u"B");
+    Frame();
+    // Runs of picture rows holding glyph ink, above the columns.
+    std::vector<std::pair<int, int>> runs; // first row from the top, rows
+    for (int y = 0; y < kH / 2; ++y) {
+        bool ink = false;
+        for (int x = 0; x < kW && !ink; ++x)
+            ink = Rgb(x, kH - 1 - y) != 0;
+        if (!ink) continue;
+        if (!runs.empty() && runs.back().first + runs.back().second == y)
+            ++runs.back().second;
+        else
+            runs.emplace_back(y, 1);
+    }
+    ASSERT_EQ(runs.size(), 3u) << "one run of ink per line";
+    // One line step (28 / 2 + 28) apart.
+    EXPECT_EQ(runs[1].first - runs[0].first, 42);
+    EXPECT_EQ(runs[2].first - runs[1].first, 42);
+}
+
 } // namespace

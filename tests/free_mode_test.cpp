@@ -294,4 +294,24 @@ TEST_F(FreeMode, PanelCallsMayOverlapFrames) {
     EXPECT_TRUE(audience.Balanced());
 }
 
+// A question written over several lines is drawn as its lines, one under the other: each line
+// band of the question's sprite holds text, and nothing lies between them.
+TEST_F(FreeMode, AQuestionOverSeveralLinesIsDrawnLineByLine) {
+    game.SetShowQuestionText(true);
+    Ask(u"B", u"How many legs does a spider have?\nA. 6\nB. 8\nC. 10");
+    Frame();
+    const CSpriteTextShow& question = game.View().questionSprite;
+    constexpr int kLineStep = 24 / 2 + 24;
+    ASSERT_EQ(question.height, 4 * kLineStep);
+    EXPECT_LT(question.width, kWidth) << "lines that fit need no frame-wide box";
+    for (int line = 0; line < 4; ++line) {
+        int bright = 0;
+        for (int y = question.y + line * kLineStep; y < question.y + (line + 1) * kLineStep; ++y)
+            for (int x = question.x; x < question.x + question.width; ++x)
+                bright +=
+                    frame[(static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x) * 4] > 0xC0;
+        EXPECT_GT(bright, 20) << "line " << line << " holds no text";
+    }
+}
+
 } // namespace
