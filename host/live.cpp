@@ -383,6 +383,7 @@ int RunLive(const LiveOptions& options) {
     gameOptions.height = options.height;
     gameOptions.fps = options.fps;
     gameOptions.lcid = options.lcid;
+    gameOptions.round = options.round;
     auto live = show::LiveGame::Create(*plugin, ui, transcript, gameOptions, error);
     if (!live) {
         Say(error);

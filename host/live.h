@@ -12,6 +12,7 @@
 #include "hosting/frame_io.h"
 #include "hosting/scenario.h"
 #include "platform/shell.h"
+#include "show/round.h"
 #include "show/season.h"
 
 namespace host {
@@ -42,6 +43,7 @@ struct LiveOptions {
     std::string transcript = "live.transcript.txt";
     double duration = 0; // seconds; 0: until stopped
     show::SeasonOptions season;
+    show::RoundOptions round{show::MatchRule::Lenient, 0, true}; // how questions are played
 };
 
 // The exit statuses that say what ended a show early: its input was lost, or its outputs

@@ -298,6 +298,25 @@ int main(int argc, char** argv) {
     AddSeasonOptions(*liveCommand, live.season);
     liveCommand->add_option("--duration", live.duration,
                             "End after this many seconds on air (default: when stopped)");
+    liveCommand
+        ->add_option("--answer-time", live.round.answerSeconds,
+                     "Seconds each question takes answers, shown as a countdown (default: no "
+                     "clock; the presenter may give one per question)")
+        ->check(CLI::Range(1, show::kMaxAnswerSeconds));
+    std::string liveMatch = "lenient";
+    liveCommand
+        ->add_option("--match", liveMatch,
+                     "exact: an answer must equal the bank's; lenient: spaces around, full-width "
+                     "forms and Latin case are forgiven, and \"a|b\" accepts either")
+        ->check(CLI::IsMember({"exact", "lenient"}))
+        ->capture_default_str();
+    std::string liveReveal = "at-close";
+    liveCommand
+        ->add_option("--reveal", liveReveal,
+                     "Free mode with a clock: show the right answer and scores when the "
+                     "question closes (or the presenter reveals), or at the first right answer")
+        ->check(CLI::IsMember({"at-close", "at-first"}))
+        ->capture_default_str();
 
     BankCheckOptions bank;
     std::string bankMode = "challenge";
@@ -336,6 +355,8 @@ int main(int argc, char** argv) {
         live.pluginPath = common.plugin;
         live.lcid = ChosenLcid(common);
         live.mode = liveMode == "free" ? GameMode::Free : GameMode::Challenge;
+        live.round.match = *show::MatchRuleNamed(liveMatch);
+        live.round.holdReveal = liveReveal == "at-close";
         return RunLive(live);
     }
     if (bankCommand->parsed()) {

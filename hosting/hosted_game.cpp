@@ -163,6 +163,14 @@ std::optional<std::u16string> HostedGame::ControlText(const char16_t* name) cons
     return control->GetText().Str();
 }
 
+bool HostedGame::IsQuestionPush(const std::string& control) const {
+    return Utf8ToUtf16(control) == NamesFor(mode_).push;
+}
+
+std::u16string HostedGame::AnswerField() const {
+    return ControlText(NamesFor(mode_).answer).value_or(u"");
+}
+
 void HostedGame::ChooseNextFile(const std::string& path) {
     nextFile_ = path;
 }

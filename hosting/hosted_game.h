@@ -69,6 +69,10 @@ public:
     // place, as video tools hold their frames.
     bool ProcessTopDown(BYTE* pixels, int width, int height);
 
+    // True when clicking `control` pushes the panel's question to the effect.
+    bool IsQuestionPush(const std::string& control) const;
+    // The answer the panel would push with its question.
+    std::u16string AnswerField() const;
     // The text of a panel control, or nothing when there is no such control.
     std::optional<std::u16string> ControlText(const char16_t* name) const;
     // The panel's control tree, for a host that presents it; null once finished.

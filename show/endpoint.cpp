@@ -181,6 +181,20 @@ void Endpoint::AddRoutes() {
             request, response, [this](std::string_view body) { return ReadPanel(body); },
             [this](const hosting::ScenarioEvent& event) { return ApplyInOrder(event); });
     });
+    server_.Post("/api/round", [this](const http::Request& request, http::Response& response) {
+        std::string error;
+        if (const auto action = ParseRoundAction(request.body, error))
+            ReplyDelivery(response, control_.ApplyRoundAction(*action));
+        else
+            Reply(response, 400, error);
+    });
+    server_.Post("/api/moderate", [this](const http::Request& request, http::Response& response) {
+        std::string error;
+        if (const auto moderation = ParseModeration(request.body, error))
+            ReplyDelivery(response, control_.Moderate(*moderation));
+        else
+            Reply(response, 400, error);
+    });
     // ?top=N lists the N best of the scores and players (default 10, at most 100).
     server_.Get("/api/state", [this](const http::Request& request, http::Response& response) {
         std::size_t top = kStateTop;

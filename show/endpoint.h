@@ -2,6 +2,7 @@
 // actions and the state, every request checked against the show's token.
 //
 //   POST /api/chat   POST /api/gift   POST /api/panel   GET /api/state
+//   POST /api/round  (the question's clock)   POST /api/moderate  (ignoring a viewer)
 //
 // A panel action's {"bank": NAME} opens only a file directly in the banks folder. A panel action
 // is done after the game has judged the viewers' events posted before it, so a client that posts

@@ -1,10 +1,12 @@
 #include "show/live_events.h"
 
 #include <set>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "platform/utf.h"
+#include "show/round.h"
 
 namespace show {
 
@@ -162,25 +164,65 @@ ScenarioEvent LineFrom(const json& line, std::string_view baseDir) {
     Refuse("unknown event " + Quote(key) + "; expected chat, gift or panel");
 }
 
-// Reads `text` as JSON and builds the event with `build`; every fault becomes the reason.
-template <typename Build>
-ParsedEvent Parse(std::string_view text, Build build) {
-    ParsedEvent result;
+// Reads `text` as JSON and builds a `T` with `build`; every fault becomes the reason.
+template <typename T, typename Build>
+std::optional<T> ReadJson(std::string_view text, Build build, std::string& error) {
     if (text.size() > kMaxEventBytes) {
-        result.error = "the event is larger than " + std::to_string(kMaxEventBytes) + " bytes";
-        return result;
+        error = "the event is larger than " + std::to_string(kMaxEventBytes) + " bytes";
+        return std::nullopt;
     }
     try {
         const json root = json::parse(text.begin(), text.end());
-        result.event = build(root);
+        return build(root);
     } catch (const Refusal& refusal) {
-        result.error = refusal.reason;
+        error = refusal.reason;
     } catch (const json::parse_error& e) {
-        result.error = "not valid JSON (at byte " + std::to_string(e.byte) + ")";
+        error = "not valid JSON (at byte " + std::to_string(e.byte) + ")";
     } catch (const json::exception& e) {
-        result.error = "not a usable event";
+        error = "not a usable event";
     }
+    return std::nullopt;
+}
+
+template <typename Build>
+ParsedEvent Parse(std::string_view text, Build build) {
+    ParsedEvent result;
+    result.event = ReadJson<ScenarioEvent>(text, build, result.error);
     return result;
+}
+
+// The one field of a presenter's request that names what to do.
+std::pair<std::string, const json*> OnlyField(const json& root, const char* expected) {
+    if (!root.is_object() || root.size() != 1)
+        Refuse(std::string("the body is an object with one of ") + expected);
+    return {root.begin().key(), &root.begin().value()};
+}
+
+void RequireTrue(const json& value, const std::string& key) {
+    if (value != json(true)) Refuse(Quote(key) + " must be true");
+}
+
+RoundAction RoundFrom(const json& root) {
+    constexpr const char* kFields = "\"seconds\", \"add\", \"close\" or \"reveal\"";
+    const auto [key, value] = OnlyField(root, kFields);
+    RoundAction action;
+    if (key == "seconds" || key == "add") {
+        action.kind = key == "seconds" ? RoundAction::Kind::Seconds : RoundAction::Kind::Add;
+        action.seconds = static_cast<int>(Whole(*value, key.c_str(), kMaxAnswerSeconds));
+    } else if (key == "close" || key == "reveal") {
+        RequireTrue(*value, key);
+        action.kind = key == "close" ? RoundAction::Kind::Close : RoundAction::Kind::Reveal;
+    } else {
+        Refuse("unknown field " + Quote(key) + "; expected " + kFields);
+    }
+    return action;
+}
+
+Moderation ModerationFrom(const json& root) {
+    const auto [key, value] = OnlyField(root, "\"ignore\" or \"unignore\"");
+    if (key != "ignore" && key != "unignore")
+        Refuse("unknown field " + Quote(key) + "; expected \"ignore\" or \"unignore\"");
+    return {key == "ignore", static_cast<std::uint32_t>(Whole(*value, key.c_str(), 0xFFFFFFFF))};
 }
 
 } // namespace
@@ -199,6 +241,14 @@ ParsedEvent ParsePanelAction(std::string_view body, std::string_view baseDir) {
 
 ParsedEvent ParseEventLine(std::string_view line, std::string_view baseDir) {
     return Parse(line, [baseDir](const json& root) { return LineFrom(root, baseDir); });
+}
+
+std::optional<RoundAction> ParseRoundAction(std::string_view body, std::string& error) {
+    return ReadJson<RoundAction>(body, RoundFrom, error);
+}
+
+std::optional<Moderation> ParseModeration(std::string_view body, std::string& error) {
+    return ReadJson<Moderation>(body, ModerationFrom, error);
 }
 
 EventSource SourceOf(const hosting::ScenarioEvent& event) {

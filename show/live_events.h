@@ -7,6 +7,9 @@
 //   panel  {"click": "BtnPush"} | {"type": "EditNum", "text": "3"}
 //          | {"option": "OptShowQuestion", "selected": true} | {"bank": "PATH"}
 //
+//   round  {"seconds": N} | {"add": N} | {"close": true} | {"reveal": true}
+//   moderate {"ignore": VIEWER_ID} | {"unignore": VIEWER_ID}
+//
 // A line of an event stream wraps one of them: {"chat": {...}}, {"gift": {...}}, {"panel": {...}}.
 #pragma once
 
@@ -17,6 +20,7 @@
 
 #include "askgame/audience.h"
 #include "hosting/scenario.h"
+#include "show/show_control.h"
 
 namespace show {
 
@@ -43,6 +47,11 @@ ParsedEvent ParseGift(std::string_view body);
 ParsedEvent ParsePanelAction(std::string_view body, std::string_view baseDir);
 // One line of an event stream.
 ParsedEvent ParseEventLine(std::string_view line, std::string_view baseDir);
+
+// The presenter's hand on the question's clock, and on who reaches the game; nothing, with the
+// reason in `error`, for a body that is neither.
+std::optional<RoundAction> ParseRoundAction(std::string_view body, std::string& error);
+std::optional<Moderation> ParseModeration(std::string_view body, std::string& error);
 
 // Who an event comes from: viewers' events go to the audience, the presenter's to the panel.
 EventSource SourceOf(const hosting::ScenarioEvent& event);

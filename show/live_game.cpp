@@ -115,8 +115,28 @@ void LiveGame::HostLock::ReleasedWhile(const std::function<void()>& task) {
         lock();
 }
 
+namespace {
+
+// The rounds' rules for a game: the challenge game takes choices 1 to 4 and shows each right
+// answer as it comes, so it holds back nothing.
+RoundOptions RoundOptionsFor(const LiveGameOptions& options) {
+    RoundOptions round = options.round;
+    if (options.mode == GameMode::Challenge) {
+        round.choiceDigits = 4;
+        round.holdReveal = false;
+    }
+    return round;
+}
+
+} // namespace
+
 LiveGame::LiveGame(UiThread& ui, hosting::Transcript& transcript, const LiveGameOptions& options)
-    : ui_(ui), transcript_(transcript), options_(options), viewers_(options.viewerQueue) {}
+    : ui_(ui), transcript_(transcript), options_(options), viewers_(options.viewerQueue),
+      round_(RoundOptionsFor(options)) {}
+
+double LiveGame::Now() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch_).count();
+}
 
 std::unique_ptr<LiveGame> LiveGame::Create(hosting::PluginLibrary& plugin, UiThread& ui,
                                            hosting::Transcript& transcript,
@@ -223,20 +243,31 @@ void LiveGame::TakeViewerEvents() {
         batch_.clear();
         viewers_.DrainInto(batch_, std::min(kMaxTakenPerFrame, options_.audienceBacklog - waiting));
         for (const hosting::ScenarioEvent& event : batch_) {
+            if (ignored_.contains(event.viewer.id)) continue;
             if (event.kind == ActionKind::Gift) {
                 audience.QueueGift(event.viewer.id, event.viewer.name, event.giftCount,
                                    event.giftValue);
                 players_.Add(event);
             } else {
-                audience.QueueChat(event.viewer.id, event.viewer.name, event.text, event.chatKind);
+                HandOnChat(event);
             }
         }
     }
+    // A held reveal comes due: the right answers kept meanwhile reach the game, in their order.
+    for (const RoundAnswer& kept : round_.DueAnswers(Now()))
+        audience.QueueChat(kept.viewer, kept.name, kept.text, kept.chatKind);
     audienceWaiting_ = audience.Waiting();
+}
+
+void LiveGame::HandOnChat(const hosting::ScenarioEvent& event) {
+    const RoundAnswer answer{event.viewer.id, event.viewer.name, event.text, event.chatKind};
+    if (const auto text = round_.Take(answer, event.at))
+        game_->Audience().QueueChat(event.viewer.id, event.viewer.name, *text, event.chatKind);
 }
 
 Delivery LiveGame::OfferViewerEvent(hosting::ScenarioEvent event) {
     if (finished_) return {Delivery::Result::Closed, "the show is ending"};
+    event.at = Now(); // the moment it came, which the round's clock judges it by
     Delivery accepted;
     if (!viewers_.TryPush(std::move(event), &accepted.ticket))
         return {Delivery::Result::Full, "the viewers' queue is full (" +
@@ -256,12 +287,52 @@ Delivery LiveGame::ApplyPresenterAction(const hosting::ScenarioEvent& event) {
         }
         if (event.kind == ActionKind::Still) return {};
         std::string error;
+        const bool push = event.kind == ActionKind::Click && game_->IsQuestionPush(event.control);
+        const std::u16string answer = push ? game_->AnswerField() : std::u16string();
         const bool applied = game_->Apply(event, error);
+        if (applied && push) round_.Begin(answer, Now());
         RefreshSnapshot();
         if (!applied) return {Delivery::Result::Refused, error};
         return {};
     });
     return done.value_or(Delivery{Delivery::Result::Closed, "the show is ending"});
+}
+
+Delivery LiveGame::ApplyRoundAction(const RoundAction& action) {
+    std::lock_guard lock(hostLock_);
+    if (finished_) return {Delivery::Result::Closed, "the show is ending"};
+    const double now = Now();
+    std::string error;
+    bool done = false;
+    switch (action.kind) {
+    case RoundAction::Kind::Seconds:
+        done = round_.GiveSeconds(action.seconds, now, error);
+        break;
+    case RoundAction::Kind::Add:
+        done = round_.AddSeconds(action.seconds, now, error);
+        break;
+    case RoundAction::Kind::Close:
+        done = round_.Close(now, error);
+        break;
+    case RoundAction::Kind::Reveal:
+        done = round_.Reveal(now, error);
+        break;
+    }
+    if (!done) return {Delivery::Result::Refused, error};
+    return {};
+}
+
+Delivery LiveGame::Moderate(const Moderation& moderation) {
+    std::lock_guard lock(hostLock_);
+    if (finished_) return {Delivery::Result::Closed, "the show is ending"};
+    const std::string who = std::to_string(moderation.viewer);
+    if (moderation.ignore) {
+        ignored_.emplace(moderation.viewer, round_.NameOf(moderation.viewer));
+        transcript_.Add("moderation", "viewer " + who + " is ignored");
+    } else if (ignored_.erase(moderation.viewer) > 0) {
+        transcript_.Add("moderation", "viewer " + who + " is heard again");
+    }
+    return {};
 }
 
 void LiveGame::OnSignal() {
@@ -345,6 +416,10 @@ json LiveGame::State(std::size_t top) {
         parts.seasonFile = game_->SeasonHealth();
     }
     parts.players = &players_;
+    parts.round = round_.State(Now());
+    parts.feed = round_.Feed();
+    for (const auto& [id, name] : ignored_)
+        parts.ignored.push_back({{"id", id}, {"name", name}});
     parts.top = top;
     parts.messageBoxes = boxes_;
     if (boxes_ > 0) parts.lastMessageBox = hosting::MessageBoxSeen{lastBoxCaption_, lastBoxText_};

@@ -26,6 +26,7 @@
 #include "hosting/transcript.h"
 #include "platform/shell.h"
 #include "show/event_queue.h"
+#include "show/round.h"
 #include "show/show_control.h"
 #include "show/show_state.h"
 #include "show/ui_thread.h"
@@ -47,6 +48,9 @@ struct LiveGameOptions {
     std::size_t viewerQueue = kDefaultViewerQueue;
     std::size_t audienceBacklog = kDefaultAudienceBacklog;
     season::SeasonEventSink* season = nullptr; // where right answers and gifts are kept, if any
+    // How questions are played live: answers matched leniently; a question given a clock holds
+    // the free game's reveal until it closes.
+    RoundOptions round{MatchRule::Lenient, 0, true};
 };
 
 // What the status line shows.
@@ -87,6 +91,8 @@ public:
     bool WaitUntilJudged(std::uint64_t ticket, const std::atomic<bool>& stop,
                          std::chrono::steady_clock::time_point until) override;
     nlohmann::json State(std::size_t top = kStateTop) override;
+    Delivery ApplyRoundAction(const RoundAction& action) override;
+    Delivery Moderate(const Moderation& moderation) override;
     LiveCounters Counters() const;
 
     // Answers message boxes from now on; runs on the UI thread with the host lock released, so
@@ -141,6 +147,11 @@ private:
     int OnMessageBox(const MessageBoxRequest& box);
     // Rereads the panel's fields into the snapshot. UI thread, host lock held.
     void RefreshSnapshot();
+    // Seconds since the game was made: the rounds' clock.
+    double Now() const;
+    // A viewer's chat on its way to the audience source, through moderation and the round.
+    // Host lock held.
+    void HandOnChat(const hosting::ScenarioEvent& event);
 
     UiThread& ui_;
     hosting::Transcript& transcript_;
@@ -169,6 +180,9 @@ private:
     std::string lastBoxCaption_, lastBoxText_;
     int boxes_ = 0;
     GiftTally players_; // challenge mode: who sent gifts
+    Round round_;
+    std::map<std::uint32_t, std::string> ignored_; // viewer id → name, as last seen
+    const std::chrono::steady_clock::time_point epoch_ = std::chrono::steady_clock::now();
 };
 
 } // namespace show

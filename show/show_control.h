@@ -36,6 +36,19 @@ struct Delivery {
     bool Ok() const { return result == Result::Accepted; }
 };
 
+// The presenter's hand on the question's clock.
+struct RoundAction {
+    enum class Kind { Seconds, Add, Close, Reveal };
+    Kind kind = Kind::Close;
+    int seconds = 0; // Seconds, Add
+};
+
+// The presenter's hand on who reaches the game.
+struct Moderation {
+    bool ignore = true; // false: heard again
+    std::uint32_t viewer = 0;
+};
+
 class ShowControl {
 public:
     virtual ~ShowControl() = default;
@@ -51,6 +64,14 @@ public:
     virtual bool WaitUntilJudged(std::uint64_t /*ticket*/, const std::atomic<bool>& /*stop*/,
                                  std::chrono::steady_clock::time_point /*until*/) {
         return true;
+    }
+    // The presenter works the question's clock; refused by a show that keeps none.
+    virtual Delivery ApplyRoundAction(const RoundAction& /*action*/) {
+        return {Delivery::Result::Refused, "this show keeps no round clock", 0};
+    }
+    // An ignored viewer's events no longer reach the game; refused by a show that cannot.
+    virtual Delivery Moderate(const Moderation& /*moderation*/) {
+        return {Delivery::Result::Refused, "this show cannot ignore viewers", 0};
     }
     // The show's state: mode, question, the top `top` of scores and players with their counts,
     // right answerer, last message box.

@@ -115,6 +115,11 @@ json StateDocument(StateParts parts) {
     state["chat"] = std::move(parts.chat);
     for (auto& [key, value] : parts.broadcast.items())
         if (key == "input" || key == "outputs") state[key] = std::move(value);
+    if (!parts.round.empty()) {
+        state["round"] = std::move(parts.round);
+        state["feed"] = std::move(parts.feed);
+        state["ignored"] = std::move(parts.ignored);
+    }
     return state;
 }
 

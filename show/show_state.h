@@ -76,6 +76,9 @@ struct StateParts {
     nlohmann::json chat = nlohmann::json::array(); // the chat sources the show reads, each's status
     // A host that sends the show on itself: its input and outputs ("input", "outputs").
     nlohmann::json broadcast = nlohmann::json::object();
+    nlohmann::json round = nlohmann::json::object();  // the question's clock and counts
+    nlohmann::json feed = nlohmann::json::array();    // the latest answers, newest first
+    nlohmann::json ignored = nlohmann::json::array(); // viewers the presenter silenced
 };
 
 nlohmann::json StateDocument(StateParts parts);
