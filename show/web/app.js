@@ -1,6 +1,7 @@
 // The presenter's page: draws the panel from the control tree the host sends, sends the
-// presenter's actions back as panel actions, answers the panel's dialogs, and shows the
-// output frame and the players.
+// presenter's actions back as panel actions, answers the panel's dialogs, runs the round (its
+// clock, its answers as they come, the viewers left out) and shows the output frame and the
+// players.
 'use strict';
 
 // ---- The page's own strings, in the panel's language
@@ -16,6 +17,13 @@ const STRINGS = {
     chat: 'Chat sources', outputs: 'Outputs',
     inputLost: 'No picture from {source}: the test card is on air', outputDown: '{output} is {state}',
     seasonTrouble: 'Season file refuses writes: {waiting} answers and gifts waiting, {lost} lost',
+    round: 'Round', secondsUnit: 's', secondsLeft: 'Seconds left', add10: '+10 s', closeNow: 'Close now',
+    reveal: 'Reveal', seconds: 'Seconds', startClock: 'Start clock', answers: 'Answers', right: 'Right',
+    open: 'open', closed: 'closed', noClock: 'no clock', held: 'the answer is held back', revealed: 'revealed',
+    question: 'Question {number} of {count}', answerIs: 'answer {answer}',
+    feed: 'Answers as they come', name: 'Name', viewer: 'ID', answer: 'Answer', ignore: 'Ignore',
+    ignored: 'Ignored viewers', noneIgnored: 'Nobody is ignored.', unignore: 'Unignore', noAnswers: 'No answers yet.',
+    uncounted: 'Not counted', details: 'Details',
   },
   'zh-Hans': {
     panel: '控制面板', preview: '观众看到的画面', ok: '确定', cancel: '取消',
@@ -26,6 +34,13 @@ const STRINGS = {
     chat: '聊天来源', outputs: '输出',
     inputLost: '{source} 没有画面：正在播出测试卡', outputDown: '{output}：{state}',
     seasonTrouble: '赛季文件写入失败：{waiting} 条答对和礼物记录等待写入，{lost} 条已丢失',
+    round: '本轮', secondsUnit: '秒', secondsLeft: '剩余秒数', add10: '+10 秒', closeNow: '立即截止',
+    reveal: '揭晓答案', seconds: '秒数', startClock: '开始计时', answers: '作答', right: '答对',
+    open: '作答中', closed: '已截止', noClock: '不限时', held: '答案暂不公布', revealed: '已揭晓',
+    question: '第 {number} 题，共 {count} 题', answerIs: '答案 {answer}',
+    feed: '实时作答', name: '昵称', viewer: 'ID', answer: '回答', ignore: '忽略',
+    ignored: '已忽略的观众', noneIgnored: '没有被忽略的观众。', unignore: '取消忽略', noAnswers: '还没有人作答。',
+    uncounted: '不计分', details: '详细信息',
   },
   'zh-Hant': {
     panel: '控制面板', preview: '觀眾看到的畫面', ok: '確定', cancel: '取消',
@@ -36,6 +51,13 @@ const STRINGS = {
     chat: '聊天來源', outputs: '輸出',
     inputLost: '{source} 沒有畫面：正在播出測試卡', outputDown: '{output}：{state}',
     seasonTrouble: '賽季檔案寫入失敗：{waiting} 筆答對和禮物紀錄等待寫入，{lost} 筆已遺失',
+    round: '本輪', secondsUnit: '秒', secondsLeft: '剩餘秒數', add10: '+10 秒', closeNow: '立即截止',
+    reveal: '揭曉答案', seconds: '秒數', startClock: '開始計時', answers: '作答', right: '答對',
+    open: '作答中', closed: '已截止', noClock: '不限時', held: '答案暫不公布', revealed: '已揭曉',
+    question: '第 {number} 題，共 {count} 題', answerIs: '答案 {answer}',
+    feed: '即時作答', name: '暱稱', viewer: 'ID', answer: '回答', ignore: '忽略',
+    ignored: '已忽略的觀眾', noneIgnored: '沒有被忽略的觀眾。', unignore: '取消忽略', noAnswers: '還沒有人作答。',
+    uncounted: '不計分', details: '詳細資訊',
   },
 };
 
@@ -54,6 +76,13 @@ function applyLanguage(lcid) {
   document.documentElement.lang = language === 'en' ? 'en' : language;
   for (const el of document.querySelectorAll('[data-string]')) el.textContent = t(el.dataset.string);
   for (const el of document.querySelectorAll('[data-string-alt]')) el.alt = t(el.dataset.stringAlt);
+  for (const el of document.querySelectorAll('[data-string-label]'))
+    el.setAttribute('aria-label', t(el.dataset.stringLabel));
+}
+
+// A string with its {placeholders} filled in.
+function fill(id, values) {
+  return t(id).replace(/\{(\w+)\}/g, (whole, key) => (key in values ? String(values[key]) : whole));
 }
 
 // ---- Talking to the host
@@ -78,20 +107,32 @@ function setStatus(text, problem) {
   status.classList.toggle('problem', !!problem);
 }
 
+// Why the host refused: the "error" of a JSON answer, or the answer's text as it is.
+async function refusalOf(response) {
+  const text = (await response.text()).trim();
+  try {
+    const body = JSON.parse(text);
+    if (body && typeof body.error === 'string') return body.error;
+  } catch (error) { /* not JSON: the text says it */ }
+  return text;
+}
+
 // Actions go one after another, in the order the presenter made them: the text typed into a
-// field reaches the panel before the click that reads it.
+// field reaches the panel before the click that reads it, a pushed question before its clock.
 let actions = Promise.resolve();
-function act(action) {
+function send(path, body) {
   actions = actions.then(async () => {
     try {
-      const response = await postJson('/api/panel', action);
-      if (!response.ok) setStatus(t('refused') + (await response.text()).trim(), true);
+      const response = await postJson(path, body);
+      if (!response.ok) setStatus(t('refused') + await refusalOf(response), true);
     } catch (error) {
       setStatus(t('refused') + error, true);
     }
   });
   return actions;
 }
+
+const act = (action) => send('/api/panel', action);
 
 // ---- The panel, drawn from its control tree
 
@@ -280,6 +321,14 @@ function drawBroadcastTrouble(input, outputs) {
 function drawState(state) {
   drawSeasonTrouble(state.seasonFile);
   drawBroadcastTrouble(state.input, state.outputs);
+  drawRound(state);
+  drawLive(state);
+  drawStandings(state);
+  drawDetails(state);
+}
+
+// Everything the state holds, folded away under "Details".
+function drawDetails(state) {
   const holder = $('state');
   holder.replaceChildren();
   const list = document.createElement('dl');
@@ -301,6 +350,222 @@ function drawState(state) {
     }
   }
   holder.prepend(list);
+}
+
+// ---- The round: its question, its clock and its counts
+
+const CLOCK_TICK_MS = 100;
+
+let clock = null; // the clock as the last state told it: {left, seconds, open, at (when it came)}
+let ticker = 0;   // the timer counting the clock down between states
+
+// Seconds left as the page reckons them: the last state's, less the time since it came while
+// answers are taken, never below 0. The next state's seconds replace the reckoning.
+function clockLeft() {
+  if (!clock) return null;
+  if (!clock.open) return clock.left;
+  return Math.max(0, clock.left - (performance.now() - clock.at) / 1000);
+}
+
+function drawClock() {
+  const left = clockLeft();
+  $('clock-left').textContent = left === null ? '–' : left.toFixed(1);
+  const bar = $('clock-bar');
+  const seconds = clock ? clock.seconds : 0;
+  const share = left === null || !seconds ? 0 : Math.min(1, left / seconds);
+  $('clock-fill').style.width = (share * 100).toFixed(2) + '%';
+  bar.setAttribute('aria-valuemax', String(seconds || 0));
+  bar.setAttribute('aria-valuenow', left === null ? '0' : left.toFixed(1));
+  if (left === 0 && ticker) stopTicking();
+}
+
+function stopTicking() {
+  clearInterval(ticker);
+  ticker = 0;
+}
+
+// Keeps the clock of `round`; counts it down on the page while answers are taken.
+function setClock(round) {
+  const timed = !!round && round.clock && typeof round.left === 'number';
+  clock = timed ? { left: Math.max(0, round.left), seconds: round.seconds, open: round.open,
+                    at: performance.now() } : null;
+  const counting = timed && round.open && clock.left > 0;
+  if (counting && !ticker) ticker = setInterval(drawClock, CLOCK_TICK_MS);
+  if (!counting && ticker) stopTicking();
+  $('clock').classList.toggle('none', !timed);
+  drawClock();
+}
+
+// Open or closed, and whether the answer waits for the presenter.
+function roundStateText(round) {
+  const said = [round.open ? t(round.clock ? 'open' : 'noClock') : t('closed')];
+  if (round.revealed) said.push(t('revealed'));
+  else if (round.held) said.push(t('held'));
+  return said.join(' · ');
+}
+
+function drawQuestion(question) {
+  const line = $('round-question');
+  const asked = !!question && !!question.text;
+  line.hidden = !asked;
+  if (!asked) return;
+  const parts = [];
+  if (question.number) parts.push(fill('question', question));
+  parts.push(question.text);
+  if (question.answer) parts.push(fill('answerIs', question));
+  line.textContent = parts.join(' · ');
+}
+
+// What each list was last drawn from: a list is drawn anew only when it changed, so that its
+// buttons stay put under the presenter's finger while states come a few times a second.
+const drawnFrom = new WeakMap();
+function changed(el, ...values) {
+  const now = JSON.stringify(values);
+  if (drawnFrom.get(el) === now) return false;
+  drawnFrom.set(el, now);
+  return true;
+}
+
+// A bar per choice letter, its length the letter's share of the answers; the right one marked.
+function drawChoices(choices, question) {
+  const holder = $('choices');
+  const letters = Object.keys(choices).sort();
+  holder.hidden = letters.length === 0;
+  const right = question && typeof question.answer === 'string' ? question.answer.trim().toUpperCase() : '';
+  if (!changed(holder, choices, right)) return;
+  const total = letters.reduce((sum, letter) => sum + choices[letter], 0);
+  holder.replaceChildren(...letters.map((letter) => {
+    const row = document.createElement('div');
+    row.className = 'choice' + (letter === right ? ' right' : '');
+    row.dataset.choice = letter;
+    const name = document.createElement('span');
+    name.className = 'letter';
+    name.textContent = letter;
+    const bar = document.createElement('div');
+    bar.className = 'bar';
+    const share = document.createElement('div');
+    share.style.width = (total ? 100 * choices[letter] / total : 0).toFixed(2) + '%';
+    bar.append(share);
+    const count = document.createElement('span');
+    count.className = 'count';
+    count.textContent = String(choices[letter]);
+    row.append(name, bar, count);
+    return row;
+  }));
+}
+
+function drawRound(state) {
+  const round = state.round;
+  $('round').hidden = !round;
+  setClock(round);
+  if (!round) return;
+  drawQuestion(state.question);
+  $('round').classList.toggle('closed', !round.open);
+  $('clock-state').textContent = roundStateText(round);
+  $('round-add').disabled = !(round.clock && round.open);
+  $('round-close').disabled = !round.open;
+  $('round-reveal').disabled = !(round.held && !round.revealed);
+  $('round-answers').textContent = String(round.answers ?? 0);
+  $('round-right').textContent = String(round.right ?? 0);
+  drawChoices(round.choices || {}, state.question);
+}
+
+function wireRound() {
+  $('round-add').addEventListener('click', () => send('/api/round', { add: 10 }));
+  $('round-close').addEventListener('click', () => send('/api/round', { close: true }));
+  $('round-reveal').addEventListener('click', () => send('/api/round', { reveal: true }));
+  $('round-start-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    send('/api/round', { seconds: Number($('round-seconds').value) });
+  });
+}
+
+// ---- The answers as they come, and the viewers whose messages the game no longer takes
+
+function cell(row, text, className) {
+  const td = row.insertCell();
+  td.textContent = text;
+  if (className) td.className = className;
+  return td;
+}
+
+function button(text, data) {
+  const el = document.createElement('button');
+  el.type = 'button';
+  el.textContent = text;
+  Object.assign(el.dataset, data);
+  return el;
+}
+
+function drawFeed(feed, ignored) {
+  const body = $('feed').tBodies[0];
+  $('feed').hidden = feed.length === 0;
+  $('feed-none').hidden = feed.length > 0;
+  if (!changed(body, feed, ignored, document.documentElement.lang)) return;
+  const left = new Set(ignored.map((viewer) => viewer.id));
+  body.replaceChildren();
+  for (const entry of feed) {
+    const row = body.insertRow();
+    row.classList.toggle('right', !!entry.right);
+    row.classList.toggle('uncounted', !entry.counted);
+    row.classList.toggle('ignored', left.has(entry.id));
+    if (!entry.counted) row.title = t('uncounted');
+    cell(row, entry.name, 'name');
+    cell(row, String(entry.id), 'viewer');
+    cell(row, entry.text, 'answer');
+    cell(row, entry.right ? '✓' : '', 'mark');
+    const action = cell(row, '', 'action');
+    if (!left.has(entry.id)) action.append(button(t('ignore'), { ignore: entry.id }));
+  }
+}
+
+function drawIgnored(ignored) {
+  const list = $('ignored');
+  $('ignored-none').hidden = ignored.length > 0;
+  if (!changed(list, ignored, document.documentElement.lang)) return;
+  list.replaceChildren(...ignored.map((viewer) => {
+    const item = document.createElement('li');
+    const who = document.createElement('span');
+    who.textContent = viewer.name + ' (' + viewer.id + ')';
+    item.append(who, button(t('unignore'), { unignore: viewer.id }));
+    return item;
+  }));
+}
+
+function drawLive(state) {
+  const shown = Array.isArray(state.feed);
+  $('live').hidden = !shown;
+  if (!shown) return;
+  const ignored = Array.isArray(state.ignored) ? state.ignored : [];
+  drawFeed(state.feed, ignored);
+  drawIgnored(ignored);
+}
+
+// One listener per list: its buttons are drawn anew as the list changes.
+function wireLive() {
+  $('feed').addEventListener('click', (e) => {
+    const target = e.target.closest('button[data-ignore]');
+    if (target) send('/api/moderate', { ignore: Number(target.dataset.ignore) });
+  });
+  $('ignored').addEventListener('click', (e) => {
+    const target = e.target.closest('button[data-unignore]');
+    if (target) send('/api/moderate', { unignore: Number(target.dataset.unignore) });
+  });
+}
+
+// ---- The show's score list (free mode) or its players (challenge mode)
+
+function drawStandings(state) {
+  const key = state.mode === 'challenge' ? 'players' : 'scores';
+  const rows = Array.isArray(state[key]) && state[key].length ? state[key] : null;
+  $('standings-section').hidden = !rows;
+  if (!rows) return;
+  $('standings-heading').textContent = t(key);
+  const table = $('standings');
+  table.dataset.key = key;
+  if (!changed(table, rows)) return;
+  table.replaceChildren();
+  fillTable(table, [...new Set(rows.flatMap((row) => Object.keys(row)))], rows);
 }
 
 // ---- Dialogs the panel waits on
@@ -443,6 +708,8 @@ function listen() {
 function start() {
   if (!token) { setStatus(t('noToken'), true); return; }
   wireDialogs();
+  wireRound();
+  wireLive();
   listen();
   pollPreview();
   pollSeason();

@@ -2,9 +2,10 @@
 // card, the page drawn from the panel, a bank chosen in the page, a message box dismissed in the
 // page, a question pushed with the page's button, viewers' gifts and answers posted over the API,
 // and the right answerer and question number checked in the page, the state, the preview and
-// the frames of the show's output video (read back with ffmpeg and tesseract's OCR). Then the
-// same page served by the frei0r filter inside ffmpeg: the panel, the preview and a bank chosen.
-// Screenshots of both panels go to docs/images/.
+// the frames of the show's output video (read back with ffmpeg and tesseract's OCR). Then a timed
+// round in free mode run from the page: its clock, the answers as they come, a viewer ignored,
+// an answer too late. Then the same page served by the frei0r filter inside ffmpeg: the panel,
+// the preview and a bank chosen. Screenshots of the panels and the round go to docs/images/.
 //
 //   node presenter_page_test.mjs RUNTIME_DIR [SCREENSHOT_DIR]
 //
@@ -19,7 +20,7 @@ import puppeteer from 'puppeteer-core';
 const runtime = process.argv[2];
 const screenshots = process.argv[3] || '';
 const STEP_MS = 15000;   // the longest any one step may take
-const TOTAL_MS = 120000; // the whole test
+const TOTAL_MS = 180000; // the whole test
 
 const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const overall = setTimeout(() => { console.error('browser test: out of time'); process.exit(1); }, TOTAL_MS);
@@ -33,15 +34,15 @@ writeFileSync(join(banks, 'folder', 'quiz.txt'),
 writeFileSync(join(banks, 'outside.txt'), 'outside the bank folder');
 
 // Starts a live show on the test card, its output and transcript in the scratch folder, and
-// answers its page address once it printed it.
-function startHost(mode) {
-  const output = join(banks, mode + '.mkv');
-  const transcript = join(banks, mode + '.transcript.txt');
+// answers its page address once it printed it. `name` tells shows of one mode apart.
+function startHost(mode, extra = [], name = mode) {
+  const output = join(banks, name + '.mkv');
+  const transcript = join(banks, name + '.transcript.txt');
   const child = spawn(join(runtime, 'askgame-host'),
                       ['live', '--mode', mode, '--lcid', '1033', '--size', '640x360', '--fps', '15',
                        '--listen', '127.0.0.1:0', '--banks', join(banks, 'folder'),
                        '--output', output, '--transcript', transcript,
-                       '--db', join(banks, 'season.db'), '--season', 'browser-' + mode],
+                       '--db', join(banks, 'season.db'), '--season', 'browser-' + name, ...extra],
                       { stdio: ['ignore', 'pipe', 'ignore'] });
   const killer = setTimeout(() => child.kill('SIGKILL'), TOTAL_MS);
   child.on('exit', () => clearTimeout(killer));
@@ -329,6 +330,96 @@ try {
     await phone.screenshot({ path: join(screenshots, 'presenter-free-phone.png'), fullPage: true });
   }
   await phone.close();
+
+  // ---- A timed round in free mode: four seconds a question, run from the page
+  const timed = startHost('free', ['--answer-time', '4'], 'timed');
+  hosts.push(timed);
+  const timedUrl = await timed.url;
+  const timedApi = apiOf(timedUrl);
+  const round = await browser.newPage();
+  round.setDefaultTimeout(STEP_MS);
+  await round.setViewport({ width: 1100, height: 900 });
+  round.on('pageerror', (e) => { console.error('page error:', e.message); process.exitCode = 1; });
+  await round.goto(timedUrl);
+  assert.equal((await timedApi.post('/api/panel', { bank: 'quiz.txt' })).status, 200);
+  await waitForText(round, 'Question', 'Red Planet');
+  await round.click(control('OptShowQuestion'));
+  await round.click(control('ButtonShowQue'));
+  await round.waitForSelector('#round:not([hidden]):not(.closed) #clock:not(.none)'); // on air, timed
+  // Two right answers, one of them full-width, and a wrong one: the feed lists them newest first
+  // with the right ones marked, and the counts and the choice bars follow.
+  const chat = async (id, name, text) =>
+    assert.equal((await timedApi.post('/api/chat', { id, name, text })).status, 200);
+  await chat(21, 'Ann', 'b');
+  await chat(22, 'Bo', 'Ｂ');
+  await chat(23, 'Cy', 'A');
+  await round.waitForFunction(() => document.querySelectorAll('#feed tbody tr').length === 3 &&
+                                    document.querySelectorAll('#choices [data-choice]').length === 2);
+  const feedRows = () => round.$$eval('#feed tbody tr', (rows) => rows.map((row) => ({
+    name: row.querySelector('.name').textContent, id: row.querySelector('.viewer').textContent,
+    answer: row.querySelector('.answer').textContent.normalize('NFKC').toUpperCase(),
+    mark: row.querySelector('.mark').textContent,
+    right: row.classList.contains('right'), counted: !row.classList.contains('uncounted') })));
+  assert.deepEqual(await feedRows(), [
+    { name: 'Cy', id: '23', answer: 'A', mark: '', right: false, counted: true },
+    { name: 'Bo', id: '22', answer: 'B', mark: '✓', right: true, counted: true },
+    { name: 'Ann', id: '21', answer: 'B', mark: '✓', right: true, counted: true },
+  ]);
+  const choiceCounts = await round.$$eval('#choices [data-choice]', (rows) =>
+    rows.map((row) => row.dataset.choice + ':' + row.querySelector('.count').textContent).join(' '));
+  assert.equal(choiceCounts, 'A:1 B:2');
+  assert.deepEqual(await round.$eval('#round-counts', (el) =>
+    [el.querySelector('#round-answers').textContent, el.querySelector('#round-right').textContent]), ['3', '2']);
+  // The clock counts down from at most 4 seconds, its bar with it, and is still open.
+  const clockNow = () => round.$eval('#clock', (el) => ({
+    left: Number(el.querySelector('#clock-left').textContent),
+    bar: parseFloat(el.querySelector('#clock-fill').style.width), closed: /closed/.test(el.textContent) }));
+  const early = await clockNow();
+  await wait(400);
+  const later = await clockNow();
+  assert.ok(early.left <= 4 && later.left < early.left && later.left > 0 && later.bar < early.bar &&
+            !later.closed, `the clock read ${JSON.stringify(early)}, then ${JSON.stringify(later)}`);
+  if (screenshots) await round.screenshot({ path: join(screenshots, 'presenter-round-open.png') });
+
+  // The wrong answerer ignored from the feed: listed as ignored, and their next message no longer
+  // reaches the game.
+  await round.click('#feed button[data-ignore="23"]');
+  await round.waitForFunction(() => /Cy \(23\)/.test(document.getElementById('ignored').textContent));
+  assert.equal(await round.$('#feed button[data-ignore="23"]'), null);
+  const ignoredNow = async () => (await timedApi.state()).ignored.map((viewer) => [viewer.id, viewer.name]);
+  assert.deepEqual(await ignoredNow(), [[23, 'Cy']]);
+
+  // The clock runs out: 0 and closed on the page and in the state; an answer after it is listed
+  // but not counted, and the ignored viewer's one is not listed.
+  await round.waitForSelector('#round.closed');
+  const closed = await clockNow();
+  assert.ok(closed.left === 0 && closed.bar === 0 && closed.closed, JSON.stringify(closed));
+  const afterClose = (await timedApi.state()).round;
+  assert.ok(!afterClose.open && afterClose.left === 0, JSON.stringify(afterClose));
+  await chat(23, 'Cy', 'B');
+  await chat(24, 'Di', 'B');
+  await round.waitForFunction(() => /Di/.test(document.querySelector('#feed tbody tr')?.textContent));
+  const late = await feedRows();
+  assert.deepEqual([late.length, late[0].name, late[0].counted], [4, 'Di', false]);
+  assert.equal(await round.$eval('#round-right', (el) => el.textContent), '2');
+  assert.ok(!(await timedApi.state()).scores.some((row) => row.name === 'Di'), 'the late answer scored');
+
+  // The held answer revealed from the page when it is still held; then Cy let back in.
+  if (!(await round.$eval('#round-reveal', (button) => button.disabled))) {
+    await round.click('#round-reveal');
+    await round.waitForSelector('#round-reveal:disabled');
+    assert.equal((await timedApi.state()).round.revealed, true);
+  }
+  if (screenshots) await round.screenshot({ path: join(screenshots, 'presenter-round-closed.png') });
+  await round.click('#ignored button[data-unignore="23"]');
+  await round.waitForSelector('#ignored-none:not([hidden])');
+  assert.deepEqual(await ignoredNow(), []);
+  // On a phone the round, its feed and its buttons fit the width.
+  await round.setViewport({ width: 390, height: 1400 });
+  const roundOverflow = await round.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+  assert.ok(roundOverflow <= 0, `the narrow round scrolls sideways by ${roundOverflow}px`);
+  await round.close();
+  await stopHost(timed);
 
   // ---- The frei0r filter's page, inside ffmpeg: the tool's video thread never waits for it.
   const filter = startFilter();
