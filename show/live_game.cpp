@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hosting/player.h"
+#include "hosting/scores.h"
 #include "platform/debug.h"
 #include "platform/utf.h"
 #include "show/live_events.h"
@@ -200,14 +201,21 @@ bool LiveGame::DrawFrame(BYTE* pixels, int width, int height) {
     if (finished_) return false;
     std::uint64_t offered = 0;
     std::uint64_t handedOn = 0;
+    ClockView clock;
+    std::u16string moment;
     {
         std::lock_guard lock(hostLock_);
         transcript_.SetClock(frames_, options_.fps);
         offered = viewers_.Accepted();
         TakeViewerEvents();
         handedOn = viewers_.Taken();
+        const double now = Now();
+        if (const auto left = round_.Left(now))
+            clock = {true, *left, round_.Seconds().value_or(0), round_.Open(now)};
+        if (now < momentUntil_) moment = moment_;
     }
     const bool drawn = game_->DrawFrame(pixels, width, height);
+    if (drawn) overlay_.Draw(pixels, width, height, clock, moment);
     ++frames_;
     MarkJudged(handedOn, offered);
     return drawn;
@@ -298,6 +306,13 @@ Delivery LiveGame::ApplyPresenterAction(const hosting::ScenarioEvent& event) {
     return done.value_or(Delivery{Delivery::Result::Closed, "the show is ending"});
 }
 
+void LiveGame::ShowMoment() {
+    // The panel names the player as "name(id)": the picture shows the name.
+    const auto player = hosting::ParseSenderLabel(snapshot_.rightAnswerer);
+    moment_ = Utf8ToUtf16((player ? player->name : snapshot_.rightAnswerer) + "  +1");
+    momentUntil_ = Now() + kMomentSeconds;
+}
+
 Delivery LiveGame::ApplyRoundAction(const RoundAction& action) {
     std::lock_guard lock(hostLock_);
     if (finished_) return {Delivery::Result::Closed, "the show is ending"};
@@ -339,8 +354,10 @@ void LiveGame::OnSignal() {
     ui_.Post([this] {
         std::lock_guard lock(hostLock_);
         if (finished_) return;
+        const std::uint64_t points = game_->Scores().Version();
         game_->DeliverSignals();
         RefreshSnapshot();
+        if (game_->Scores().Version() != points) ShowMoment();
     });
 }
 

@@ -27,6 +27,7 @@
 #include "platform/shell.h"
 #include "show/event_queue.h"
 #include "show/round.h"
+#include "show/round_overlay.h"
 #include "show/show_control.h"
 #include "show/show_state.h"
 #include "show/ui_thread.h"
@@ -152,6 +153,8 @@ private:
     // A viewer's chat on its way to the audience source, through moderation and the round.
     // Host lock held.
     void HandOnChat(const hosting::ScenarioEvent& event);
+    // A challenge player answered right: the picture says so for a moment. Host lock held.
+    void ShowMoment();
 
     UiThread& ui_;
     hosting::Transcript& transcript_;
@@ -181,6 +184,9 @@ private:
     int boxes_ = 0;
     GiftTally players_; // challenge mode: who sent gifts
     Round round_;
+    RoundOverlay overlay_;  // video thread only
+    std::u16string moment_; // a challenge player's right answer, shown until momentUntil_
+    double momentUntil_ = 0;
     std::map<std::uint32_t, std::string> ignored_; // viewer id → name, as last seen
     const std::chrono::steady_clock::time_point epoch_ = std::chrono::steady_clock::now();
 };

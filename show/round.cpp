@@ -36,6 +36,11 @@ bool Round::Open(double now) const {
     return active_ && !closed_ && (!deadline_ || now < *deadline_);
 }
 
+std::optional<double> Round::Left(double now) const {
+    if (!deadline_) return std::nullopt;
+    return std::max(0.0, *deadline_ - now);
+}
+
 bool Round::Holding() const {
     return options_.holdReveal && deadline_ && !revealed_;
 }
@@ -129,8 +134,8 @@ nlohmann::json Round::State(double now) const {
         choices[std::string(1, char(choice))] = count;
     const auto left = [&] {
         // Tenths of a second, never below 0.
-        return deadline_ ? nlohmann::json(std::max(0.0, std::floor((*deadline_ - now) * 10) / 10))
-                         : nlohmann::json(nullptr);
+        const auto seconds = Left(now);
+        return seconds ? nlohmann::json(std::floor(*seconds * 10) / 10) : nlohmann::json(nullptr);
     };
     return {{"active", active_},
             {"clock", deadline_.has_value()},

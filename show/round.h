@@ -68,6 +68,9 @@ public:
     std::vector<RoundAnswer> DueAnswers(double now);
 
     bool Open(double now) const;
+    // The clock's seconds left (never below 0) and what it was given; nothing without a clock.
+    std::optional<double> Left(double now) const;
+    std::optional<int> Seconds() const { return seconds_; }
     // {"clock", "seconds", "left", "open", "held", "revealed", "answers", "right", "choices"}
     nlohmann::json State(double now) const;
     // The latest answers, newest first: [{"id", "name", "text", "right", "counted"}].

@@ -67,7 +67,7 @@ TEST(LiveBroadcast, LateFramesLeaveTheOutputsAsLongAsTheShow) {
     const fs::path dir = Scratch("late");
     // An encoder far too slow for the machine: frames are skipped and outputs lag.
     HostProcess show(dir,
-                     ShowArguments(dir, {"--size", "1280x720", "--fps", "60", "--preset",
+                     ShowArguments(dir, {"--size", "1920x1080", "--fps", "60", "--preset",
                                          "veryslow", "--output", (dir / "a.mp4").string(),
                                          "--output", (dir / "b.mkv").string(), "--duration", "4"}));
     ASSERT_EQ(show.Wait(60s), 0) << show.Stderr();

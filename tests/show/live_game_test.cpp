@@ -54,6 +54,15 @@ protected:
         return done();
     }
 
+    // Whether a picture row holds a green box's pixel.
+    bool GreenOnRow(int y) const {
+        for (int x = 0; x < kWidth; ++x) {
+            const BYTE* p = &frame_[(std::size_t(y) * kWidth + x) * 4];
+            if (p[1] > p[2] + 40 && p[1] > p[0] + 20) return true;
+        }
+        return false;
+    }
+
     static constexpr int kWidth = 320;
     static constexpr int kHeight = 180;
     show::UiThread ui_;
@@ -151,9 +160,52 @@ TEST_F(LiveGameTest, ChallengePlayersGiftAndTheRightAnswererShows) {
     EXPECT_EQ(state["players"][1]["value"], 50);
     EXPECT_EQ(state["playerCount"], 3);
     EXPECT_EQ(test_support::StateSchemaFaults(state.dump()), "");
+    // The picture gives the right answer a moment: a green box across the picture's middle.
+    Frames(*live, 1);
+    EXPECT_TRUE(GreenOnRow(kHeight * 40 / 100)) << "no moment for the right answer";
     live->Finish();
     EXPECT_EQ(transcript_.HostErrorCount(), 0) << transcript_.ToString();
     EXPECT_FALSE(transcript_.Texts("right").empty());
+}
+
+// A timed round as the presenter plays it: answers matched leniently, an ignored viewer left
+// out, the reveal held until the presenter reveals, and nothing counted after it.
+TEST_F(LiveGameTest, ATimedRoundHoldsItsRevealAndHearsNoIgnoredViewer) {
+    auto live = Make(hosting::GameMode::Free);
+    ASSERT_TRUE(live);
+    ASSERT_TRUE(
+        live->ApplyPresenterAction(Panel(R"({"bank": ")" + show_test::DemoBank() + "\"}")).Ok());
+    EXPECT_EQ(live->ApplyRoundAction({show::RoundAction::Kind::Seconds, 30}).reason,
+              "no question has been pushed");
+    ASSERT_TRUE(live->ApplyPresenterAction(Panel(R"({"click": "ButtonShowQue"})")).Ok());
+    ASSERT_TRUE(live->ApplyRoundAction({show::RoundAction::Kind::Seconds, 30}).Ok());
+    ASSERT_TRUE(live->Moderate({true, 1005}).Ok());
+
+    live->OfferViewerEvent(Chat(1002, "Emma", "Ｂ"));
+    live->OfferViewerEvent(Chat(1005, "Spam", "B"));
+    live->OfferViewerEvent(Chat(1003, "李娜", "A"));
+    ASSERT_TRUE(FramesUntil(*live, [&] { return live->State()["round"]["answers"] == 2; }))
+        << live->State().dump();
+    auto state = live->State();
+    EXPECT_TRUE(state["round"]["held"]);
+    EXPECT_EQ(state["round"]["right"], 1);
+    EXPECT_EQ(state["round"]["choices"], (nlohmann::json{{"A", 1}, {"B", 1}}));
+    EXPECT_TRUE(state["scores"].empty()) << "the reveal was not held";
+    EXPECT_EQ(state["ignored"], (nlohmann::json::array({{{"id", 1005}, {"name", ""}}})));
+    EXPECT_EQ(test_support::StateSchemaFaults(state.dump()), "");
+    // The clock's box in the top right corner: dark over the grey picture.
+    EXPECT_LT(frame_[(std::size_t(kHeight / 10) * kWidth + kWidth - 8) * 4], 100);
+
+    ASSERT_TRUE(live->ApplyRoundAction({show::RoundAction::Kind::Reveal, 0}).Ok());
+    ASSERT_TRUE(FramesUntil(*live, [&] { return live->State()["scores"].size() == 1; }));
+    live->OfferViewerEvent(Chat(1004, "Ajie", "B"));
+    ASSERT_TRUE(FramesUntil(*live, [&] { return live->State()["feed"].size() == 3; }));
+    state = live->State();
+    EXPECT_EQ(state["scores"][0]["name"], "Emma(1002)");
+    EXPECT_EQ(state["scores"].size(), 1u) << "an answer after the reveal counted";
+    EXPECT_FALSE(state["feed"][0]["counted"]);
+    EXPECT_FALSE(state["round"]["open"]);
+    live->Finish();
 }
 
 TEST_F(LiveGameTest, AMessageBoxWaitsForItsAnswerWhileFramesGoOn) {

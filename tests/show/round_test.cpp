@@ -1,9 +1,12 @@
 // A question as a live show plays it: answers matched as chat sends them, the clock that closes
 // the question, and the reveal kept back until it closes.
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "show/answer_match.h"
 #include "show/round.h"
+#include "show/round_overlay.h"
 
 namespace {
 
@@ -121,6 +124,64 @@ TEST(Round, AHeldRevealKeepsRightAnswersUntilTheQuestionCloses) {
     Round untimed({MatchRule::Lenient, 0, true, 6});
     untimed.Begin(u"Paris", 0);
     EXPECT_EQ(untimed.Take(Says(1, u"paris"), 1), u"Paris");
+}
+
+// The clock as viewers see it, on 640 × 360 pictures.
+class ClockOnPicture : public ::testing::Test {
+protected:
+    static constexpr int kW = 640, kH = 360;
+    // Draws on a picture of one grey level and alpha, top-down; returns it.
+    std::vector<BYTE> Draw(BYTE level, show::ClockView clock, BYTE alpha = 255) {
+        std::vector<BYTE> picture(std::size_t(kW) * kH * 4, level);
+        for (std::size_t i = 3; i < picture.size(); i += 4)
+            picture[i] = alpha;
+        overlay.Draw(picture.data(), kW, -kH, clock, u"");
+        return picture;
+    }
+    // The box's columns on a row near its top: where the picture changed.
+    static std::pair<int, int> BoxColumns(const std::vector<BYTE>& picture, BYTE level) {
+        int first = kW, last = -1;
+        for (int x = 0; x < kW; ++x)
+            if (picture[(std::size_t(14) * kW + x) * 4] != level) {
+                first = std::min(first, x);
+                last = x;
+            }
+        return {first, last};
+    }
+    // Pixels inside the box brighter than `floor` in every channel, and red ones.
+    static std::pair<int, int> Text(const std::vector<BYTE>& picture, std::pair<int, int> box) {
+        int bright = 0, red = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = box.first; x <= box.second; ++x) {
+                const BYTE* p = &picture[(std::size_t(y) * kW + x) * 4];
+                bright += p[0] > 200 && p[1] > 200 && p[2] > 200;
+                red += p[2] > 200 && p[1] < 150;
+            }
+        return {bright, red};
+    }
+    show::RoundOverlay overlay;
+};
+
+TEST_F(ClockOnPicture, ReadableOnAnyPictureAndStillShownAtZero) {
+    const auto box = BoxColumns(Draw(128, {true, 7.2, 10, true}), 128);
+    ASSERT_GT(box.second, box.first) << "no clock";
+    EXPECT_GT(box.first, kW * 3 / 4) << "the clock belongs in the top right corner";
+    for (const BYTE level : {BYTE(0), BYTE(255)}) {
+        const auto picture = Draw(level, {true, 7.2, 10, true});
+        EXPECT_GT(Text(picture, box).first, 20) << "no light digits on level " << int(level);
+        EXPECT_LT(picture[(std::size_t(14) * kW + box.first + 2) * 4], 80) << "the box is not dark";
+    }
+    // 10 and then 9: the box stands still; closed, it shows 0 in red over an empty bar.
+    const auto ten = BoxColumns(Draw(128, {true, 9.5, 10, true}), 128);
+    EXPECT_EQ(BoxColumns(Draw(128, {true, 8.5, 10, true}), 128), ten);
+    const auto closed = Draw(128, {true, 0, 10, false});
+    EXPECT_EQ(BoxColumns(closed, 128), ten);
+    EXPECT_GT(Text(closed, ten).second, 10);
+    EXPECT_TRUE(BoxColumns(Draw(128, {false, 0, 0, false}), 128).second < 0) << "no clock, no box";
+
+    // On a transparent canvas (an OBS source) the box covers what lies under it.
+    const auto canvas = Draw(0, {true, 5, 10, true}, 0);
+    EXPECT_GT(canvas[(std::size_t(14) * kW + ten.first + 2) * 4 + 3], 150);
 }
 
 } // namespace
