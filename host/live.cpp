@@ -384,6 +384,7 @@ int RunLive(const LiveOptions& options) {
     gameOptions.fps = options.fps;
     gameOptions.lcid = options.lcid;
     gameOptions.round = options.round;
+    if (recorder) gameOptions.ignored = recorder->IgnoredAtStart();
     auto live = show::LiveGame::Create(*plugin, ui, transcript, gameOptions, error);
     if (!live) {
         Say(error);

@@ -1,4 +1,5 @@
-// What a season keeps of a show (a scored answer or a gift), and where a host hands it: the
+// What a season keeps of a show (a scored answer, a gift, a viewer the presenter ignores for the
+// season or hears again), and where a host hands it: the
 // recorder behind this interface decides how and when it reaches a file.
 #pragma once
 
@@ -10,7 +11,7 @@
 namespace season {
 
 struct SeasonEvent {
-    enum class Kind { Answer, Gift };
+    enum class Kind { Answer, Gift, Ignore, Unignore };
     Kind kind = Kind::Answer;
     std::int64_t atMs = 0; // Unix time in milliseconds
     std::uint32_t viewer = 0;
@@ -20,6 +21,12 @@ struct SeasonEvent {
     int points = 0;         // answers
     int giftCount = 0;      // gifts
     int giftValue = 0;      // gifts: the value of one
+};
+
+// A viewer the presenter ignores for a whole season.
+struct IgnoredViewer {
+    std::uint32_t viewer = 0;
+    std::string name; // as the presenter saw them
 };
 
 // How the events handed to a sink fare.

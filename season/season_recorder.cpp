@@ -5,7 +5,7 @@ namespace season {
 SeasonRecorder::SeasonRecorder(const std::string& path, const std::string& season,
                                const std::string& mode)
     : store_(path), show_(store_.BeginShow(season, mode, NowMs())),
-      writer_([this] { WriteLoop(); }) {}
+      ignoredAtStart_(store_.IgnoredIn(season)), writer_([this] { WriteLoop(); }) {}
 
 SeasonRecorder::~SeasonRecorder() {
     {

@@ -44,12 +44,15 @@ public:
     // Lost: dropped from a full queue or still refused when the show ended. Waiting: refused,
     // to be tried again.
     SinkHealth Health() const override;
+    // The viewers the season ignored when the show began.
+    const std::vector<IgnoredViewer>& IgnoredAtStart() const { return ignoredAtStart_; }
 
 private:
     void WriteLoop();
 
     SeasonStore store_;
     std::int64_t show_;
+    std::vector<IgnoredViewer> ignoredAtStart_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable committed_;

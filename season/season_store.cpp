@@ -54,6 +54,14 @@ constexpr std::array<const char*, kSchemaVersion> kMigrations = {
         viewer INTEGER NOT NULL UNIQUE,
         PRIMARY KEY(platform, platform_id)) WITHOUT ROWID;
     )sql",
+    R"sql(
+    CREATE TABLE ignored_viewers(
+        season TEXT NOT NULL,
+        viewer INTEGER NOT NULL,
+        name TEXT NOT NULL,
+        since_ms INTEGER NOT NULL,
+        PRIMARY KEY(season, viewer)) WITHOUT ROWID;
+    )sql",
 };
 
 // Every viewer who scored in the range with their totals; the named parameters are the query's.
@@ -151,7 +159,23 @@ void SeasonStore::Write(std::int64_t show, std::span<const SeasonEvent> events) 
                           "question, points) VALUES (?, ?, ?, ?, ?, ?, ?)");
     Statement gift(db_, "INSERT INTO gifts(show, at_ms, viewer, name, count, value) "
                         "VALUES (?, ?, ?, ?, ?, ?)");
+    Statement ignore(db_, "INSERT OR REPLACE INTO ignored_viewers(season, viewer, name, since_ms) "
+                          "SELECT season, ?, ?, ? FROM shows WHERE id = ?");
+    Statement unignore(db_, "DELETE FROM ignored_viewers WHERE viewer = ? AND "
+                            "season = (SELECT season FROM shows WHERE id = ?)");
     for (const auto& event : events) {
+        if (event.kind == SeasonEvent::Kind::Ignore) {
+            ignore.Bind(1, event.viewer)
+                .Bind(2, event.name)
+                .Bind(3, event.atMs)
+                .Bind(4, show)
+                .Run();
+            continue;
+        }
+        if (event.kind == SeasonEvent::Kind::Unignore) {
+            unignore.Bind(1, event.viewer).Bind(2, show).Run();
+            continue;
+        }
         viewer.Bind(1, event.viewer).Bind(2, event.name).Bind(3, event.atMs).Run();
         name.Bind(1, event.viewer).Bind(2, event.name).Bind(3, event.atMs).Run();
         if (event.kind == SeasonEvent::Kind::Answer)
@@ -173,6 +197,16 @@ void SeasonStore::Write(std::int64_t show, std::span<const SeasonEvent> events) 
                 .Run();
     }
     transaction.Commit();
+}
+
+std::vector<IgnoredViewer> SeasonStore::IgnoredIn(std::string_view season) {
+    Statement select(db_, "SELECT viewer, name FROM ignored_viewers WHERE season = ? "
+                          "ORDER BY viewer");
+    select.Bind(1, season);
+    std::vector<IgnoredViewer> ignored;
+    while (select.Step())
+        ignored.push_back({static_cast<std::uint32_t>(select.Int(0)), select.Text(1)});
+    return ignored;
 }
 
 std::vector<Standing> SeasonStore::Table(const SeasonQuery& query, int top) {

@@ -16,7 +16,7 @@
 namespace season {
 
 // The newest file layout this build reads and writes; older files are migrated on open.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 // Viewers of chat platforms get ids from here up, apart from the ids a host's own relay gives.
 inline constexpr std::uint32_t kFirstPlatformViewer = 0x80000000u;
 
@@ -57,6 +57,8 @@ public:
     std::optional<Standing> StandingOf(std::uint32_t viewer, const SeasonQuery& query);
     // Every name the viewer was seen with, oldest first.
     std::vector<std::string> NamesOf(std::uint32_t viewer);
+    // The viewers ignored in `season`, by id.
+    std::vector<IgnoredViewer> IgnoredIn(std::string_view season);
     // The viewer id kept for `platformId` on `platform`, given (the next from
     // kFirstPlatformViewer) on first sight, so a platform's viewer keeps one id across shows.
     std::uint32_t PlatformViewer(std::string_view platform, std::string_view platformId);

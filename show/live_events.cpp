@@ -219,10 +219,19 @@ RoundAction RoundFrom(const json& root) {
 }
 
 Moderation ModerationFrom(const json& root) {
-    const auto [key, value] = OnlyField(root, "\"ignore\" or \"unignore\"");
-    if (key != "ignore" && key != "unignore")
-        Refuse("unknown field " + Quote(key) + "; expected \"ignore\" or \"unignore\"");
-    return {key == "ignore", static_cast<std::uint32_t>(Whole(*value, key.c_str(), 0xFFFFFFFF))};
+    if (!root.is_object()) Refuse("the body is an object with \"ignore\" or \"unignore\"");
+    RejectUnknownKeys(root, {"ignore", "unignore", "season"});
+    const bool ignore = root.contains("ignore");
+    if (ignore == root.contains("unignore"))
+        Refuse("the body has one of \"ignore\" or \"unignore\"");
+    const char* key = ignore ? "ignore" : "unignore";
+    Moderation moderation{ignore, static_cast<std::uint32_t>(Whole(root[key], key, 0xFFFFFFFF))};
+    if (const auto season = root.find("season"); season != root.end()) {
+        if (!ignore || !season->is_boolean())
+            Refuse("\"season\" goes with \"ignore\", as true or false");
+        moderation.season = season->get<bool>();
+    }
+    return moderation;
 }
 
 } // namespace

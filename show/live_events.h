@@ -8,7 +8,7 @@
 //          | {"option": "OptShowQuestion", "selected": true} | {"bank": "PATH"}
 //
 //   round  {"seconds": N} | {"add": N} | {"close": true} | {"reveal": true}
-//   moderate {"ignore": VIEWER_ID} | {"unignore": VIEWER_ID}
+//   moderate {"ignore": VIEWER_ID, "season": true} | {"unignore": VIEWER_ID}  (season optional)
 //
 // A line of an event stream wraps one of them: {"chat": {...}}, {"gift": {...}}, {"panel": {...}}.
 #pragma once

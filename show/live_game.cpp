@@ -133,7 +133,10 @@ RoundOptions RoundOptionsFor(const LiveGameOptions& options) {
 
 LiveGame::LiveGame(UiThread& ui, hosting::Transcript& transcript, const LiveGameOptions& options)
     : ui_(ui), transcript_(transcript), options_(options), viewers_(options.viewerQueue),
-      round_(RoundOptionsFor(options)) {}
+      round_(RoundOptionsFor(options)) {
+    for (const season::IgnoredViewer& viewer : options.ignored)
+        ignored_[viewer.viewer] = {viewer.name, true};
+}
 
 double LiveGame::Now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch_).count();
@@ -340,12 +343,30 @@ Delivery LiveGame::ApplyRoundAction(const RoundAction& action) {
 Delivery LiveGame::Moderate(const Moderation& moderation) {
     std::lock_guard lock(hostLock_);
     if (finished_) return {Delivery::Result::Closed, "the show is ending"};
-    const std::string who = std::to_string(moderation.viewer);
+    if (moderation.season && !options_.season)
+        return {Delivery::Result::Refused, "this show keeps no season"};
+    const std::string who = "viewer " + std::to_string(moderation.viewer);
+    const auto record = [&](season::SeasonEvent::Kind kind, const std::string& name) {
+        season::SeasonEvent event;
+        event.kind = kind;
+        event.atMs = season::NowMs();
+        event.viewer = moderation.viewer;
+        event.name = name;
+        options_.season->Record(std::move(event));
+    };
+    const auto found = ignored_.find(moderation.viewer);
     if (moderation.ignore) {
-        ignored_.emplace(moderation.viewer, round_.NameOf(moderation.viewer));
-        transcript_.Add("moderation", "viewer " + who + " is ignored");
-    } else if (ignored_.erase(moderation.viewer) > 0) {
-        transcript_.Add("moderation", "viewer " + who + " is heard again");
+        Ignored& entry = ignored_[moderation.viewer];
+        const std::string seen = round_.NameOf(moderation.viewer);
+        if (!seen.empty()) entry.name = seen;
+        entry.season = entry.season || moderation.season;
+        if (moderation.season) record(season::SeasonEvent::Kind::Ignore, entry.name);
+        transcript_.Add("moderation",
+                        who + " is ignored" + (moderation.season ? " for the season" : ""));
+    } else if (found != ignored_.end()) {
+        if (found->second.season) record(season::SeasonEvent::Kind::Unignore, found->second.name);
+        ignored_.erase(found);
+        transcript_.Add("moderation", who + " is heard again");
     }
     return {};
 }
@@ -435,8 +456,8 @@ json LiveGame::State(std::size_t top) {
     parts.players = &players_;
     parts.round = round_.State(Now());
     parts.feed = round_.Feed();
-    for (const auto& [id, name] : ignored_)
-        parts.ignored.push_back({{"id", id}, {"name", name}});
+    for (const auto& [id, viewer] : ignored_)
+        parts.ignored.push_back({{"id", id}, {"name", viewer.name}, {"season", viewer.season}});
     parts.top = top;
     parts.messageBoxes = boxes_;
     if (boxes_ > 0) parts.lastMessageBox = hosting::MessageBoxSeen{lastBoxCaption_, lastBoxText_};

@@ -52,6 +52,7 @@ struct LiveGameOptions {
     // How questions are played live: answers matched leniently; a question given a clock holds
     // the free game's reveal until it closes.
     RoundOptions round{MatchRule::Lenient, 0, true};
+    std::vector<season::IgnoredViewer> ignored; // the season's ignored viewers, from the start
 };
 
 // What the status line shows.
@@ -187,7 +188,11 @@ private:
     RoundOverlay overlay_;  // video thread only
     std::u16string moment_; // a challenge player's right answer, shown until momentUntil_
     double momentUntil_ = 0;
-    std::map<std::uint32_t, std::string> ignored_; // viewer id → name, as last seen
+    struct Ignored {
+        std::string name; // as last seen
+        bool season;      // kept with the season
+    };
+    std::map<std::uint32_t, Ignored> ignored_;
     const std::chrono::steady_clock::time_point epoch_ = std::chrono::steady_clock::now();
 };
 

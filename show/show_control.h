@@ -47,6 +47,7 @@ struct RoundAction {
 struct Moderation {
     bool ignore = true; // false: heard again
     std::uint32_t viewer = 0;
+    bool season = false; // ignored for the season: in this show and every later one
 };
 
 class ShowControl {

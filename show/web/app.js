@@ -21,7 +21,7 @@ const STRINGS = {
     reveal: 'Reveal', seconds: 'Seconds', startClock: 'Start clock', answers: 'Answers', right: 'Right',
     open: 'open', closed: 'closed', noClock: 'no clock', held: 'the answer is held back', revealed: 'revealed',
     question: 'Question {number} of {count}', answerIs: 'answer {answer}',
-    feed: 'Answers as they come', name: 'Name', viewer: 'ID', answer: 'Answer', ignore: 'Ignore',
+    feed: 'Answers as they come', name: 'Name', viewer: 'ID', answer: 'Answer', ignore: 'Ignore', ignoreSeason: 'For the season', forSeason: 'for the season',
     ignored: 'Ignored viewers', noneIgnored: 'Nobody is ignored.', unignore: 'Unignore', noAnswers: 'No answers yet.',
     uncounted: 'Not counted', details: 'Details',
   },
@@ -38,7 +38,7 @@ const STRINGS = {
     reveal: '揭晓答案', seconds: '秒数', startClock: '开始计时', answers: '作答', right: '答对',
     open: '作答中', closed: '已截止', noClock: '不限时', held: '答案暂不公布', revealed: '已揭晓',
     question: '第 {number} 题，共 {count} 题', answerIs: '答案 {answer}',
-    feed: '实时作答', name: '昵称', viewer: 'ID', answer: '回答', ignore: '忽略',
+    feed: '实时作答', name: '昵称', viewer: 'ID', answer: '回答', ignore: '忽略', ignoreSeason: '整个赛季', forSeason: '整个赛季',
     ignored: '已忽略的观众', noneIgnored: '没有被忽略的观众。', unignore: '取消忽略', noAnswers: '还没有人作答。',
     uncounted: '不计分', details: '详细信息',
   },
@@ -55,7 +55,7 @@ const STRINGS = {
     reveal: '揭曉答案', seconds: '秒數', startClock: '開始計時', answers: '作答', right: '答對',
     open: '作答中', closed: '已截止', noClock: '不限時', held: '答案暫不公布', revealed: '已揭曉',
     question: '第 {number} 題，共 {count} 題', answerIs: '答案 {answer}',
-    feed: '即時作答', name: '暱稱', viewer: 'ID', answer: '回答', ignore: '忽略',
+    feed: '即時作答', name: '暱稱', viewer: 'ID', answer: '回答', ignore: '忽略', ignoreSeason: '整個賽季', forSeason: '整個賽季',
     ignored: '已忽略的觀眾', noneIgnored: '沒有被忽略的觀眾。', unignore: '取消忽略', noAnswers: '還沒有人作答。',
     uncounted: '不計分', details: '詳細資訊',
   },
@@ -497,11 +497,12 @@ function button(text, data) {
   return el;
 }
 
-function drawFeed(feed, ignored) {
+// `season`: the show keeps a season, so a viewer may be ignored for all of it.
+function drawFeed(feed, ignored, season) {
   const body = $('feed').tBodies[0];
   $('feed').hidden = feed.length === 0;
   $('feed-none').hidden = feed.length > 0;
-  if (!changed(body, feed, ignored, document.documentElement.lang)) return;
+  if (!changed(body, feed, ignored, season, document.documentElement.lang)) return;
   const left = new Set(ignored.map((viewer) => viewer.id));
   body.replaceChildren();
   for (const entry of feed) {
@@ -515,7 +516,9 @@ function drawFeed(feed, ignored) {
     cell(row, entry.text, 'answer');
     cell(row, entry.right ? '✓' : '', 'mark');
     const action = cell(row, '', 'action');
-    if (!left.has(entry.id)) action.append(button(t('ignore'), { ignore: entry.id }));
+    if (left.has(entry.id)) continue;
+    action.append(button(t('ignore'), { ignore: entry.id }));
+    if (season) action.append(button(t('ignoreSeason'), { ignore: entry.id, season: 'yes' }));
   }
 }
 
@@ -526,7 +529,7 @@ function drawIgnored(ignored) {
   list.replaceChildren(...ignored.map((viewer) => {
     const item = document.createElement('li');
     const who = document.createElement('span');
-    who.textContent = viewer.name + ' (' + viewer.id + ')';
+    who.textContent = viewer.name + ' (' + viewer.id + ')' + (viewer.season ? ' · ' + t('forSeason') : '');
     item.append(who, button(t('unignore'), { unignore: viewer.id }));
     return item;
   }));
@@ -537,7 +540,7 @@ function drawLive(state) {
   $('live').hidden = !shown;
   if (!shown) return;
   const ignored = Array.isArray(state.ignored) ? state.ignored : [];
-  drawFeed(state.feed, ignored);
+  drawFeed(state.feed, ignored, !!state.seasonFile);
   drawIgnored(ignored);
 }
 
@@ -545,7 +548,8 @@ function drawLive(state) {
 function wireLive() {
   $('feed').addEventListener('click', (e) => {
     const target = e.target.closest('button[data-ignore]');
-    if (target) send('/api/moderate', { ignore: Number(target.dataset.ignore) });
+    if (target)
+      send('/api/moderate', { ignore: Number(target.dataset.ignore), season: target.dataset.season === 'yes' });
   });
   $('ignored').addEventListener('click', (e) => {
     const target = e.target.closest('button[data-unignore]');

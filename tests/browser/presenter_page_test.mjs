@@ -383,11 +383,14 @@ try {
 
   // The wrong answerer ignored from the feed: listed as ignored, and their next message no longer
   // reaches the game.
-  await round.click('#feed button[data-ignore="23"]');
+  // A show that keeps a season may also ignore for the season; this one is for the show only.
+  assert.ok(await round.$('#feed button[data-ignore="23"][data-season="yes"]'));
+  await round.click('#feed button[data-ignore="23"]:not([data-season])');
   await round.waitForFunction(() => /Cy \(23\)/.test(document.getElementById('ignored').textContent));
   assert.equal(await round.$('#feed button[data-ignore="23"]'), null);
-  const ignoredNow = async () => (await timedApi.state()).ignored.map((viewer) => [viewer.id, viewer.name]);
-  assert.deepEqual(await ignoredNow(), [[23, 'Cy']]);
+  const ignoredNow = async () =>
+    (await timedApi.state()).ignored.map((viewer) => [viewer.id, viewer.name, viewer.season]);
+  assert.deepEqual(await ignoredNow(), [[23, 'Cy', false]]);
 
   // The clock runs out: 0 and closed on the page and in the state; an answer after it is listed
   // but not counted, and the ignored viewer's one is not listed.

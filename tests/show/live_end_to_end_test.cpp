@@ -176,6 +176,50 @@ TEST(LiveEndToEnd, AShowDrivenOverHttpEndsCleanlyOnCtrlC) {
     EXPECT_LT(best, 0.9) << "the last frame is not the test card underneath";
 }
 
+// A viewer the presenter ignores for the season is ignored in the season's next show too.
+TEST(LiveEndToEnd, AViewerIgnoredForTheSeasonStaysIgnoredInTheNextShow) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "askgame-live-ignored";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::vector<std::string> season = {"--db", (dir / "season.db").string()};
+    const auto client = [](LiveShow& show) {
+        auto made = std::make_unique<httplib::Client>("127.0.0.1", show.Port());
+        made->set_read_timeout(10);
+        made->set_bearer_token_auth(kToken);
+        return made;
+    };
+    {
+        LiveShow first(dir, season);
+        ASSERT_GT(first.Port(), 0) << ReadFile(dir / "stderr.txt");
+        const auto api = client(first);
+        ASSERT_EQ(
+            api->Post("/api/moderate", R"({"ignore": 1001, "season": true})", "application/json")
+                ->status,
+            200);
+        ASSERT_EQ(first.Stop(SIGINT), 0) << ReadFile(dir / "stderr.txt");
+    }
+    LiveShow next(dir, season);
+    ASSERT_GT(next.Port(), 0) << ReadFile(dir / "stderr.txt");
+    const auto api = client(next);
+    for (const char* action : {R"({"bank": "demo-bank.txt"})", R"({"click": "ButtonShowQue"})"})
+        ASSERT_EQ(api->Post("/api/panel", action, "application/json")->status, 200);
+    for (const char* chat : {R"({"id": 1001, "name": "spam", "text": "B"})",
+                             R"({"id": 1002, "name": "Emma", "text": "b"})"})
+        ASSERT_EQ(api->Post("/api/chat", chat, "application/json")->status, 200);
+    nlohmann::json state;
+    for (int i = 0; i < 100 && state["feed"].size() < 1; ++i) {
+        std::this_thread::sleep_for(50ms);
+        state = nlohmann::json::parse(api->Get("/api/state")->body);
+    }
+    std::this_thread::sleep_for(200ms);
+    state = nlohmann::json::parse(api->Get("/api/state")->body);
+    EXPECT_EQ(state["ignored"],
+              nlohmann::json::parse(R"([{"id": 1001, "name": "", "season": true}])"));
+    ASSERT_EQ(state["scores"].size(), 1u) << state.dump();
+    EXPECT_EQ(state["scores"][0]["name"], "Emma(1002)");
+    EXPECT_EQ(next.Stop(SIGINT), 0);
+}
+
 TEST(LiveEndToEnd, SigtermEndsTheShowAsCtrlCDoes) {
     const fs::path dir = fs::path(::testing::TempDir()) / "askgame-live-sigterm";
     fs::remove_all(dir);

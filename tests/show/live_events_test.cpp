@@ -126,4 +126,28 @@ TEST(LiveEvents, AnEventLineWrapsOneEvent) {
     EXPECT_FALSE(show::ParseEventLine(R"("chat")", "").event);
 }
 
+TEST(LiveEvents, TheRoundAndModerationBodies) {
+    std::string error;
+    const auto round = show::ParseRoundAction(R"({"add": 10})", error);
+    ASSERT_TRUE(round) << error;
+    EXPECT_EQ(round->kind, show::RoundAction::Kind::Add);
+    EXPECT_EQ(round->seconds, 10);
+    EXPECT_TRUE(show::ParseRoundAction(R"({"reveal": true})", error));
+    for (const char* bad : {R"({"close": false})", R"({"seconds": -3})", R"({"seconds": 1e9})",
+                            R"({"add": 5, "close": true})", R"({"pause": true})", "[]"})
+        EXPECT_FALSE(show::ParseRoundAction(bad, error)) << bad;
+
+    const auto season = show::ParseModeration(R"({"ignore": 42, "season": true})", error);
+    ASSERT_TRUE(season) << error;
+    EXPECT_TRUE(season->ignore && season->season);
+    EXPECT_EQ(season->viewer, 42u);
+    const auto heard = show::ParseModeration(R"({"unignore": 42})", error);
+    ASSERT_TRUE(heard);
+    EXPECT_FALSE(heard->ignore);
+    for (const char* bad : {R"({"unignore": 42, "season": true})",
+                            R"({"ignore": 1, "unignore": 2})", R"({"ignore": "42"})",
+                            R"({"ignore": 4294967296})", R"({})", R"({"ignore": 1, "season": 1})"})
+        EXPECT_FALSE(show::ParseModeration(bad, error)) << bad;
+}
+
 } // namespace

@@ -191,7 +191,8 @@ TEST_F(LiveGameTest, ATimedRoundHoldsItsRevealAndHearsNoIgnoredViewer) {
     EXPECT_EQ(state["round"]["right"], 1);
     EXPECT_EQ(state["round"]["choices"], (nlohmann::json{{"A", 1}, {"B", 1}}));
     EXPECT_TRUE(state["scores"].empty()) << "the reveal was not held";
-    EXPECT_EQ(state["ignored"], (nlohmann::json::array({{{"id", 1005}, {"name", ""}}})));
+    EXPECT_EQ(state["ignored"],
+              (nlohmann::json::array({{{"id", 1005}, {"name", ""}, {"season", false}}})));
     EXPECT_EQ(test_support::StateSchemaFaults(state.dump()), "");
     // The clock's box in the top right corner: dark over the grey picture.
     EXPECT_LT(frame_[(std::size_t(kHeight / 10) * kWidth + kWidth - 8) * 4], 100);
@@ -205,6 +206,7 @@ TEST_F(LiveGameTest, ATimedRoundHoldsItsRevealAndHearsNoIgnoredViewer) {
     EXPECT_EQ(state["scores"].size(), 1u) << "an answer after the reveal counted";
     EXPECT_FALSE(state["feed"][0]["counted"]);
     EXPECT_FALSE(state["round"]["open"]);
+    EXPECT_EQ(live->Moderate({true, 1004, true}).reason, "this show keeps no season");
     live->Finish();
 }
 

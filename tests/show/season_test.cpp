@@ -154,6 +154,35 @@ TEST_F(SeasonFile, AFileFromANewerAskgameIsRefusedAndLeftAlone) {
     EXPECT_EQ(version.Int(0), 99);
 }
 
+TEST_F(SeasonFile, AViewerIgnoredForTheSeasonStaysIgnoredInItsLaterShowsOnly) {
+    const auto moderate = [](SeasonRecorder& recorder, SeasonEvent::Kind kind,
+                             std::uint32_t viewer) {
+        SeasonEvent event;
+        event.kind = kind;
+        event.atMs = 1000;
+        event.viewer = viewer;
+        event.name = "spam" + std::to_string(viewer);
+        recorder.Record(std::move(event));
+    };
+    {
+        SeasonRecorder recorder(path_, "main", "free");
+        EXPECT_TRUE(recorder.IgnoredAtStart().empty());
+        moderate(recorder, SeasonEvent::Kind::Ignore, 7);
+        moderate(recorder, SeasonEvent::Kind::Ignore, 8);
+    }
+    {
+        SeasonRecorder recorder(path_, "main", "challenge");
+        ASSERT_EQ(recorder.IgnoredAtStart().size(), 2u);
+        EXPECT_EQ(recorder.IgnoredAtStart()[0].name, "spam7");
+        moderate(recorder, SeasonEvent::Kind::Unignore, 8);
+    }
+    EXPECT_TRUE(SeasonRecorder(path_, "autumn", "free").IgnoredAtStart().empty());
+    SeasonRecorder recorder(path_, "main", "free");
+    ASSERT_EQ(recorder.IgnoredAtStart().size(), 1u);
+    EXPECT_EQ(recorder.IgnoredAtStart()[0].viewer, 7u);
+    EXPECT_TRUE(SeasonStore(path_).Table({}, 10).empty()) << "ignoring scored somebody";
+}
+
 TEST_F(SeasonFile, TheRecorderCommitsEveryEventFromEveryThread) {
     constexpr int kThreads = 4, kEach = 5000;
     {
