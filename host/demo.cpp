@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "host/exit_status.h"
 #include "hosting/frame_io.h"
 #include "hosting/player.h"
 #include "hosting/png_sequence.h"
@@ -31,17 +32,17 @@ int RunDemo(const DemoOptions& options) {
     const std::string& out = options.outputFolder;
     if (!MakeFolders(out, error)) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-        return 1;
+        return kExitIo;
     }
     auto plugin = PluginLibrary::Open(options.pluginPath, error);
     if (!plugin) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-        return 1;
+        return kExitUnavailable;
     }
     // The presenter's bank sits in the output folder, where the scenarios choose it from.
     if (!WriteText(out + "/demo-bank.txt", k_demo_bank)) {
         std::fprintf(stderr, "askgame-host: cannot write %s/demo-bank.txt\n", out.c_str());
-        return 1;
+        return kExitIo;
     }
     const bool video = FfmpegAvailable();
     if (!video)
@@ -49,14 +50,14 @@ int RunDemo(const DemoOptions& options) {
                              "instead of videos\n");
 
     Transcript transcript;
-    int failures = 0;
+    int status = 0; // the last failure's
     std::vector<std::string> written;
     for (const DemoGame& demo :
          {DemoGame{"free", k_demo_free}, DemoGame{"challenge", k_demo_challenge}}) {
         auto parsed = ParseScenario(demo.scenario, std::string("demo-") + demo.name + ".json", out);
         if (!parsed.scenario) {
             std::fprintf(stderr, "askgame-host: %s\n", parsed.error.c_str());
-            return 1;
+            return kExitSoftware;
         }
         const Scenario& scenario = *parsed.scenario;
         transcript.SetClock(0, scenario.fps);
@@ -65,7 +66,7 @@ int RunDemo(const DemoOptions& options) {
                                        scenario.lcid.value_or(options.lcid), transcript, error);
         if (!game) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-            return 1;
+            return kExitSoftware;
         }
         std::unique_ptr<FrameSink> sink;
         if (video) {
@@ -73,14 +74,14 @@ int RunDemo(const DemoOptions& options) {
             if (!writer->Open(out + "/" + demo.name + ".mp4", scenario.width, scenario.height,
                               scenario.fps, error)) {
                 std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-                return 1;
+                return kExitIo;
             }
             sink = std::move(writer);
         } else {
             const std::string folder = out + "/" + demo.name + "-frames";
             if (!MakeFolders(folder, error)) {
                 std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-                return 1;
+                return kExitIo;
             }
             sink = std::make_unique<PngSequenceSink>(folder);
         }
@@ -94,7 +95,7 @@ int RunDemo(const DemoOptions& options) {
         WriteScoreSummary(*game, transcript);
         if (!result.ok) {
             std::fprintf(stderr, "askgame-host: %s demo: %s\n", demo.name, result.error.c_str());
-            ++failures;
+            status = kExitIo;
         }
         written.push_back(sink->Where());
         written.insert(written.end(), result.stills.begin(), result.stills.end());
@@ -105,12 +106,12 @@ int RunDemo(const DemoOptions& options) {
         std::fprintf(stderr,
                      "askgame-host: the plug-in broke the host's rules %d time(s); see %s\n",
                      transcript.HostErrorCount(), (out + "/transcript.txt").c_str());
-        ++failures;
+        status = kExitSoftware;
     }
     std::printf("The demo is in %s/:\n", out.c_str());
     for (const auto& path : written)
         std::printf("  %s\n", path.c_str());
-    return failures == 0 ? 0 : 1;
+    return status;
 }
 
 } // namespace host

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/bank_check.h"
+#include "host/exit_status.h"
 #include "hosting/frame_io.h"
 #include "hosting/hosted_game.h"
 #include "platform/codepage.h"
@@ -195,7 +196,7 @@ int RunInstallCheck(const InstallCheckOptions& options) {
                 ffmpeg ? "videos in and out"
                        : "videos cannot be read or written; PNG frames instead",
                 false);
-    return report.ok() ? 0 : 1;
+    return report.ok() ? 0 : kExitUnavailable;
 }
 
 } // namespace host

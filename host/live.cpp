@@ -296,21 +296,21 @@ int RunLive(const LiveOptions& options) {
     if (!FfmpegAvailable()) {
         Say("ffmpeg is not installed: a live show needs it for its outputs (apt-get install "
             "ffmpeg)");
-        return 1;
+        return kExitUnavailable;
     }
     if (options.outputs.empty() && !options.preview) {
         Say("nowhere to send the show: give --output (a file, an rtmp:// or srt:// URL, a "
             "/dev/videoN loopback device) or --preview");
-        return 2;
+        return kExitUsage;
     }
     if (!KnownPreset(options.encoder.preset)) {
         Say("--preset " + options.encoder.preset + ": not an x264 preset (ultrafast to placebo)");
-        return 2;
+        return kExitUsage;
     }
     show::EndpointOptions endpointOptions;
     if (!show::ParseListenAddress(options.listen, endpointOptions.address, endpointOptions.port)) {
         Say("--listen " + options.listen + ": expected ADDRESS:PORT, e.g. 127.0.0.1:8719");
-        return 2;
+        return kExitUsage;
     }
     show::chat::ChatOptions chatOptions = show::chat::ChatOptions::FromEnvironment();
     chatOptions.values.sub = options.subValue;
@@ -319,12 +319,12 @@ int RunLive(const LiveOptions& options) {
         std::string why;
         if (!show::chat::ReadableChatSource(source, why)) {
             Say("--chat " + why);
-            return 2;
+            return kExitUsage;
         }
         if (source.rfind("youtube:", 0) == 0 && chatOptions.youtubeKey.empty()) {
             Say("--chat " + source + " needs a YouTube Data API key: --youtube-key KEY, or " +
                 show::chat::kYouTubeKeyVariable);
-            return 2;
+            return kExitUsage;
         }
     }
     std::optional<Scenario> scenario;
@@ -332,7 +332,7 @@ int RunLive(const LiveOptions& options) {
         auto parsed = LoadScenarioFile(options.scenario);
         if (!parsed.scenario) {
             Say(parsed.error);
-            return 1;
+            return StatusForUnusableFile(options.scenario);
         }
         scenario = std::move(parsed.scenario);
         if (scenario->mode != options.mode)
@@ -357,13 +357,13 @@ int RunLive(const LiveOptions& options) {
         };
         if (!input->Start(settings, hear, error)) {
             Say(error);
-            return 1;
+            return kExitNoInput;
         }
     }
     auto plugin = PluginLibrary::Open(options.pluginPath, error);
     if (!plugin) {
         Say(error);
-        return 1;
+        return kExitUnavailable;
     }
 
     Transcript transcript;
@@ -373,7 +373,7 @@ int RunLive(const LiveOptions& options) {
     auto recorder = show::OpenSeasonRecorder(options.season, options.mode, error, Say);
     if (!error.empty()) {
         Say(error);
-        return 1;
+        return kExitIo;
     }
     show::UiThread ui;
     show::LiveGameOptions gameOptions;
@@ -388,7 +388,7 @@ int RunLive(const LiveOptions& options) {
     auto live = show::LiveGame::Create(*plugin, ui, transcript, gameOptions, error);
     if (!live) {
         Say(error);
-        return 1;
+        return kExitSoftware;
     }
 
     // The channels' chat joins the endpoint's; their viewers' ids are kept with the season.
@@ -431,7 +431,7 @@ int RunLive(const LiveOptions& options) {
         closePresenter();
         presenter.reset();
         live->Finish();
-        return 1;
+        return kExitUnavailable;
     }
     if (!show::IsLoopbackAddress(endpointOptions.address))
         Say("warning: listening on " + endpointOptions.address +
@@ -474,7 +474,7 @@ int RunLive(const LiveOptions& options) {
         layout.audioRate = kAudioRate;
     if (!output.Open(options.outputs, options.preview, layout, options.encoder, error)) {
         Say(error);
-        return abandon(1);
+        return abandon(kExitIo);
     }
     openOutput = &output;
     const auto showStart = Clock::now();
@@ -543,11 +543,11 @@ int RunLive(const LiveOptions& options) {
     if (transcript.HostErrorCount() > 0) {
         Say("the plug-in broke the host's rules " + std::to_string(transcript.HostErrorCount()) +
             " time(s); see " + options.transcript);
-        return 1;
+        return kExitSoftware;
     }
     if (video.status != 0) return video.status;
     if (!outputOk) return kExitOutputFailed;
-    return written && seasonKept ? 0 : 1;
+    return written && seasonKept ? 0 : kExitIo;
 }
 
 } // namespace host

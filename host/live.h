@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/exit_status.h"
 #include "hosting/frame_io.h"
 #include "hosting/scenario.h"
 #include "platform/shell.h"
@@ -48,8 +49,8 @@ struct LiveOptions {
 
 // The exit statuses that say what ended a show early: its input was lost, or its outputs
 // failed (one of them for good, or all of them).
-inline constexpr int kExitInputLost = 66;
-inline constexpr int kExitOutputFailed = 74;
+inline constexpr int kExitInputLost = kExitNoInput;
+inline constexpr int kExitOutputFailed = kExitIo;
 
 int RunLive(const LiveOptions& options);
 

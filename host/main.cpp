@@ -1,6 +1,7 @@
 // askgame-host: loads the askgame plug-in the way a broadcasting host does and drives it.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +11,9 @@
 #include <CLI/CLI.hpp>
 
 #include "host/bank_check.h"
+#include "host/command_line.h"
 #include "host/demo.h"
+#include "host/exit_status.h"
 #include "host/install_check.h"
 #include "host/live.h"
 #include "host/scores_command.h"
@@ -93,13 +96,13 @@ int Run(const Common& common, const RunArgs& args) {
     auto parsed = LoadScenarioFile(args.scenario);
     if (!parsed.scenario) {
         std::fprintf(stderr, "askgame-host: %s\n", parsed.error.c_str());
-        return 1;
+        return StatusForUnusableFile(args.scenario);
     }
     Scenario scenario = std::move(*parsed.scenario);
     std::string error;
     if (!ApplyFrameOptions(scenario, args.size, args.fps, error)) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-        return 2;
+        return kExitUsage;
     }
 
     std::string output = args.output;
@@ -115,7 +118,7 @@ int Run(const Common& common, const RunArgs& args) {
         if (!MakeFolders(folder, error) || !writer->Open(output, scenario.width, scenario.height,
                                                          scenario.fps, error, args.encoder)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-            return 1;
+            return kExitIo;
         }
         sink = std::move(writer);
     } else {
@@ -132,7 +135,7 @@ int Run(const Common& common, const RunArgs& args) {
         }
         if (!MakeFolders(folder, error)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-            return 1;
+            return kExitIo;
         }
         sink = std::make_unique<PngSequenceSink>(folder);
     }
@@ -143,7 +146,7 @@ int Run(const Common& common, const RunArgs& args) {
         if (!reader->Open(PathForFfmpeg(args.input), scenario.width, scenario.height, scenario.fps,
                           error)) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-            return 1;
+            return kExitNoInput;
         }
         source = std::move(reader);
     } else {
@@ -153,12 +156,12 @@ int Run(const Common& common, const RunArgs& args) {
     auto plugin = PluginLibrary::Open(common.plugin, error);
     if (!plugin) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-        return 1;
+        return kExitUnavailable;
     }
     auto recorder = show::OpenSeasonRecorder(args.season, scenario.mode, error, SaySeason);
     if (!error.empty()) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-        return 1;
+        return kExitIo;
     }
     Transcript transcript;
     auto game = HostedGame::Create(*plugin, scenario.mode, scenario.width, scenario.height,
@@ -166,7 +169,7 @@ int Run(const Common& common, const RunArgs& args) {
     if (game) game->RecordSeasonInto(recorder.get());
     if (!game) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
-        return 1;
+        return kExitSoftware;
     }
     PlayOptions play;
     play.stillsFolder = folder;
@@ -180,7 +183,7 @@ int Run(const Common& common, const RunArgs& args) {
     transcript.WriteTo(transcriptPath);
     if (!result.ok) {
         std::fprintf(stderr, "askgame-host: %s\n", result.error.c_str());
-        return 1;
+        return kExitIo;
     }
     std::printf("Wrote %s (%ld frames), %zu still(s) and %s\n", sink->Where().c_str(),
                 result.frames, result.stills.size(), transcriptPath.c_str());
@@ -188,9 +191,9 @@ int Run(const Common& common, const RunArgs& args) {
         std::fprintf(stderr,
                      "askgame-host: the plug-in broke the host's rules %d time(s); see %s\n",
                      transcript.HostErrorCount(), transcriptPath.c_str());
-        return 1;
+        return kExitSoftware;
     }
-    return seasonKept ? 0 : 1;
+    return seasonKept ? 0 : kExitIo;
 }
 
 } // namespace
@@ -198,7 +201,9 @@ int Run(const Common& common, const RunArgs& args) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     CLI::App app{"askgame-host: runs the askgame plug-in the way a broadcasting host does"};
+    app.name("askgame-host");
     app.require_subcommand(1);
+    app.set_version_flag("-V,--version", "askgame-host " ASKGAME_VERSION);
 
     Common common;
     auto* check = app.add_subcommand(
@@ -328,7 +333,29 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"free", "challenge"}))
         ->capture_default_str();
 
-    CLI11_PARSE(app, argc, argv);
+    std::vector<std::string> commands;
+    for (CLI::App* command : app.get_subcommands({})) {
+        commands.push_back(command->get_name());
+        command->footer(kExitStatusHelp);
+    }
+    app.footer(kExitStatusHelp);
+    if (argc < 2) { // nothing asked: what can be asked
+        std::fputs(app.help().c_str(), stderr);
+        return kExitUsage;
+    }
+    // A first word that is no option and no command is a mistyped command, said as such.
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::find(commands.begin(), commands.end(), argv[1]) == commands.end()) {
+        std::fprintf(stderr, "%s\n", UnknownCommandMessage(argv[1], commands).c_str());
+        return kExitUsage;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end here too, with status 0; every other refusal is a usage error.
+        const int status = app.exit(e);
+        return status == 0 ? 0 : kExitUsage;
+    }
 
     if (check->parsed()) return RunInstallCheck({common.plugin});
     if (demoCommand->parsed()) {
@@ -346,11 +373,11 @@ int main(int argc, char** argv) {
                          "askgame-host: --size %s: expected WIDTHxHEIGHT, both even, 16 "
                          "to 7680\n",
                          liveSize.c_str());
-            return 2;
+            return kExitUsage;
         }
         if (!ValidFps(live.fps)) {
             std::fprintf(stderr, "askgame-host: --fps must be from 1 to 120\n");
-            return 2;
+            return kExitUsage;
         }
         live.pluginPath = common.plugin;
         live.lcid = ChosenLcid(common);
@@ -365,5 +392,5 @@ int main(int argc, char** argv) {
         bank.mode = bankMode == "free" ? GameMode::Free : GameMode::Challenge;
         return RunBankCheck(bank);
     }
-    return 2;
+    return kExitUsage;
 }

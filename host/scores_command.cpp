@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "host/exit_status.h"
 #include "season/season_report.h"
 #include "season/season_store.h"
 
@@ -27,11 +28,11 @@ int RunScores(const ScoresArgs& args) {
     query.season = args.season;
     if (!ReadDay(args.since, "--since", query.sinceMs) ||
         !ReadDay(args.until, "--until", query.untilMs))
-        return 2;
+        return kExitUsage;
     const std::string path = args.db.empty() ? season::DefaultSeasonPath() : args.db;
     if (!std::filesystem::exists(path)) {
         std::fprintf(stderr, "askgame-host: %s: no season recorded yet\n", path.c_str());
-        return 1;
+        return kExitNoInput;
     }
     try {
         season::SeasonStore store(path);
@@ -51,7 +52,7 @@ int RunScores(const ScoresArgs& args) {
         return 0;
     } catch (const season::SqliteError& e) {
         std::fprintf(stderr, "askgame-host: %s: %s\n", path.c_str(), e.what());
-        return 1;
+        return kExitIo;
     }
 }
 

@@ -58,10 +58,31 @@ TEST(HostOptions, AGivenButEmptySizeOrZeroRateIsAnError) {
     const Scratch scratch;
     scratch.Write("s.json", kShortScenario);
     std::string output;
-    EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --fps 0", output), 2);
+    EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --fps 0", output), 64);
     EXPECT_NE(output.find("--fps must be from 1 to 120"), std::string::npos) << output;
-    EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --size ''", output), 2);
+    EXPECT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --size ''", output), 64);
     EXPECT_NE(output.find("--size \"\": expected WIDTHxHEIGHT"), std::string::npos) << output;
+}
+
+// The command line a new user types first: the version, a mistyped command, nothing at all, a
+// wrong option, a scenario that is not one; each answered by its own status from <sysexits.h>.
+TEST(HostOptions, TheCommandLineSaysWhatWentWrongWithItsOwnStatus) {
+    const Scratch scratch;
+    std::string output;
+    for (const char* version : {"--version", "-V"}) {
+        EXPECT_EQ(RunHost(scratch, version, output), 0);
+        EXPECT_EQ(output, "askgame-host " ASKGAME_VERSION "\n");
+    }
+    EXPECT_EQ(RunHost(scratch, "lvie --output x.mp4", output), 64);
+    EXPECT_NE(output.find("\"lvie\" is not a command; did you mean \"live\"?"), std::string::npos)
+        << output;
+    EXPECT_EQ(RunHost(scratch, "", output), 64);
+    EXPECT_NE(output.find("Usage: askgame-host"), std::string::npos) << output;
+    EXPECT_NE(output.find("74  an output"), std::string::npos) << "no exit statuses: " << output;
+    EXPECT_EQ(RunHost(scratch, "live --no-such-option", output), 64) << output;
+    EXPECT_EQ(RunHost(scratch, "run --scenario missing.json", output), 66) << output;
+    scratch.Write("broken.json", "{\"mode\": ");
+    EXPECT_EQ(RunHost(scratch, "run --scenario broken.json", output), 65) << output;
 }
 
 TEST(HostOptions, ARunRefusesAFifoOrADeviceAsItsScenarioAtOnce) {
@@ -69,12 +90,12 @@ TEST(HostOptions, ARunRefusesAFifoOrADeviceAsItsScenarioAtOnce) {
     const test_support::WatchedFifo fifo(scratch.Path("fifo.json"));
     ASSERT_TRUE(fifo.Made());
     std::string output;
-    EXPECT_EQ(RunHost(scratch, "run --scenario fifo.json --output out/", output), 1);
+    EXPECT_EQ(RunHost(scratch, "run --scenario fifo.json --output out/", output), 66);
     EXPECT_NE(output.find("fifo.json: the scenario is a FIFO, not a regular file"),
               std::string::npos)
         << output;
     EXPECT_FALSE(fifo.Opened()) << "the host waited for a writer";
-    EXPECT_EQ(RunHost(scratch, "run --scenario /dev/zero --output out/", output), 1);
+    EXPECT_EQ(RunHost(scratch, "run --scenario /dev/zero --output out/", output), 66);
     EXPECT_NE(output.find("/dev/zero: the scenario is a device"), std::string::npos) << output;
 }
 
@@ -83,7 +104,7 @@ TEST(HostOptions, WithoutFfmpegALiveShowSaysSoAndARunWritesPngFrames) {
     scratch.Write("s.json", kShortScenario);
     const std::string noFfmpeg = "PATH=/nonexistent";
     std::string output;
-    EXPECT_EQ(RunHost(scratch, "live --output show.mp4 --no-season", output, noFfmpeg), 1);
+    EXPECT_EQ(RunHost(scratch, "live --output show.mp4 --no-season", output, noFfmpeg), 69);
     EXPECT_NE(output.find("ffmpeg is not installed"), std::string::npos) << output;
     EXPECT_EQ(
         RunHost(scratch, "run --scenario s.json --output s.mp4 --no-season", output, noFfmpeg), 0)
