@@ -88,6 +88,9 @@ const QuestionEntry* QuestionBank::At(int index) const {
 std::u16string DecodeQuestionBankBytes(std::string bytes) {
     const auto nul = bytes.find('\0');
     if (nul != std::string::npos) bytes.resize(nul);
+    // Skipped in every code page: in GBK its last byte would pair with the "[" of a first
+    // "[问题]" and lose that question.
+    if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.erase(0, kUtf8ByteOrderMark.size());
     ReadCrLfAsLf(bytes);
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) return {};
     const int length = static_cast<int>(bytes.size());

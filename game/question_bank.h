@@ -47,6 +47,10 @@ private:
     std::vector<QuestionEntry> entries_;
 };
 
+// A UTF-8 byte-order mark, which editors such as Notepad put at the start of a file they save as
+// UTF-8. It is no text of the bank.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // The largest bank file a panel reads. Real banks are a few megabytes at most; the cap keeps a
 // wrong choice (a disk image, a device) from taking the presenter's machine down.
 inline constexpr std::size_t kMaxQuestionBankBytes = 64u * 1024 * 1024;
@@ -57,9 +61,10 @@ struct QuestionBankText {
     std::u16string text;
 };
 
-// The text of a bank file: its bytes up to the first NUL, CR LF read as LF (as a text-mode read
-// gives them), decoded from the ANSI code page. Only a regular file of at most
-// kMaxQuestionBankBytes is read; the status says why anything else gave no text.
+// The text of a bank file: its bytes up to the first NUL, without a UTF-8 byte-order mark at the
+// start, CR LF read as LF (as a text-mode read gives them), decoded from the ANSI code page. Only a
+// regular file of at most kMaxQuestionBankBytes is read; the status says why anything else gave no
+// text.
 QuestionBankText ReadQuestionBankText(LPCWSTR path);
 // The same decoding for bytes already in memory. Bytes the code page cannot decode become
 // U+FFFD, as the panels show them.

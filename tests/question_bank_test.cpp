@@ -119,6 +119,29 @@ TEST(QuestionBankText, TheFirstNulEndsTheText) {
     EXPECT_EQ(DecodeQuestionBankBytes("\0abc"s), u"");
 }
 
+TEST(QuestionBankText, AByteOrderMarkAtTheStartIsNoText) {
+    {
+        const ScopedEnv acp("ASKGAME_ACP", "65001");
+        EXPECT_EQ(DecodeQuestionBankBytes("\xEF\xBB\xBF[问题]Q[答案]A"), u"[问题]Q[答案]A");
+        // Anywhere else it is a character of the text, as the code page makes it.
+        EXPECT_EQ(DecodeQuestionBankBytes("Q\xEF\xBB\xBF"), u"Q\uFEFF");
+        EXPECT_EQ(DecodeQuestionBankBytes("\xEF\xBB\xBF"), u"");
+    }
+    // In GBK the mark's last byte and the "[" of the first "[问题]" would read as one character
+    // and lose the first question.
+    const ScopedEnv acp("ASKGAME_ACP", "936");
+    const BankFiles files;
+    // The mark, then "[问题]一[答案]是[问题]二[答案]否" in GBK.
+    const std::u16string path = files.Write("bom.txt", "\xEF\xBB\xBF[\xCE\xCA\xCC\xE2]\xD2\xBB["
+                                                       "\xB4\xF0\xB0\xB8]\xCA\xC7[\xCE\xCA\xCC\xE2]"
+                                                       "\xB6\xFE[\xB4\xF0\xB0\xB8]\xB7\xF1");
+    QuestionBank bank;
+    bank.Parse(ReadQuestionBankText(path.c_str()).text, Cleaning::CollapseThenTrimLines);
+    ASSERT_EQ(bank.count(), 2);
+    EXPECT_EQ(bank.At(0)->question, u"一");
+    EXPECT_EQ(bank.At(0)->answer, u"是");
+}
+
 TEST(QuestionBankText, FilesAreReadInTheAnsiCodePage) {
     const ScopedEnv acp("ASKGAME_ACP", "936");
     const BankFiles files;
