@@ -1,6 +1,6 @@
 // `askgame-host bank FILE`: shows a question bank exactly as a panel reads it (the same file
-// checks, decoding and parser as the plug-in's), with warnings about what in the file would
-// surprise a presenter.
+// checks, decoding and parser as the plug-in's), with notes about what the panels harmlessly skip
+// and problems: what in the file would surprise a presenter, each with what to write instead.
 #pragma once
 
 #include <string>
@@ -13,14 +13,15 @@
 
 namespace host {
 
-// Exit status of `bank` for a bank that holds no question or has something to warn about.
+// Exit status of `bank` for a bank that holds no question or has a problem.
 inline constexpr int kBankHasProblems = 65;
 
 struct BankReview {
     FileReadStatus status = FileReadStatus::Missing;
     QuestionBank bank;                 // as the panel holds it after loading the file
     std::vector<int> markerLines;      // line (from 1) of each entry's question marker
-    std::vector<std::string> warnings; // each names its line where it has one
+    std::vector<std::string> notes;    // what the panels skip as they should: no problem
+    std::vector<std::string> warnings; // the problems; each names its line where it has one
 };
 
 // Reviews a bank file's bytes as a panel with `cleaning` reads them.
@@ -35,7 +36,7 @@ struct BankCheckOptions {
     LCID lcid = 0;
 };
 
-// Prints the bank and its warnings; 0 when it holds questions and nothing to warn about,
+// Prints the bank, its notes and its problems; 0 when it holds questions and has no problem,
 // kBankHasProblems otherwise, 2 when the file cannot be opened.
 int RunBankCheck(const BankCheckOptions& options);
 
