@@ -41,10 +41,16 @@ std::string RunnableFolderOf(const std::string& filterPath) {
     std::error_code code;
     const fs::path real = fs::canonical(filterPath, code);
     if (code) return {};
-    // PREFIX/lib/frei0r-1/askgame.so → PREFIX/bin
-    const fs::path prefix = real.parent_path().parent_path().parent_path();
+    // PREFIX/lib/frei0r-1/askgame.so → PREFIX/bin, where the build tree and `cmake --install`
+    // put the plug-in; a system package keeps it in its own folder PREFIX/lib/askgame instead.
+    const fs::path lib = real.parent_path().parent_path();
+    const fs::path prefix = lib.parent_path();
     if (prefix.empty()) return {};
-    return (prefix / "bin").string();
+    const fs::path runnable = prefix / "bin";
+    const fs::path packaged = lib / "askgame";
+    if (!fs::exists(runnable / kPluginFile, code) && fs::exists(packaged / kPluginFile, code))
+        return packaged.string();
+    return runnable.string();
 }
 
 hosting::PluginLibrary* SharedPlugin(std::string& error) {

@@ -25,6 +25,7 @@ extern "C" {
 
 #include "adapters/frei0r/filter_instance.h"
 #include "adapters/frei0r/filter_settings.h"
+#include "adapters/frei0r/shared_plugin.h"
 #include "adapters/frei0r/stream_clock.h"
 #include "adapters/frei0r/tests/filter_harness.h"
 #include "hosting/hosted_game.h"
@@ -105,6 +106,39 @@ TEST(StreamClock, AnUnusableTimeSwitchesToCountingFromTheLastFrame) {
     EXPECT_EQ(late.FrameAt(0.4), 10);
     EXPECT_EQ(late.FrameAt(std::nan("")), 11);
     EXPECT_TRUE(late.Counting());
+}
+
+// ---- Where the filter finds the plug-in
+
+TEST(RunnableFolder, TheRunnableFolderFirstThenThePackagesOwnFolderThroughLinks) {
+    namespace fs = std::filesystem;
+    // The folder's real path: the answer is made from the filter's with every link followed.
+    const fs::path root =
+        fs::canonical(fs::temp_directory_path()) / ("askgame-runnable-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    const auto touch = [](const fs::path& file) {
+        fs::create_directories(file.parent_path());
+        std::ofstream{file};
+    };
+    const fs::path prefix = root / "usr";
+    const fs::path filter = prefix / "lib/frei0r-1/askgame.so";
+    touch(filter);
+    // A video tool's folder holding only a link to the filter.
+    fs::create_directories(root / "tool");
+    fs::create_symlink(filter, root / "tool/askgame.so");
+
+    // Neither folder holds the plug-in: the runnable folder, for the loader to name.
+    EXPECT_EQ(RunnableFolderOf(filter.string()), (prefix / "bin").string());
+    // Installed as the Debian package lays it out.
+    touch(prefix / "lib/askgame/libaskgame.so");
+    EXPECT_EQ(RunnableFolderOf(filter.string()), (prefix / "lib/askgame").string());
+    EXPECT_EQ(RunnableFolderOf((root / "tool/askgame.so").string()),
+              (prefix / "lib/askgame").string());
+    // The build tree's or `cmake --install`'s runnable folder wins over a package's.
+    touch(prefix / "bin/libaskgame.so");
+    EXPECT_EQ(RunnableFolderOf(filter.string()), (prefix / "bin").string());
+    EXPECT_EQ(RunnableFolderOf((root / "missing.so").string()), "");
+    fs::remove_all(root);
 }
 
 // ---- The filter through its entry points
