@@ -410,7 +410,7 @@ int RunBankCheck(const BankCheckOptions& options) {
     if (review.status == FileReadStatus::Missing) {
         std::fprintf(stderr, "askgame-host: %s: cannot open the question bank\n",
                      options.file.c_str());
-        return 2;
+        return kExitNoInput;
     }
     std::printf("Question bank %s (read in code page %u)\n", options.file.c_str(), GetACP());
     if (review.status != FileReadStatus::Ok) {

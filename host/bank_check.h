@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "game/question_bank.h"
+#include "host/exit_status.h"
 #include "hosting/scenario.h"
 #include "platform/shell.h"
 
 namespace host {
 
 // Exit status of `bank` for a bank that holds no question or has a problem.
-inline constexpr int kBankHasProblems = 65;
+inline constexpr int kBankHasProblems = kExitBadData;
 
 struct BankReview {
     FileReadStatus status = FileReadStatus::Missing;

@@ -1,6 +1,7 @@
 #include "host/command_line.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <numeric>
 
 namespace host {
@@ -24,6 +25,11 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 }
 
 } // namespace
+
+hosting::HostedGame::TraceSink TraceSinkFor(bool verbose) {
+    if (!verbose) return {};
+    return [](const std::string& line) { std::fprintf(stderr, "trace: %s\n", line.c_str()); };
+}
 
 std::string NearestCommand(std::string_view typed, const std::vector<std::string>& known) {
     std::string nearest;

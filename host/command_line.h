@@ -6,7 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "hosting/hosted_game.h"
+
 namespace host {
+
+// Where the plug-in's debug traces go: with --verbose to stderr, a line each; else nowhere.
+hosting::HostedGame::TraceSink TraceSinkFor(bool verbose);
 
 // The known command nearest to `typed` by edit distance (the first of equals); empty when
 // there is none to choose from.

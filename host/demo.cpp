@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "host/command_line.h"
 #include "host/exit_status.h"
 #include "hosting/frame_io.h"
 #include "hosting/player.h"
@@ -63,7 +64,8 @@ int RunDemo(const DemoOptions& options) {
         transcript.SetClock(0, scenario.fps);
         transcript.Add("====", scenario.title);
         auto game = HostedGame::Create(*plugin, scenario.mode, scenario.width, scenario.height,
-                                       scenario.lcid.value_or(options.lcid), transcript, error);
+                                       scenario.lcid.value_or(options.lcid), transcript, error,
+                                       TraceSinkFor(options.verbose));
         if (!game) {
             std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
             return kExitSoftware;

@@ -17,6 +17,7 @@ struct DemoOptions {
     std::string pluginPath;
     std::string outputFolder = "askgame-demo";
     LCID lcid = 0;
+    bool verbose = false; // the plug-in's debug traces to stderr
 };
 
 // Plays both games; answers the exit status (0 when everything was written and the plug-in

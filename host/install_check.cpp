@@ -125,15 +125,18 @@ void CheckLanguages(PluginLibrary* plugin, const fs::path& folder, Report& repor
         for (GameMode mode : {GameMode::Free, GameMode::Challenge}) {
             Transcript transcript;
             std::string error;
+            std::vector<std::string> traces;
+            // The traces the plug-in writes while it is made are what tell of its language file.
             auto game =
-                HostedGame::Create(*plugin, mode, 320, 240, language.lcid, transcript, error);
+                HostedGame::Create(*plugin, mode, 320, 240, language.lcid, transcript, error,
+                                   [&traces](const std::string& line) { traces.push_back(line); });
             if (!game) {
                 problems.push_back(error);
                 continue;
             }
             game->Finish();
             // The plug-in's own failure traces; the games' diagnostics are not problems.
-            for (const std::string& trace : transcript.Texts("trace"))
+            for (const std::string& trace : traces)
                 if (trace.starts_with("askgame: ") &&
                     (trace.find("language file") != std::string::npos ||
                      trace.find("data path") != std::string::npos) &&

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "host/command_line.h"
 #include <nlohmann/json.hpp>
 
 #include "hosting/frame_io.h"
@@ -385,6 +386,7 @@ int RunLive(const LiveOptions& options) {
     gameOptions.lcid = options.lcid;
     gameOptions.round = options.round;
     if (recorder) gameOptions.ignored = recorder->IgnoredAtStart();
+    gameOptions.traces = TraceSinkFor(options.verbose);
     auto live = show::LiveGame::Create(*plugin, ui, transcript, gameOptions, error);
     if (!live) {
         Say(error);

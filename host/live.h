@@ -45,6 +45,7 @@ struct LiveOptions {
     double duration = 0; // seconds; 0: until stopped
     show::SeasonOptions season;
     show::RoundOptions round{show::MatchRule::Lenient, 0, true}; // how questions are played
+    bool verbose = false; // the plug-in's debug traces to stderr
 };
 
 // The exit statuses that say what ended a show early: its input was lost, or its outputs

@@ -36,6 +36,7 @@ void SaySeason(const std::string& line) {
 struct Common {
     std::string plugin = DefaultPluginPath();
     std::optional<std::uint32_t> lcid;
+    bool verbose = false;
 };
 
 void AddCommon(CLI::App& command, Common& common) {
@@ -43,6 +44,8 @@ void AddCommon(CLI::App& command, Common& common) {
     command.add_option("--lcid", common.lcid,
                        "Language of the panels and games (1033 English, 2052 Simplified "
                        "Chinese, 1028 Traditional Chinese); default: the system's");
+    command.add_flag("--verbose", common.verbose,
+                     "Write the plug-in's debug traces to stderr (the transcript never has them)");
 }
 
 LCID ChosenLcid(const Common& common, std::optional<std::uint32_t> fromScenario = {}) {
@@ -165,7 +168,8 @@ int Run(const Common& common, const RunArgs& args) {
     }
     Transcript transcript;
     auto game = HostedGame::Create(*plugin, scenario.mode, scenario.width, scenario.height,
-                                   ChosenLcid(common, scenario.lcid), transcript, error);
+                                   ChosenLcid(common, scenario.lcid), transcript, error,
+                                   TraceSinkFor(common.verbose));
     if (game) game->RecordSeasonInto(recorder.get());
     if (!game) {
         std::fprintf(stderr, "askgame-host: %s\n", error.c_str());
@@ -363,6 +367,7 @@ int main(int argc, char** argv) {
         setenv("ASKGAME_ACP", "65001", 0);
         demo.pluginPath = common.plugin;
         demo.lcid = ChosenLcid(common);
+        demo.verbose = common.verbose;
         return RunDemo(demo);
     }
     if (runCommand->parsed()) return Run(common, run);
@@ -381,6 +386,7 @@ int main(int argc, char** argv) {
         }
         live.pluginPath = common.plugin;
         live.lcid = ChosenLcid(common);
+        live.verbose = common.verbose;
         live.mode = liveMode == "free" ? GameMode::Free : GameMode::Challenge;
         live.round.match = *show::MatchRuleNamed(liveMatch);
         live.round.holdReveal = liveReveal == "at-close";

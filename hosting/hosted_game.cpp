@@ -93,18 +93,27 @@ std::optional<std::u16string> HostedGame::PresentOpenFile(const OpenFileRequest&
 }
 
 void HostedGame::PresentTrace(std::string_view ansi) {
-    transcript_.Add("trace", TraceText(ansi));
+    Trace(TraceText(ansi));
 }
 
 void HostedGame::PresentTrace(std::u16string_view wide) {
-    transcript_.Add("trace", Utf16ToUtf8(wide));
+    Trace(Utf16ToUtf8(wide));
+}
+
+void HostedGame::Trace(std::string line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    if (line == lastTrace_) return;
+    lastTrace_ = line;
+    if (traces_) traces_(lastTrace_);
 }
 
 std::unique_ptr<HostedGame> HostedGame::Create(PluginLibrary& plugin, GameMode mode, int width,
                                                int height, LCID lcid, Transcript& transcript,
-                                               std::string& error) {
+                                               std::string& error, TraceSink traces) {
     std::unique_ptr<HostedGame> game(new HostedGame(plugin, mode, transcript));
     HostedGame& g = *game;
+    g.traces_ = std::move(traces);
 
     const ActingGame acting(&g);
     g.audience_.SetHandOutObserver(

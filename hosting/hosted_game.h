@@ -43,10 +43,12 @@ class HostedGame final : private GamePresenter {
 public:
     // Creates effect and panel, initialises the panel with `lcid`, attaches and binds it, and
     // readies the effect for width × height frames. Null, with the reason in `error`, when the
-    // plug-in cannot make the effect or the panel.
+    // plug-in cannot make the effect or the panel. The plug-in's debug traces go to `traces`
+    // (see TraceTo).
+    using TraceSink = std::function<void(const std::string& line)>;
     static std::unique_ptr<HostedGame> Create(PluginLibrary& plugin, GameMode mode, int width,
                                               int height, LCID lcid, Transcript& transcript,
-                                              std::string& error);
+                                              std::string& error, TraceSink traces = {});
     HostedGame(const HostedGame&) = delete;
     HostedGame& operator=(const HostedGame&) = delete;
     // Deletes the panel, destroys the effect and checks that every message came back.
@@ -91,6 +93,9 @@ public:
         if (!season_) return std::nullopt;
         return season_->Health();
     }
+    // The plug-in's debug traces go to `sink` from now on (empty, as at the start: nowhere), one
+    // line each and each once: the plug-in writes many both as ANSI and as wide text.
+    void TraceTo(TraceSink sink) { traces_ = std::move(sink); }
     // Tells `echo` of every dialog from now on (empty: none).
     void EchoDialogsTo(DialogEcho echo) { echo_ = std::move(echo); }
     // Runs the panel's long work (reading and parsing a question bank, up to the bank cap)
@@ -125,6 +130,7 @@ private:
     std::optional<std::u16string> PresentOpenFile(const OpenFileRequest& dialog) override;
     void PresentTrace(std::string_view ansi) override;
     void PresentTrace(std::u16string_view wide) override;
+    void Trace(std::string line);
 
     PluginLibrary& plugin_;
     GameMode mode_;
@@ -140,6 +146,8 @@ private:
     season::SeasonEventSink* season_ = nullptr;
     DialogEcho echo_;
     LongWorkGate longWork_;
+    TraceSink traces_;
+    std::string lastTrace_; // the latest trace, which its other form repeats
     // Challenge players' full names by id: the panel shows a right answerer's name cut short.
     std::unordered_map<std::uint32_t, std::string> giftSenders_;
     int messageBoxes_ = 0;

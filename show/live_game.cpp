@@ -150,7 +150,7 @@ std::unique_ptr<LiveGame> LiveGame::Create(hosting::PluginLibrary& plugin, UiThr
     const bool ran = ui.Call([&] {
         std::lock_guard lock(l.hostLock_);
         l.game_ = hosting::HostedGame::Create(plugin, options.mode, options.width, options.height,
-                                              options.lcid, transcript, error);
+                                              options.lcid, transcript, error, options.traces);
         if (!l.game_) return;
         l.game_->RecordSeasonInto(options.season);
         // Frames, viewers and the endpoint go on while the panel reads a bank.

@@ -53,6 +53,7 @@ struct LiveGameOptions {
     // the free game's reveal until it closes.
     RoundOptions round{MatchRule::Lenient, 0, true};
     std::vector<season::IgnoredViewer> ignored; // the season's ignored viewers, from the start
+    hosting::HostedGame::TraceSink traces;      // the plug-in's debug traces; empty: nowhere
 };
 
 // What the status line shows.

@@ -4,10 +4,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "hosting/transcript.h"
 #include "support/watched_fifo.h"
@@ -33,6 +36,10 @@ public:
         return Path(name);
     }
     const std::filesystem::path& dir() const { return dir_; }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
 
 private:
     std::filesystem::path dir_;
@@ -83,6 +90,34 @@ TEST(HostOptions, TheCommandLineSaysWhatWentWrongWithItsOwnStatus) {
     EXPECT_EQ(RunHost(scratch, "run --scenario missing.json", output), 66) << output;
     scratch.Write("broken.json", "{\"mode\": ");
     EXPECT_EQ(RunHost(scratch, "run --scenario broken.json", output), 65) << output;
+}
+
+// The transcript lists the show's events once each; the plug-in's debug traces reach stderr,
+// once each, only when asked for.
+TEST(HostOptions, ThePluginsTracesGoToStderrOnlyWithVerbose) {
+    const Scratch scratch;
+    scratch.Write("s.json", R"({"mode": "challenge", "size": "64x64", "fps": 10, "duration": 0.5,
+        "viewers": {"ming": {"id": 7, "name": "Ming"}},
+        "events": [{"at": 0.1, "bank": ")" ASKGAME_SOURCE_DIR R"(/data/scenarios/demo-bank.txt"},
+                   {"at": 0.15, "gift": "ming", "value": 5},
+                   {"at": 0.2, "click": "ButtonShowChallengQue"}]})");
+    std::string quiet, verbose;
+    ASSERT_EQ(RunHost(scratch, "run --scenario s.json --output out/ --no-season", quiet), 0)
+        << quiet;
+    const std::string transcript = scratch.Read("out/s.transcript.txt");
+    EXPECT_NE(transcript.find("click ButtonShowChallengQue"), std::string::npos) << transcript;
+    EXPECT_EQ(transcript.find("trace"), std::string::npos) << transcript;
+    EXPECT_EQ(quiet.find("trace:"), std::string::npos) << quiet;
+
+    ASSERT_EQ(
+        RunHost(scratch, "run --scenario s.json --output out/ --no-season --verbose", verbose), 0);
+    std::vector<std::string> traces;
+    std::istringstream lines(verbose);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("trace: ")) traces.push_back(line);
+    ASSERT_FALSE(traces.empty()) << verbose;
+    EXPECT_EQ(std::adjacent_find(traces.begin(), traces.end()), traces.end())
+        << "a trace came twice: " << verbose;
 }
 
 TEST(HostOptions, ARunRefusesAFifoOrADeviceAsItsScenarioAtOnce) {

@@ -311,7 +311,7 @@ TEST_F(BankCommandTest, WhatIsNoBankIsRefusedAsThePanelsRefuseIt) {
     EXPECT_NE(output.find("The panel said: [Quiz Show] This is not a regular file."),
               std::string::npos)
         << output;
-    EXPECT_EQ(Run((dir_ / "missing.txt").string(), output), 2) << output;
+    EXPECT_EQ(Run((dir_ / "missing.txt").string(), output), 66) << output;
 }
 
 } // namespace
