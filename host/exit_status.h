@@ -3,18 +3,17 @@
 // plug-in and a failed write.
 #pragma once
 
-#include <sysexits.h>
-
 #include <string>
 
 namespace host {
 
-inline constexpr int kExitUsage = EX_USAGE;             // 64: the command line is wrong
-inline constexpr int kExitBadData = EX_DATAERR;         // 65: a bank or scenario is unusable
-inline constexpr int kExitNoInput = EX_NOINPUT;         // 66: an input cannot be read, or was lost
-inline constexpr int kExitUnavailable = EX_UNAVAILABLE; // 69: ffmpeg, the plug-in or an address
-inline constexpr int kExitSoftware = EX_SOFTWARE;       // 70: the plug-in broke the host's rules
-inline constexpr int kExitIo = EX_IOERR;                // 74: an output, transcript or season file
+// The numbers of <sysexits.h>, which Windows lacks; checked against it where it is.
+inline constexpr int kExitUsage = 64;       // the command line is wrong
+inline constexpr int kExitBadData = 65;     // a bank or scenario is unusable
+inline constexpr int kExitNoInput = 66;     // an input cannot be read, or was lost
+inline constexpr int kExitUnavailable = 69; // ffmpeg, the plug-in or an address
+inline constexpr int kExitSoftware = 70;    // the plug-in broke the host's rules
+inline constexpr int kExitIo = 74;          // an output, transcript or season file
 
 // What a file that could not be used as a scenario calls for: bad data when it is a regular file
 // that can be read, no input otherwise.
@@ -32,3 +31,10 @@ inline constexpr const char* kExitStatusHelp = R"(Exit status:
 )";
 
 } // namespace host
+
+#if __has_include(<sysexits.h>)
+#include <sysexits.h>
+static_assert(host::kExitUsage == EX_USAGE && host::kExitBadData == EX_DATAERR &&
+              host::kExitNoInput == EX_NOINPUT && host::kExitUnavailable == EX_UNAVAILABLE &&
+              host::kExitSoftware == EX_SOFTWARE && host::kExitIo == EX_IOERR);
+#endif

@@ -27,9 +27,12 @@ TEST(Utf, BrokenInputBecomesReplacementCharacters) {
 }
 
 TEST(Files, WindowsShapedPathsReachTheFileSystem) {
-    const auto dir = std::filesystem::temp_directory_path() / "askgame-file-test-目录";
+    const auto dir = std::filesystem::temp_directory_path() / u8"askgame-file-test-目录";
     std::filesystem::remove_all(dir);
-    const std::u16string wide = FromNativePath(dir.string());
+    // The path as UTF-8 whatever the locale: a narrow string() would go through the ANSI code
+    // page on Windows, which holds no 目录 where no locale is set.
+    const std::u8string utf8 = dir.u8string();
+    const std::u16string wide = FromNativePath(std::string(utf8.begin(), utf8.end()));
     EXPECT_EQ(wide.find(u'/'), std::u16string::npos);
 
     EXPECT_FALSE(PathFileExistsW(wide.c_str()));
