@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "adapters/obs/clipboard.h"
 #include "platform/shell.h"
 
 namespace obs_adapter {
@@ -58,12 +59,18 @@ SettingsText TextOf(obs_data_t* settings) {
     return text;
 }
 
-std::string Token() {
-    const char* chosen = std::getenv(kTokenVariable);
-    return chosen && *chosen ? chosen : show::NewToken();
-}
-
 } // namespace
+
+std::string AskgameSource::TokenOf(obs_data_t* settings) {
+    const char* chosen = std::getenv(kTokenVariable);
+    if (chosen && *chosen) return chosen;
+    std::string kept = obs_data_get_string(settings, kTokenKey);
+    if (kept.empty()) {
+        kept = show::NewToken();
+        obs_data_set_string(settings, kTokenKey, kept.c_str());
+    }
+    return kept;
+}
 
 AskgameSource::AskgameSource(obs_source_t* source, obs_data_t* settings) : source_(source) {
     Update(settings);
@@ -78,8 +85,10 @@ void AskgameSource::Update(obs_data_t* settings) {
     std::string error;
     auto read = ReadSettings(TextOf(settings), error);
     if (!read) blog(LOG_WARNING, "askgame: %s; the source stays empty", error.c_str());
+    std::string token = TokenOf(settings);
     const std::lock_guard guard(lock_);
-    if (read == settings_ && show_) return;
+    if (read == settings_ && token == token_ && show_) return;
+    token_ = std::move(token);
     settings_ = std::move(read);
     changed_ = true;
 }
@@ -107,7 +116,8 @@ void AskgameSource::Tick() {
 }
 
 void AskgameSource::Rebuild(int width, int height, double fps) {
-    show_.reset();                             // the old endpoint lets go of its address first
+    show_.reset(); // the old endpoint lets go of its address first
+    address_.clear();
     obs_source_output_video(source_, nullptr); // the old show's last frame goes too
     if (!settings_) return;
     canvases_ = std::make_unique<CanvasRing>(width, height);
@@ -117,7 +127,7 @@ void AskgameSource::Rebuild(int width, int height, double fps) {
     }
     std::string error;
     hosting::PluginLibrary* plugin = SharedPlugin(error);
-    if (plugin) show_ = LiveShow::Start(*plugin, *settings_, width, height, fps, Token(), error);
+    if (plugin) show_ = LiveShow::Start(*plugin, *settings_, width, height, fps, token_, error);
     if (!show_) {
         blog(LOG_WARNING, "askgame: %s; the source stays empty", error.c_str());
         return;
@@ -128,6 +138,7 @@ void AskgameSource::Rebuild(int width, int height, double fps) {
     frame_.linesize[0] = static_cast<std::uint32_t>(canvases_->RowBytes());
     frame_.format = VIDEO_FORMAT_BGRA;
     frame_.full_range = true;
+    address_ = show_->Url();
     blog(LOG_INFO, "askgame: %s game at %dx%d; the show takes events at %s",
          hosting::GameModeName(settings_->mode), width, height, show_->Url().c_str());
 }
@@ -142,8 +153,40 @@ void AskgameSource::Defaults(obs_data_t* settings) {
     obs_data_set_default_string(settings, kChatKey, "");
 }
 
-obs_properties_t* AskgameSource::Properties() {
+std::string AskgameSource::Address() {
+    const std::lock_guard guard(lock_);
+    return address_;
+}
+
+bool AskgameSource::CopyAddress(obs_properties_t*, obs_property_t*, void* data) {
+    const std::string address = static_cast<AskgameSource*>(data)->Address();
+    std::string error;
+    if (address.empty())
+        blog(LOG_WARNING, "askgame: the show is not up yet: no address to copy");
+    else if (!CopyToClipboard(address, error))
+        blog(LOG_WARNING, "askgame: cannot copy the presenter's address (%s); it is %s",
+             error.c_str(), address.c_str());
+    return false; // nothing in the properties changed
+}
+
+obs_properties_t* AskgameSource::Properties(AskgameSource* source) {
     obs_properties_t* properties = obs_properties_create();
+    if (source) {
+        // The presenter's page: its address (token included), to copy or to open here.
+        const std::string address = source->Address();
+        const std::string shown = address.empty()
+                                      ? "Presenter's page: starts with the source's first frame"
+                                      : "Presenter's page: " + address;
+        obs_properties_add_text(properties, kAddressKey, shown.c_str(), OBS_TEXT_INFO);
+        obs_properties_add_button2(properties, kCopyAddressKey, "Copy the address", CopyAddress,
+                                   source);
+        if (!address.empty()) {
+            obs_property_t* open = obs_properties_add_button(properties, kOpenPageKey,
+                                                             "Open the presenter's page", nullptr);
+            obs_property_button_set_type(open, OBS_BUTTON_URL);
+            obs_property_button_set_url(open, const_cast<char*>(address.c_str()));
+        }
+    }
     obs_property_t* mode = obs_properties_add_list(properties, kModeKey, "Game mode",
                                                    OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_STRING);
     obs_property_list_add_string(mode, "Free answers", "free");

@@ -31,15 +31,25 @@ public:
     void Tick();
 
     static void Defaults(obs_data_t* settings);
-    static obs_properties_t* Properties();
+    // The settings and, for a source (not null), its presenter's address with buttons that copy
+    // it and open the page.
+    static obs_properties_t* Properties(AskgameSource* source);
+    // "http://ADDRESS:PORT/?token=TOKEN" once the show is up; empty before.
+    std::string Address();
 
 private:
     // Makes the show for the settings at the output's size; says why in OBS's log when it
     // cannot. Lock held.
     void Rebuild(int width, int height, double fps);
 
+    // The token: ASKGAME_TOKEN when set, else the one kept in `settings`, made there when none is.
+    static std::string TokenOf(obs_data_t* settings);
+    static bool CopyAddress(obs_properties_t* properties, obs_property_t* property, void* data);
+
     obs_source_t* source_;
     std::mutex lock_;
+    std::string token_;
+    std::string address_;
     std::optional<SourceSettings> settings_; // none: unusable, nothing is drawn
     bool changed_ = true;
     int builtWidth_ = 0; // the output's size when the show was last made (or tried)

@@ -54,9 +54,9 @@ void Defaults(obs_data_t* settings) {
     Guarded("setting defaults", [&] { AskgameSource::Defaults(settings); });
 }
 
-obs_properties_t* Properties(void*) {
+obs_properties_t* Properties(void* data) {
     obs_properties_t* properties = nullptr;
-    Guarded("listing the properties", [&] { properties = AskgameSource::Properties(); });
+    Guarded("listing the properties", [&] { properties = AskgameSource::Properties(Of(data)); });
     return properties;
 }
 

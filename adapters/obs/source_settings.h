@@ -19,6 +19,13 @@ inline constexpr const char* kEndpointKey = "endpoint";
 inline constexpr const char* kSeasonKey = "season";
 inline constexpr const char* kSeasonOffKey = "season_off";
 inline constexpr const char* kChatKey = "chat";
+// The endpoint's token, made once per source and kept with its settings, so the presenter's
+// address stays the same across restarts of OBS.
+inline constexpr const char* kTokenKey = "token";
+// The properties that show the presenter's address and copy or open it.
+inline constexpr const char* kAddressKey = "address";
+inline constexpr const char* kCopyAddressKey = "copy_address";
+inline constexpr const char* kOpenPageKey = "open_page";
 inline constexpr const char* kDefaultEndpoint = "127.0.0.1:8719";
 inline constexpr const char* kDefaultSeason = "main";
 // The language setting's value for the system's default language.

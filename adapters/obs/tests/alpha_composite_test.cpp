@@ -1,14 +1,19 @@
 // The overlay the OBS source hands over must look, placed over any picture by OBS, as if the
 // game had been drawn on that picture itself.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "adapters/obs/canvas.h"
+#include "adapters/obs/clipboard.h"
 #include "adapters/obs/source_settings.h"
 #include "render/blend.h"
 #include "render/frame_view.h"
@@ -194,6 +199,37 @@ TEST(SourceSettings, TakesWhatTheGameCanPlayAndOnlyAnEndpointOnThisMachine) {
     }
     EXPECT_FALSE(ReadSettings({.mode = "quiz"}, error));
     EXPECT_FALSE(ReadSettings({.language = 1041}, error)) << "no Japanese files";
+}
+
+// The presenter's address reaches the clipboard through the desktop's own tool, here a stand-in
+// for xclip that keeps what it was given; without a tool the copy says why.
+TEST(Clipboard, TheAddressGoesToTheDesktopsClipboardTool) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("askgame-clipboard-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const auto kept = dir / "kept.txt";
+    std::ofstream(dir / "xclip") << "#!/bin/sh\nexec /bin/cat > '" << kept.string() << "'\n";
+    std::filesystem::permissions(dir / "xclip", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const char* display = std::getenv("DISPLAY");
+    const std::string savedDisplay = display ? display : "";
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const std::string savedWayland = wayland ? wayland : "";
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("DISPLAY", ":99", 1);
+    setenv("PATH", dir.c_str(), 1);
+    std::string error;
+    EXPECT_TRUE(obs_adapter::CopyToClipboard("http://127.0.0.1:8719/?token=abc", error)) << error;
+    std::ifstream in(kept);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "http://127.0.0.1:8719/?token=abc");
+    unsetenv("DISPLAY");
+    EXPECT_FALSE(obs_adapter::CopyToClipboard("x", error));
+    EXPECT_NE(error.find("no clipboard tool"), std::string::npos) << error;
+    setenv("PATH", path.c_str(), 1);
+    if (display) setenv("DISPLAY", savedDisplay.c_str(), 1);
+    if (wayland) setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -370,6 +370,49 @@ int main() {
     client.set_connection_timeout(1);
     Check(!client.Get("/api/state"), "the old address no longer answers");
 
+    // Without ASKGAME_TOKEN a source makes its own token and keeps it in its settings, which OBS
+    // saves with the scene: the same source made again from them (OBS restarted) has the same
+    // presenter's address, shown in its properties once its show is up.
+    unsetenv("ASKGAME_TOKEN");
+    const auto ownSettings = [&](obs_data_t* s) {
+        obs_data_set_string(s, "endpoint", ("127.0.0.1:" + std::to_string(FreePort())).c_str());
+        obs_data_set_bool(s, "season_off", true);
+    };
+    obs_source_t* own = MakeSource("askgame", "own token", ownSettings);
+    obs_data_t* saved = obs_source_get_settings(own);
+    const std::string token = obs_data_get_string(saved, "token");
+    Check(token.size() == 32, "a source without ASKGAME_TOKEN keeps a token of its own: " + token);
+    const auto addressOf = [](obs_source_t* source) {
+        std::string shown;
+        for (int i = 0; i < 100 && shown.find("token=") == std::string::npos; ++i) {
+            obs_properties_t* properties = obs_source_properties(source);
+            obs_property_t* address = obs_properties_get(properties, "address");
+            shown = address ? obs_property_description(address) : "";
+            const bool buttons = obs_properties_get(properties, "copy_address") &&
+                                 obs_properties_get(properties, "open_page");
+            obs_properties_destroy(properties);
+            if (!buttons) shown.clear();
+            std::this_thread::sleep_for(50ms);
+        }
+        return shown;
+    };
+    obs_sceneitem_t* ownItem = obs_scene_add(scene, own);
+    const std::string shownBefore = addressOf(own);
+    Check(shownBefore.find("token=" + token) != std::string::npos,
+          "its properties show the presenter's address with copy and open buttons: " + shownBefore);
+    obs_sceneitem_remove(ownItem);
+    obs_source_remove(own);
+    obs_source_release(own);
+    obs_source_t* again = obs_source_create("askgame", "own token again", saved, nullptr);
+    obs_data_release(saved);
+    obs_sceneitem_t* againItem = obs_scene_add(scene, again);
+    const std::string shownAfter = addressOf(again);
+    Check(shownAfter.find("token=" + token) != std::string::npos,
+          "made again from its saved settings, it keeps its address: " + shownAfter);
+    obs_sceneitem_remove(againItem);
+    obs_source_remove(again);
+    obs_source_release(again);
+
     PinLoadedLibraries();
     obs_remove_raw_video_callback(&Output::Take, &output);
     obs_set_output_source(0, nullptr);
