@@ -92,6 +92,7 @@ askgame_demo_data(${PROJECT_BINARY_DIR}/host/demo_data.cpp)
 set(HOSTING_DIR ${PROJECT_SOURCE_DIR}/hosting)
 add_executable(askgame-host
     ${PROJECT_SOURCE_DIR}/host/win32/main.cpp ${PROJECT_SOURCE_DIR}/host/demo.cpp
+    ${PROJECT_SOURCE_DIR}/host/command_line.cpp
     ${PROJECT_BINARY_DIR}/host/demo_data.cpp
     ${HOSTING_DIR}/win32/system_library.cpp ${HOSTING_DIR}/win32/subprocess.cpp
     ${HOSTING_DIR}/win32/png_still.cpp ${HOSTING_DIR}/audience_source.cpp
