@@ -44,7 +44,8 @@ public:
     // Creates effect and panel, initialises the panel with `lcid`, attaches and binds it, and
     // readies the effect for width × height frames. Null, with the reason in `error`, when the
     // plug-in cannot make the effect or the panel. The plug-in's debug traces go to `traces`
-    // (see TraceTo).
+    // (empty: nowhere), one line each and each once: the plug-in writes many both as ANSI and as
+    // wide text.
     using TraceSink = std::function<void(const std::string& line)>;
     static std::unique_ptr<HostedGame> Create(PluginLibrary& plugin, GameMode mode, int width,
                                               int height, LCID lcid, Transcript& transcript,
@@ -93,9 +94,6 @@ public:
         if (!season_) return std::nullopt;
         return season_->Health();
     }
-    // The plug-in's debug traces go to `sink` from now on (empty, as at the start: nowhere), one
-    // line each and each once: the plug-in writes many both as ANSI and as wide text.
-    void TraceTo(TraceSink sink) { traces_ = std::move(sink); }
     // Tells `echo` of every dialog from now on (empty: none).
     void EchoDialogsTo(DialogEcho echo) { echo_ = std::move(echo); }
     // Runs the panel's long work (reading and parsing a question bank, up to the bank cap)

@@ -77,7 +77,6 @@ public:
     nlohmann::json Feed() const;
     // The name a viewer's latest answer in the feed came with; empty when none is there.
     std::string NameOf(std::uint32_t viewer) const;
-    const RoundOptions& Options() const { return options_; }
 
 private:
     struct FeedEntry {
