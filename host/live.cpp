@@ -168,6 +168,8 @@ void VideoLoop(const LiveOptions& options, const VideoParts& parts, Clock::time_
             ++counters.late;
         }
     }
+    // The last frame lasts to the end of its slot: the show is on air until its end.
+    if (slot(tick) >= end) SleepUntil(end, stop);
     counters.ended = true;
 }
 
