@@ -69,6 +69,18 @@ void HandleEvent(const http::Request& request, http::Response& response, Read re
     ReplyDelivery(response, deliver(std::move(*parsed.event)));
 }
 
+// Reads the body as one presenter's action with `parse` and hands it on with `deliver`; a bad
+// body is a 400 with the reason.
+template <typename Parse, typename Deliver>
+void HandleAction(const http::Request& request, http::Response& response, Parse parse,
+                  Deliver deliver) {
+    std::string error;
+    if (const auto action = parse(request.body, error))
+        ReplyDelivery(response, deliver(*action));
+    else
+        Reply(response, 400, error);
+}
+
 // Equal texts, compared in a time that does not tell where they differ.
 bool SameText(std::string_view given, std::string_view token) {
     if (token.empty() || given.size() != token.size()) return false;
@@ -182,18 +194,14 @@ void Endpoint::AddRoutes() {
             [this](const hosting::ScenarioEvent& event) { return ApplyInOrder(event); });
     });
     server_.Post("/api/round", [this](const http::Request& request, http::Response& response) {
-        std::string error;
-        if (const auto action = ParseRoundAction(request.body, error))
-            ReplyDelivery(response, control_.ApplyRoundAction(*action));
-        else
-            Reply(response, 400, error);
+        HandleAction(request, response, ParseRoundAction, [this](const RoundAction& action) {
+            return control_.ApplyRoundAction(action);
+        });
     });
     server_.Post("/api/moderate", [this](const http::Request& request, http::Response& response) {
-        std::string error;
-        if (const auto moderation = ParseModeration(request.body, error))
-            ReplyDelivery(response, control_.Moderate(*moderation));
-        else
-            Reply(response, 400, error);
+        HandleAction(request, response, ParseModeration, [this](const Moderation& moderation) {
+            return control_.Moderate(moderation);
+        });
     });
     // ?top=N lists the N best of the scores and players (default 10, at most 100).
     server_.Get("/api/state", [this](const http::Request& request, http::Response& response) {
