@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "hosting/picture.h"
 #include "platform/wintypes.h"
 
 namespace hosting {
@@ -17,5 +18,8 @@ constexpr std::size_t I420Bytes(std::size_t width, std::size_t height) {
 // `bgra` rows are `width` × 4 bytes, top-down; `i420` holds I420Bytes(width, height).
 void BgraToI420(const BYTE* bgra, int width, int height, BYTE* i420);
 void I420ToBgra(const BYTE* i420, int width, int height, BYTE* bgra);
+// Any picture as top-down BGRA of width × 4 bytes a row, opaque where the picture has no
+// fourth byte.
+void PictureToBgra(const PictureView& picture, BYTE* bgra);
 
 } // namespace hosting

@@ -54,6 +54,10 @@ void LivePresenter::OfferFrame(const std::uint8_t* firstRow, int width, int heig
     page_->Preview().Offer({firstRow, width, height, stride});
 }
 
+void LivePresenter::OfferPicture(const hosting::PictureView& picture) {
+    page_->Preview().Offer(picture);
+}
+
 void LivePresenter::Close() {
     page_->Channel().Close();
 }

@@ -63,6 +63,8 @@ public:
     BankFolder& Banks() { return page_->Banks(); }
     // The video thread, after drawing: a top-down BGRA frame.
     void OfferFrame(const std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride);
+    // The same for a picture in its own format.
+    void OfferPicture(const hosting::PictureView& picture);
     // Answers an open box with OK and a bank chooser with no bank, and ends the page streams.
     // Idempotent.
     void Close();

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "hosting/yuv_convert.h"
+
 namespace show {
 
 void PreviewFrames::Offer(const FramePixels& frame, Clock::time_point now) {
@@ -10,16 +12,32 @@ void PreviewFrames::Offer(const FramePixels& frame, Clock::time_point now) {
     if (static_cast<std::size_t>(frame.stride < 0 ? -frame.stride : frame.stride) < rowBytes)
         return;
     std::lock_guard lock(mutex_);
-    if (!asked_ || now - lastAsked_ > kPreviewIdleAfter) return;
-    if (copySerial_ != 0 && now - lastCopied_ < kPreviewInterval) return;
-    pixels_.resize(rowBytes * static_cast<std::size_t>(frame.height));
+    if (!CopyDue(now)) return;
+    BYTE* copy = NewCopy(frame.width, frame.height, now);
     for (int y = 0; y < frame.height; ++y)
-        std::memcpy(&pixels_[rowBytes * static_cast<std::size_t>(y)],
+        std::memcpy(copy + rowBytes * static_cast<std::size_t>(y),
                     frame.firstRow + frame.stride * static_cast<std::ptrdiff_t>(y), rowBytes);
-    width_ = frame.width;
-    height_ = frame.height;
+}
+
+void PreviewFrames::Offer(const hosting::PictureView& picture, Clock::time_point now) {
+    if (!picture.planes[0] || picture.width <= 0 || picture.height <= 0) return;
+    std::lock_guard lock(mutex_);
+    if (!CopyDue(now)) return;
+    hosting::PictureToBgra(picture, NewCopy(picture.width, picture.height, now));
+}
+
+bool PreviewFrames::CopyDue(Clock::time_point now) const {
+    if (!asked_ || now - lastAsked_ > kPreviewIdleAfter) return false;
+    return copySerial_ == 0 || now - lastCopied_ >= kPreviewInterval;
+}
+
+BYTE* PreviewFrames::NewCopy(int width, int height, Clock::time_point now) {
+    pixels_.resize(static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height));
+    width_ = width;
+    height_ = height;
     lastCopied_ = now;
     ++copySerial_;
+    return pixels_.data();
 }
 
 std::string PreviewFrames::Jpeg(Clock::time_point now) {

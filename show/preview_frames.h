@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hosting/picture.h"
 #include "show/frame_jpeg.h"
 
 namespace show {
@@ -25,11 +26,18 @@ public:
     // The video thread, after drawing: keeps a copy when a page is looking and the last copy is
     // older than kPreviewInterval. A frame the encoder could not read is ignored.
     void Offer(const FramePixels& frame, Clock::time_point now = Clock::now());
+    // The same for a picture in its own format, converted only when a copy is kept.
+    void Offer(const hosting::PictureView& picture, Clock::time_point now = Clock::now());
     // A page: the latest copy as JPEG, or an empty string when there is none yet. Counts as
     // looking.
     std::string Jpeg(Clock::time_point now = Clock::now());
 
 private:
+    // Lock held: whether a copy is due now.
+    bool CopyDue(Clock::time_point now) const;
+    // Lock held: makes room for a width × height copy and counts it.
+    BYTE* NewCopy(int width, int height, Clock::time_point now);
+
     std::mutex mutex_;
     Clock::time_point lastAsked_{};
     Clock::time_point lastCopied_{};

@@ -81,8 +81,31 @@ void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
     const auto bytes = FrameBytes(width_, height_);
     if (!bytes) return;
     if (in && in != out) std::memcpy(out, in, *bytes);
-    if (!Prepare(unit)) return;
+    const auto frame = FrameAt(time, unit);
+    if (!frame) return;
+    show_->Draw(*frame, reinterpret_cast<BYTE*>(out), live_.get());
+    if (presenter_) presenter_->OfferFrame(out, width_, height_);
+    ReportFailure();
+}
 
+void FilterInstance::DrawOnto(double time, TimeUnit unit, const hosting::PictureView& picture) {
+    const std::lock_guard lock(lock_);
+    if (picture.width != static_cast<int>(width_) || picture.height != static_cast<int>(height_))
+        return;
+    const auto frame = FrameAt(time, unit);
+    if (!frame) return;
+    if (!overlay_) overlay_ = std::make_unique<hosting::Overlay>(picture.width, picture.height);
+    BYTE* canvas = overlay_->Begin();
+    if (!canvas) return;
+    show_->Draw(*frame, canvas, live_.get());
+    overlay_->FindInk();
+    overlay_->CompositeOnto(picture);
+    if (presenter_) presenter_->OfferPicture(picture);
+    ReportFailure();
+}
+
+std::optional<long> FilterInstance::FrameAt(double time, TimeUnit unit) {
+    if (!Prepare(unit)) return std::nullopt;
     const long frame = clock_->FrameAt(time);
     if (frame < show_->LastFrame() && !live_) {
         // The tool went back in the stream (a seek in an editor): the game starts over and
@@ -92,11 +115,13 @@ void FilterInstance::Update(double time, TimeUnit unit, const std::uint32_t* in,
         show_ = MakeShow(error);
         if (!show_) {
             Report(error);
-            return;
+            return std::nullopt;
         }
     }
-    show_->Draw(frame, reinterpret_cast<BYTE*>(out), live_.get());
-    if (presenter_) presenter_->OfferFrame(out, width_, height_);
+    return frame;
+}
+
+void FilterInstance::ReportFailure() {
     if (const std::string failure = show_->TakeFailure(); !failure.empty())
         Report(settings_[Setting::Scenario] + ": the scenario stopped " + failure);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,7 @@
 #include "adapters/frei0r/live_link.h"
 #include "adapters/frei0r/scenario_show.h"
 #include "adapters/frei0r/stream_clock.h"
+#include "hosting/overlay.h"
 #include "show/chat/chat_sources.h"
 
 namespace frei0r_adapter {
@@ -36,12 +38,21 @@ public:
 
     // Copies `in` to `out` and draws the game for host time `time` on `out`.
     void Update(double time, TimeUnit unit, const std::uint32_t* in, std::uint32_t* out);
+    // Draws the game for host time `time` onto `picture` in place, in the picture's own format:
+    // the game is drawn on a transparent canvas and only what holds ink is composited. A
+    // picture of another size than the instance's is left as it is.
+    void DrawOnto(double time, TimeUnit unit, const hosting::PictureView& picture);
 
     // The show being played, null while the parameters are unusable (for tests).
     const ScenarioShow* Show() const { return show_.get(); }
 
 private:
     bool Prepare(TimeUnit unit);
+    // Prepare(), then the frame of the show to draw for `time` (after a seek, a new show's);
+    // nothing when there is no show to draw.
+    std::optional<long> FrameAt(double time, TimeUnit unit);
+    // Says once why the scenario stopped, if it did.
+    void ReportFailure();
     std::unique_ptr<ScenarioShow> MakeShow(std::string& error) const;
     bool OpenEndpoint(std::string& error);
     // Starts recording the show into its season, as the season parameter says.
@@ -64,6 +75,7 @@ private:
     std::unique_ptr<show::Endpoint> endpoint_;
     show::SeasonOptions season_; // for the show being played
     std::unique_ptr<season::SeasonRecorder> recorder_;
+    std::unique_ptr<hosting::Overlay> overlay_; // made at the first picture not in BGRA
     std::unique_ptr<show::chat::ChatSources> chat_;
 };
 

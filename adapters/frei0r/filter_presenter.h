@@ -37,6 +37,8 @@ public:
     hosting::DialogEcho Echo();
     // The video thread, after drawing: the top-down frame of width × height packed pixels.
     void OfferFrame(const std::uint32_t* pixels, unsigned width, unsigned height);
+    // The same for a picture in its own format.
+    void OfferPicture(const hosting::PictureView& picture) { page_->OfferPicture(picture); }
     // Answers open dialogs and ends the page's streams; call before the live link closes.
     void Close() { page_->Close(); }
 

@@ -1,0 +1,254 @@
+#include "hosting/overlay.h"
+
+#include "hosting/yuv_convert.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ASKGAME_OVERLAY_SSE2 1
+#endif
+
+namespace hosting {
+
+namespace {
+
+constexpr int kAlphaByte = 3;
+constexpr int kHalf = 128; // rounds a sum in 1/256 steps to the nearest step
+constexpr int kFullWeight = 256;
+
+// Coverage 0..255 as a weight out of 256: 255 replaces the picture entirely.
+int Weight(int coverage) {
+    return coverage + (coverage >> 7);
+}
+
+BYTE ClampByte(int value) {
+    return static_cast<BYTE>(std::clamp(value, 0, 255));
+}
+
+// True when any of `bytes` bytes (a multiple of 16) is not 0.
+bool AnyInk(const BYTE* p, std::size_t bytes) {
+#ifdef ASKGAME_OVERLAY_SSE2
+    __m128i any = _mm_setzero_si128();
+    for (std::size_t i = 0; i < bytes; i += 16)
+        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF;
+#else
+    std::uint64_t any = 0;
+    for (std::size_t i = 0; i < bytes; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        any |= word;
+    }
+    return any != 0;
+#endif
+}
+
+bool TileHasInk(const BYTE* canvas, std::size_t stride, int left, int right, int top, int bottom) {
+    const std::size_t bytes = static_cast<std::size_t>(right - left) * 4;
+    const std::size_t whole = bytes & ~std::size_t{15};
+    for (int y = top; y < bottom; ++y) {
+        const BYTE* row = canvas + y * stride + static_cast<std::size_t>(left) * 4;
+        if (AnyInk(row, whole)) return true;
+        for (std::size_t i = whole; i < bytes; ++i)
+            if (row[i] != 0) return true;
+    }
+    return false;
+}
+
+// One pixel of a packed picture: each colour byte weighed by the canvas's coverage.
+void CompositePacked(BYTE* out, const BYTE* canvas, const int order[3]) {
+    const int weight = Weight(canvas[kAlphaByte]);
+    for (int c = 0; c < 3; ++c) {
+        BYTE& o = out[order[c]];
+        o = ClampByte((o * (kFullWeight - weight) + canvas[c] * kFullWeight + kHalf) >> 8);
+    }
+}
+
+void CompositePackedRect(const BYTE* canvas, std::size_t canvasStride, const InkRect& rect,
+                         const PictureView& picture) {
+    static constexpr int kBgra[3] = {0, 1, 2};
+    static constexpr int kRgba[3] = {2, 1, 0};
+    const int* order = picture.format == PixelFormat::Bgra ? kBgra : kRgba;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        const BYTE* in = canvas + y * canvasStride + std::size_t(rect.left) * 4;
+        BYTE* out = picture.planes[0] + y * picture.strides[0] + std::ptrdiff_t(rect.left) * 4;
+        for (int x = rect.left; x < rect.right; ++x, in += 4, out += 4) {
+            std::uint32_t word;
+            std::memcpy(&word, in, sizeof word);
+            if (word != 0) CompositePacked(out, in, order);
+        }
+    }
+}
+
+// A luma sample under one canvas pixel.
+void CompositeLuma(BYTE& y, const BYTE* p) {
+    using namespace bt601;
+    const int weight = Weight(p[kAlphaByte]);
+    y = ClampByte((y * (kFullWeight - weight) + kYOffset * weight + kYr * p[2] + kYg * p[1] +
+                   kYb * p[0] + kHalf) >>
+                  8);
+}
+
+// A chroma sample under the four canvas pixels of its block, whose sums are given.
+BYTE CompositeChroma(BYTE sample, int weight, int sumR, int sumG, int sumB, int kr, int kg,
+                     int kb) {
+    // The canvas's colours are premultiplied, so their mean is the block's colour; the sums are
+    // of four pixels, hence the shift by two.
+    const int colour = (kr * sumR + kg * sumG + kb * sumB) >> 2;
+    return ClampByte(
+        (sample * (kFullWeight - weight) + bt601::kChromaOffset * weight + colour + kHalf) >> 8);
+}
+
+// I420 and NV12: `u` and `v` step by `chromaStep` bytes a sample (1 for I420, 2 for NV12).
+void CompositeYuvRect(const BYTE* canvas, std::size_t canvasStride, const InkRect& rect,
+                      const PictureView& picture) {
+    using namespace bt601;
+    const bool nv12 = picture.format == PixelFormat::Nv12;
+    BYTE* const uPlane = picture.planes[1];
+    BYTE* const vPlane = nv12 ? picture.planes[1] + 1 : picture.planes[2];
+    const std::ptrdiff_t chromaStride = picture.strides[1];
+    const std::ptrdiff_t vStride = nv12 ? chromaStride : picture.strides[2];
+    const int chromaStep = nv12 ? 2 : 1;
+    for (int y = rect.top; y < rect.bottom; y += 2) {
+        // A picture of odd height ends on a half block: its one row counts twice.
+        const bool pair = y + 1 < picture.height;
+        const BYTE* top = canvas + y * canvasStride;
+        const BYTE* bottom = pair ? top + canvasStride : top;
+        BYTE* lumaTop = picture.planes[0] + y * picture.strides[0];
+        BYTE* lumaBottom = pair ? lumaTop + picture.strides[0] : nullptr;
+        BYTE* u = uPlane + (y / 2) * chromaStride;
+        BYTE* v = vPlane + (y / 2) * vStride;
+        for (int x = rect.left; x < rect.right; x += 2) {
+            const int x1 = x + 1 < picture.width ? x + 1 : x; // likewise an odd width
+            const BYTE* p[4] = {top + x * 4, top + x1 * 4, bottom + x * 4, bottom + x1 * 4};
+            std::uint32_t words[4];
+            for (int i = 0; i < 4; ++i)
+                std::memcpy(&words[i], p[i], 4);
+            if ((words[0] | words[1] | words[2] | words[3]) == 0) continue;
+
+            CompositeLuma(lumaTop[x], p[0]);
+            if (x1 != x) CompositeLuma(lumaTop[x1], p[1]);
+            if (lumaBottom) {
+                CompositeLuma(lumaBottom[x], p[2]);
+                if (x1 != x) CompositeLuma(lumaBottom[x1], p[3]);
+            }
+            int sumA = 0, sumR = 0, sumG = 0, sumB = 0;
+            for (const BYTE* q : p) {
+                sumB += q[0];
+                sumG += q[1];
+                sumR += q[2];
+                sumA += q[kAlphaByte];
+            }
+            // Four coverages out of 255 as one weight out of 256, rounded.
+            const int weight = (sumA * 257 + 512) >> 10;
+            const std::ptrdiff_t c = std::ptrdiff_t(x / 2) * chromaStep;
+            u[c] = CompositeChroma(u[c], weight, sumR, sumG, sumB, kUr, kUg, kUb);
+            v[c] = CompositeChroma(v[c], weight, sumR, sumG, sumB, kVr, kVg, kVb);
+        }
+    }
+}
+
+bool PlanesPresent(const PictureView& picture) {
+    switch (picture.format) {
+    case PixelFormat::I420:
+        return picture.planes[0] && picture.planes[1] && picture.planes[2];
+    case PixelFormat::Nv12:
+        return picture.planes[0] && picture.planes[1];
+    case PixelFormat::Bgra:
+    case PixelFormat::Rgba:
+        return picture.planes[0] != nullptr;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<std::size_t> PackedI420Bytes(int width, int height) {
+    if (width <= 0 || height <= 0) return std::nullopt;
+    // Twice the luma plane bounds the whole picture.
+    if (std::size_t(height) > SIZE_MAX / 2 / std::size_t(width)) return std::nullopt;
+    return I420Bytes(std::size_t(width), std::size_t(height));
+}
+
+PictureView PackedI420(BYTE* data, int width, int height) {
+    PictureView view;
+    if (!data || !PackedI420Bytes(width, height)) return view;
+    view.format = PixelFormat::I420;
+    view.width = width;
+    view.height = height;
+    const std::size_t lumaBytes = std::size_t(width) * std::size_t(height);
+    const std::size_t chromaBytes = std::size_t(ChromaSide(width)) * ChromaSide(height);
+    view.planes[0] = data;
+    view.planes[1] = data + lumaBytes;
+    view.planes[2] = data + lumaBytes + chromaBytes;
+    view.strides[0] = width;
+    view.strides[1] = view.strides[2] = ChromaSide(width);
+    return view;
+}
+
+Overlay::Overlay(int width, int height) {
+    if (width < 1 || height < 1 || width > kMaxOverlaySide || height > kMaxOverlaySide) return;
+    width_ = width;
+    height_ = height;
+    // At most 2^14 × 2^14 × 4 bytes: no product here wraps.
+    canvas_.assign(std::size_t(width) * std::size_t(height) * 4, 0);
+}
+
+BYTE* Overlay::Begin() {
+    if (canvas_.empty()) return nullptr;
+    for (const InkRect& rect : ink_)
+        for (int y = rect.top; y < rect.bottom; ++y)
+            std::memset(canvas_.data() + y * Stride() + std::size_t(rect.left) * 4, 0,
+                        std::size_t(rect.Width()) * 4);
+    ink_.clear();
+    return canvas_.data();
+}
+
+void Overlay::FindInk() {
+    ink_.clear();
+    for (int top = 0; top < height_; top += kInkTileRows) {
+        const int bottom = std::min(height_, top + kInkTileRows);
+        InkRect run{0, top, 0, bottom};
+        for (int left = 0; left < width_; left += kInkTileColumns) {
+            const int right = std::min(width_, left + kInkTileColumns);
+            if (!TileHasInk(canvas_.data(), Stride(), left, right, top, bottom)) continue;
+            if (run.right == left && run.right > run.left) {
+                run.right = right; // the tile continues the run
+            } else {
+                if (run.right > run.left) ink_.push_back(run);
+                run.left = left;
+                run.right = right;
+            }
+        }
+        if (run.right > run.left) ink_.push_back(run);
+    }
+}
+
+std::size_t Overlay::InkArea() const {
+    std::size_t area = 0;
+    for (const InkRect& rect : ink_)
+        area += std::size_t(rect.Width()) * std::size_t(rect.Height());
+    return area;
+}
+
+bool Overlay::CompositeOnto(const PictureView& picture) const {
+    if (canvas_.empty() || picture.width != width_ || picture.height != height_ ||
+        !PlanesPresent(picture))
+        return false;
+    for (const InkRect& rect : ink_)
+        CompositeRect(canvas_.data(), Stride(), rect, picture);
+    return true;
+}
+
+void CompositeRect(const BYTE* canvas, std::size_t canvasStride, const InkRect& rect,
+                   const PictureView& picture) {
+    if (picture.format == PixelFormat::I420 || picture.format == PixelFormat::Nv12)
+        CompositeYuvRect(canvas, canvasStride, rect, picture);
+    else
+        CompositePackedRect(canvas, canvasStride, rect, picture);
+}
+
+} // namespace hosting
