@@ -17,10 +17,12 @@
 #include "hosting/frame_io.h"
 #include "hosting/live_input.h"
 #include "hosting/live_output.h"
+#include "hosting/overlay.h"
 #include "hosting/plugin_loader.h"
 #include "hosting/sound_timeline.h"
 #include "hosting/test_card.h"
 #include "hosting/transcript.h"
+#include "hosting/yuv_convert.h"
 #include "show/chat/chat_sources.h"
 #include "show/endpoint.h"
 #include "show/event_reader.h"
@@ -103,12 +105,18 @@ std::int64_t MillisecondsOf(long tick, double fps) {
     return std::llround(double(tick) * 1000.0 / fps);
 }
 
+// The test card of the slot `tick` in the picture, through the card's own BGRA frame.
+void DrawCard(const TestCard& card, long tick, Frame& cardFrame, I420Picture& picture) {
+    card.Draw(tick, cardFrame);
+    BgraToI420(cardFrame.pixels.data(), picture.width, picture.height, picture.bytes.data());
+}
+
 // The picture of the slot `tick`: the input's newest, or the test card while there is none.
 // False, with why and the exit status, when the input ended or was lost and the show must end.
 bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& card, long tick,
-                 Frame& frame, VideoCounters& counters) {
+                 Frame& cardFrame, I420Picture& picture, VideoCounters& counters) {
     if (!input || options.input.empty()) {
-        card.Draw(tick, frame);
+        DrawCard(card, tick, cardFrame, picture);
         return true;
     }
     if (input->Ended()) {
@@ -119,7 +127,7 @@ bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& c
         return false;
     }
     const bool fresh = Clock::now() - input->LastPictureAt() < kInputWatchdog;
-    if (fresh && input->Latest(frame)) {
+    if (fresh && input->Latest(picture)) {
         if (counters.showingCard.exchange(false)) Say(options.input + " is back");
         return true;
     }
@@ -130,8 +138,17 @@ bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& c
         return false;
     }
     if (!counters.showingCard.exchange(true)) Say(lost + ": the test card shows until it is back");
-    card.Draw(tick, frame);
+    DrawCard(card, tick, cardFrame, picture);
     return true;
+}
+
+// Draws the game on the overlay's canvas and composites what it drew onto the picture.
+void DrawGame(show::LiveGame& live, Overlay& overlay, I420Picture& picture) {
+    BYTE* canvas = overlay.Begin();
+    if (!canvas) return;
+    live.DrawFrame(canvas, picture.width, -picture.height); // top-down
+    overlay.FindInk();
+    overlay.CompositeOnto(picture.View());
 }
 
 // The video thread: one frame per period of the wall clock, each stamped with its slot's time.
@@ -140,7 +157,11 @@ bool TakePicture(const LiveOptions& options, LiveInput* input, const TestCard& c
 // the wall clock's length.
 void VideoLoop(const LiveOptions& options, const VideoParts& parts, Clock::time_point start,
                Clock::time_point end, VideoCounters& counters, const std::atomic<bool>& stop) {
-    auto frame = MakeFrame(options.width, options.height);
+    // The picture stays in the encoder's format from the input to the outputs; only the game's
+    // tiles are composited onto it.
+    auto picture = MakeI420Picture(options.width, options.height);
+    auto cardFrame = MakeFrame(options.width, options.height);
+    Overlay overlay(options.width, options.height);
     const TestCard card(options.width, options.height);
     // Slot times are computed from the start, never summed, so they do not drift.
     const auto slot = [&](long tick) {
@@ -150,11 +171,10 @@ void VideoLoop(const LiveOptions& options, const VideoParts& parts, Clock::time_
     long tick = 0;
     // No frame starts at or after the end: the outputs end with the show to the frame.
     while (slot(tick) < end && SleepUntil(slot(tick), stop)) {
-        if (!TakePicture(options, parts.input, card, tick, *frame, counters)) break;
-        parts.live.DrawFrame(frame->pixels.data(), options.width, -options.height); // top-down
-        parts.presenter.OfferFrame(frame->pixels.data(), options.width, options.height,
-                                   static_cast<std::ptrdiff_t>(frame->RowBytes()));
-        parts.output.PutPicture(*frame, MillisecondsOf(tick, options.fps));
+        if (!TakePicture(options, parts.input, card, tick, *cardFrame, *picture, counters)) break;
+        DrawGame(parts.live, overlay, *picture);
+        parts.presenter.OfferPicture(picture->View());
+        parts.output.PutPicture(*picture, MillisecondsOf(tick, options.fps));
         if (parts.sound) parts.sound->FillUntil(Clock::now() - kSoundSlack);
         if (parts.output.AllFailed()) {
             counters.why = "every output failed";

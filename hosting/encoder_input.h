@@ -19,6 +19,8 @@ public:
 
     // ffmpeg's name for the pixel format Bytes() gives: "yuv420p".
     static const char* PixelFormat();
+    int Width() const { return width_; }
+    int Height() const { return height_; }
     // The frame in that format (yuv420p: the Y plane, then U and V at half width and height,
     // BT.601 studio range, as ffmpeg's own conversion makes); valid until the next call. Empty
     // for a frame of another size than the video's, or whose pixels do not match its size.

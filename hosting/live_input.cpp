@@ -83,17 +83,12 @@ LiveInput::~LiveInput() {
 }
 
 bool LiveInput::Start(const LiveInputSettings& settings, SoundSink sound, std::string& error) {
-    const auto bytes = FrameBytes(settings.width, settings.height);
-    if (!settings.input.empty() && !bytes) {
+    if (!settings.input.empty() && !PackedI420Bytes(settings.width, settings.height)) {
         error = "unusable frame size";
         return false;
     }
     settings_ = settings;
     sound_ = std::move(sound);
-    if (bytes) {
-        newest_.assign(*bytes, 0);
-        reading_.assign(*bytes, 0);
-    }
     lastPictureAt_ = Clock::now();
     if (!ffmpeg_.Start(LiveInputArguments(settings_), Subprocess::Pipe::FromChild, error))
         return false;
@@ -169,12 +164,11 @@ bool LiveInput::ReadOnce() {
     return false;
 }
 
-void LiveInput::TakePicture(std::int64_t micros, const std::vector<BYTE>& i420) {
+void LiveInput::TakePicture(std::int64_t micros, std::vector<BYTE>& i420) {
     clock_.Place(micros, Clock::now());
-    I420ToBgra(i420.data(), settings_.width, settings_.height, reading_.data());
     {
         std::lock_guard lock(mutex_);
-        newest_.swap(reading_);
+        newest_.swap(i420);
         havePicture_ = true;
         lastPictureAt_ = Clock::now();
     }
@@ -195,10 +189,10 @@ bool LiveInput::WaitForFirstPicture(Clock::duration timeout, const std::atomic<b
     return havePicture_;
 }
 
-bool LiveInput::Latest(Frame& frame) {
+bool LiveInput::Latest(I420Picture& picture) {
     std::lock_guard lock(mutex_);
-    if (!havePicture_ || frame.pixels.size() != newest_.size()) return false;
-    std::copy(newest_.begin(), newest_.end(), frame.pixels.begin());
+    if (!havePicture_ || picture.bytes.size() != newest_.size()) return false;
+    std::copy(newest_.begin(), newest_.end(), picture.bytes.begin());
     return true;
 }
 

@@ -2,7 +2,7 @@
 // optionally looped), a network stream or a FIFO, decoded at the show's size and rate, with
 // the input's sound or a microphone's. A thread of its own reads every block as it comes (ffmpeg
 // hands over timestamped I420 pictures and 48 kHz PCM in Matroska), keeps only the newest
-// picture, already in BGRA, so a slow show never falls behind the camera, and passes sound on
+// picture, as it came, so a slow show never falls behind the camera, and passes sound on
 // stamped with the wall-clock moment it belongs to. Starting never waits for the input: one that
 // sends nothing is found out by the age of its newest picture.
 #pragma once
@@ -20,6 +20,7 @@
 
 #include "hosting/frame.h"
 #include "hosting/media_clock.h"
+#include "hosting/picture.h"
 #include "hosting/subprocess.h"
 
 namespace hosting {
@@ -60,8 +61,8 @@ public:
     // Waits until the first picture came, the input ended or `timeout` passed, checking `stop`.
     // True when a picture came.
     bool WaitForFirstPicture(Clock::duration timeout, const std::atomic<bool>& stop);
-    // Copies the newest picture into `frame` (of the show's size); false before the first.
-    bool Latest(Frame& frame);
+    // Copies the newest picture into `picture` (of the show's size); false before the first.
+    bool Latest(I420Picture& picture);
     // True until the first picture came.
     bool Waiting() const;
     // When the newest picture came; the start when none has.
@@ -78,7 +79,8 @@ private:
     void Run();
     // One ffmpeg run, to the end of its output; false when it failed.
     bool ReadOnce();
-    void TakePicture(std::int64_t micros, const std::vector<BYTE>& i420);
+    // Takes the block's bytes, leaving it the bytes of the picture before.
+    void TakePicture(std::int64_t micros, std::vector<BYTE>& i420);
     void TakeSound(std::int64_t micros, const std::vector<BYTE>& pcm);
 
     LiveInputSettings settings_;
@@ -92,8 +94,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<BYTE> newest_;  // BGRA
-    std::vector<BYTE> reading_; // reader thread only
+    std::vector<BYTE> newest_; // packed I420
     bool havePicture_ = false;
     Clock::time_point lastPictureAt_;
     std::string reason_;

@@ -119,6 +119,13 @@ void LiveOutput::PutPicture(const Frame& frame, std::int64_t ms) {
     if (!bytes.empty()) PutEverywhere(true, kVideoTrack, ms, bytes);
 }
 
+void LiveOutput::PutPicture(const I420Picture& picture, std::int64_t ms) {
+    if (picture.width != input_.Width() || picture.height != input_.Height() ||
+        picture.bytes.size() != PackedI420Bytes(picture.width, picture.height))
+        return;
+    PutEverywhere(true, kVideoTrack, ms, picture.bytes);
+}
+
 void LiveOutput::PutSound(std::int64_t ms, std::span<const BYTE> pcm) {
     if (layout_.audioRate > 0 && !pcm.empty()) PutEverywhere(false, kAudioTrack, ms, pcm);
 }

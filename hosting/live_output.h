@@ -1,7 +1,7 @@
 // Where a live show goes: every output (files, RTMP or SRT URLs, V4L2 loopback devices, a
 // preview window) has an ffmpeg and a channel of its own, fed one stream of timestamped
-// pictures and sound, so one that fails or lags leaves the others be. A picture is converted
-// and packed once and shared by every output.
+// pictures and sound, so one that fails or lags leaves the others be. A picture is packed once
+// and shared by every output; an I420 picture goes as it is, a BGRA frame is converted first.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "hosting/frame_io.h"
 #include "hosting/matroska.h"
 #include "hosting/output_channel.h"
+#include "hosting/picture.h"
 
 namespace hosting {
 
@@ -26,6 +27,9 @@ public:
               const EncoderSettings& encoder, std::string& error);
     // A drawn frame at `ms` from the show's start.
     void PutPicture(const Frame& frame, std::int64_t ms);
+    // A drawn picture in the encoder's own format: nothing is converted. One of another size
+    // than the outputs' is dropped.
+    void PutPicture(const I420Picture& picture, std::int64_t ms);
     // Sound at `ms` from the show's start (interleaved 16-bit PCM of the layout's channels).
     void PutSound(std::int64_t ms, std::span<const BYTE> pcm);
     // True once every output has failed for good: the show has nowhere left to go.

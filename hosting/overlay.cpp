@@ -189,6 +189,14 @@ PictureView PackedI420(BYTE* data, int width, int height) {
     return view;
 }
 
+std::optional<I420Picture> MakeI420Picture(int width, int height) {
+    const auto bytes = PackedI420Bytes(width, height);
+    if (!bytes) return std::nullopt;
+    I420Picture picture{width, height, std::vector<BYTE>(*bytes, bt601::kChromaOffset)};
+    std::fill_n(picture.bytes.begin(), std::size_t(width) * std::size_t(height), bt601::kYOffset);
+    return picture;
+}
+
 Overlay::Overlay(int width, int height) {
     if (width < 1 || height < 1 || width > kMaxOverlaySide || height > kMaxOverlaySide) return;
     width_ = width;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -45,5 +46,17 @@ std::optional<std::size_t> PackedI420Bytes(int width, int height);
 // The view of a packed I420 picture (planes back to back, no padding, as ffmpeg's rawvideo
 // yuv420p): empty (null planes) when the size is unusable.
 PictureView PackedI420(BYTE* data, int width, int height);
+
+// A packed I420 picture that owns its bytes, as decoders hand them out and encoders take them.
+struct I420Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<BYTE> bytes; // PackedI420Bytes(width, height)
+
+    PictureView View() { return PackedI420(bytes.data(), width, height); }
+};
+
+// A black picture (studio range), or nothing when the size is unusable.
+std::optional<I420Picture> MakeI420Picture(int width, int height);
 
 } // namespace hosting

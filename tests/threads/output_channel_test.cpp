@@ -104,8 +104,8 @@ TEST(LiveInputs, AnInputThatSendsNothingStopsAtOnce) {
     ASSERT_TRUE(input.Start(settings, {}, error)) << error;
     std::atomic<bool> stop{false};
     EXPECT_FALSE(input.WaitForFirstPicture(300ms, stop));
-    hosting::Frame frame = *hosting::MakeFrame(64, 48);
-    EXPECT_FALSE(input.Latest(frame));
+    hosting::I420Picture picture = *hosting::MakeI420Picture(64, 48);
+    EXPECT_FALSE(input.Latest(picture));
     const auto stopping = Clock::now();
     input.Stop(); // ffmpeg still waits for a writer to open the FIFO
     EXPECT_LT(Clock::now() - stopping, 2s);
