@@ -6,7 +6,8 @@
 #   share/askgame/    the data (skins, language files, demo scenarios)
 #   bin/askgame-host  a link to lib/askgame/askgame-host: the host runs from its own folder, where
 #                     it and the plug-in find the plug-in, its libraries and the host's data
-#   lib/frei0r-1/askgame.so and the OBS module, added by adapters/frei0r and adapters/obs.
+#   lib/frei0r-1/askgame.so, the GStreamer element and the OBS module, added by adapters/frei0r,
+#                     adapters/gstreamer and adapters/obs.
 set(ASKGAME_PACKAGE_LIB lib/askgame)
 set(ASKGAME_PACKAGE_DATA share/askgame)
 
@@ -37,8 +38,8 @@ set(CPACK_PACKAGE_CONTACT "askgame developers <askgame@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "quiz game drawn over video, for ffmpeg, GStreamer, MLT and OBS")
 set(CPACK_PACKAGE_DESCRIPTION
     "askgame-host plays the quiz game over a video or a test card, live or from a scenario; the \
-frei0r filter plays it inside ffmpeg, GStreamer and MLT, and the OBS Studio module draws it as a \
-source.")
+frei0r filter plays it inside ffmpeg, GStreamer and MLT, the GStreamer element askgame draws it in \
+place on I420, NV12 and RGB frames, and the OBS Studio module draws it as a source.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Only component deb, as one package.
