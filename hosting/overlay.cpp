@@ -153,6 +153,20 @@ BYTE CompositeChroma(BYTE sample, int weight, int sumR, int sumG, int sumB, int 
         (sample * (kFullWeight - weight) + bt601::kChromaOffset * weight + colour + kHalf) >> 8);
 }
 
+constexpr int kSkipColumns = 8;
+
+// True when kSkipColumns pixels from `top` and from `bottom` are all transparent black.
+bool Transparent(const BYTE* top, const BYTE* bottom) {
+    std::uint64_t any = 0;
+    for (int i = 0; i < kSkipColumns * 4; i += 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, top + i, 8);
+        std::memcpy(&b, bottom + i, 8);
+        any |= a | b;
+    }
+    return any == 0;
+}
+
 // I420 and NV12: `u` and `v` step by `chromaStep` bytes a sample (1 for I420, 2 for NV12).
 void CompositeYuvRect(const BYTE* canvas, std::size_t canvasStride, const InkRect& rect,
                       const PictureView& picture) {
@@ -173,6 +187,11 @@ void CompositeYuvRect(const BYTE* canvas, std::size_t canvasStride, const InkRec
         BYTE* u = uPlane + (y / 2) * chromaStride;
         BYTE* v = vPlane + (y / 2) * vStride;
         for (int x = rect.left; x < rect.right; x += 2) {
+            // Text leaves most of its tiles' pixels untouched: eight columns of both rows at a
+            // time are passed over when they are.
+            while (x + kSkipColumns <= rect.right && Transparent(top + x * 4, bottom + x * 4))
+                x += kSkipColumns;
+            if (x >= rect.right) break;
             const int x1 = x + 1 < picture.width ? x + 1 : x; // likewise an odd width
             const BYTE* p[4] = {top + x * 4, top + x1 * 4, bottom + x * 4, bottom + x1 * 4};
             std::uint32_t words[4];
