@@ -1,5 +1,6 @@
 #include "hosting/overlay.h"
 
+#include "hosting/composite_yuv_sse2.h"
 #include "hosting/yuv_convert.h"
 #include "platform/cpu.h"
 
@@ -192,6 +193,15 @@ void CompositeYuvRect(const BYTE* canvas, std::size_t canvasStride, const InkRec
             while (x + kSkipColumns <= rect.right && Transparent(top + x * 4, bottom + x * 4))
                 x += kSkipColumns;
             if (x >= rect.right) break;
+#ifdef ASKGAME_COMPOSITE_SSE2
+            if (pair && x + kCompositeSse2Columns <= rect.right) {
+                const std::ptrdiff_t c = std::ptrdiff_t(x / 2) * chromaStep;
+                CompositeYuvSse2(top + x * 4, bottom + x * 4, lumaTop + x, lumaBottom + x, u + c,
+                                 v + c, chromaStep);
+                x += kCompositeSse2Columns - 2;
+                continue;
+            }
+#endif
             const int x1 = x + 1 < picture.width ? x + 1 : x; // likewise an odd width
             const BYTE* p[4] = {top + x * 4, top + x1 * 4, bottom + x * 4, bottom + x1 * 4};
             std::uint32_t words[4];

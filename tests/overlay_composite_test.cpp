@@ -252,3 +252,37 @@ TEST(Overlay, RefusesPicturesItCannotCompositeOnto) {
 }
 
 } // namespace
+
+namespace {
+
+// The wide step (eight columns at once) and the narrow one (one chroma block) must agree to the
+// bit: the picture composited as one rectangle equals it composited two columns at a time.
+TEST(Overlay, WideAndNarrowCompositingAgreeToTheBit) {
+    constexpr int kWidth = 96, kHeight = 34;
+    std::mt19937 random(7);
+    std::vector<BYTE> canvas(std::size_t(kWidth) * kHeight * 4);
+    for (std::size_t i = 0; i < canvas.size(); i += 4) {
+        // Premultiplied pixels as the plug-in leaves them: no colour above the coverage.
+        const unsigned pick = random() % 3;
+        const BYTE coverage = pick == 0 ? 0 : pick == 1 ? 255 : BYTE(random() % 256);
+        for (int c = 0; c < 3; ++c)
+            canvas[i + c] = BYTE(coverage ? random() % (coverage + 1) : 0);
+        canvas[i + 3] = coverage;
+    }
+    for (const PixelFormat format : {PixelFormat::I420, PixelFormat::Nv12}) {
+        Picture wide = FromBgra(SomePicture(kWidth, kHeight), kWidth, kHeight, format);
+        for (BYTE& b : wide.y)
+            b = BYTE(random()); // every luma value, against every coverage
+        Picture narrow = wide;
+        const InkRect whole{0, 0, kWidth, kHeight};
+        hosting::CompositeRect(canvas.data(), kWidth * 4, whole, wide.View());
+        for (int x = 0; x < kWidth; x += 2)
+            hosting::CompositeRect(canvas.data(), kWidth * 4, {x, 0, x + 2, kHeight},
+                                   narrow.View());
+        EXPECT_EQ(wide.y, narrow.y);
+        EXPECT_EQ(wide.u, narrow.u);
+        EXPECT_EQ(wide.v, narrow.v);
+    }
+}
+
+} // namespace
