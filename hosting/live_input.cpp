@@ -73,8 +73,12 @@ std::vector<std::string> LiveInputArguments(const LiveInputSettings& settings) {
         argv.insert(argv.end(), {"-c:a", "pcm_s16le", "-ar", std::to_string(kAudioRate), "-ac",
                                  std::to_string(kAudioChannels)});
     // Small clusters, written at once: the host hears of every block as soon as ffmpeg has it.
+    // No CRC-32 over each cluster: a pipe loses nothing, and summing every raw picture's bytes
+    // took ffmpeg more time than decoding them (1080p60: 2.0 s of CPU a 10 s show, 0.75 s
+    // without).
     argv.insert(argv.end(), {"-f", "matroska", "-live", "1", "-cluster_time_limit", "40",
-                             "-cluster_size_limit", "16384", "-flush_packets", "1", "pipe:1"});
+                             "-cluster_size_limit", "16384", "-write_crc32", "0",
+                             "-flush_packets", "1", "pipe:1"});
     return argv;
 }
 
