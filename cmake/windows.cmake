@@ -96,7 +96,8 @@ add_executable(askgame-host
     ${PROJECT_BINARY_DIR}/host/demo_data.cpp
     ${HOSTING_DIR}/win32/system_library.cpp ${HOSTING_DIR}/win32/subprocess.cpp
     ${HOSTING_DIR}/win32/png_still.cpp ${HOSTING_DIR}/audience_source.cpp
-    ${HOSTING_DIR}/encoder_input.cpp ${HOSTING_DIR}/yuv_convert.cpp ${HOSTING_DIR}/frame.cpp
+    ${HOSTING_DIR}/encoder_input.cpp ${HOSTING_DIR}/yuv_convert.cpp ${HOSTING_DIR}/picture.cpp
+    ${HOSTING_DIR}/frame.cpp
     ${HOSTING_DIR}/frame_io.cpp
     ${HOSTING_DIR}/game_presenters.cpp ${HOSTING_DIR}/hosted_game.cpp ${HOSTING_DIR}/player.cpp
     ${HOSTING_DIR}/plugin_loader.cpp ${HOSTING_DIR}/png_sequence.cpp ${HOSTING_DIR}/progress.cpp
