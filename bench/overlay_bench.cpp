@@ -348,6 +348,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     // What a text filter is to draw for the same scene, for bench/drawtext.py.
     benchmark::AddCustomContext("overlay_question", kQuestion);
+    benchmark::AddCustomContext("overlay_answer", kAnswer);
     const auto lines = ScoreLines();
     for (std::size_t r = 0; r < lines.size(); ++r)
         benchmark::AddCustomContext("overlay_score_line_" + std::to_string(r + 1), lines[r]);
