@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
+// Before jpeglib.h, whose TRUE and FALSE are macros.
+#include "hosting/yuv_convert.h"
+#include "show/preview_frames.h"
+
 #include <jpeglib.h>
 
 namespace {
@@ -86,6 +90,44 @@ TEST(EncodeJpeg, RefusesFramesItCannotRead) {
     EXPECT_TRUE(show::EncodeJpeg({pixels.data(), 16, -1, 64}).empty());
     EXPECT_TRUE(show::EncodeJpeg({pixels.data(), 16, 16, 60}).empty());
     EXPECT_TRUE(show::EncodeJpeg({pixels.data(), 70000, 1, 280000}).empty());
+}
+
+// The live hosts offer the page their pictures as the encoders take them, in planes with strides
+// of their own (GStreamer pads its rows); the preview shows them in their colours.
+TEST(PreviewFrames, APictureInPlanesReachesThePageInItsColours) {
+    constexpr int kWidth = 64, kHeight = 32, kPadding = 16;
+    std::vector<std::uint8_t> i420(hosting::I420Bytes(kWidth, kHeight));
+    hosting::BgraToI420(TwoBands(kWidth, kHeight).data(), kWidth, kHeight, i420.data());
+    const hosting::PictureView packed = hosting::PackedI420(i420.data(), kWidth, kHeight);
+
+    // The same picture as NV12 with padded rows.
+    const int chromaRows = hosting::ChromaSide(kHeight), chromaWidth = hosting::ChromaSide(kWidth);
+    std::vector<std::uint8_t> luma((kWidth + kPadding) * kHeight);
+    std::vector<std::uint8_t> chroma((2 * chromaWidth + kPadding) * chromaRows);
+    for (int y = 0; y < kHeight; ++y)
+        std::copy_n(packed.planes[0] + y * kWidth, kWidth, &luma[y * (kWidth + kPadding)]);
+    for (int y = 0; y < chromaRows; ++y)
+        for (int x = 0; x < chromaWidth; ++x) {
+            chroma[y * (2 * chromaWidth + kPadding) + 2 * x] =
+                packed.planes[1][y * chromaWidth + x];
+            chroma[y * (2 * chromaWidth + kPadding) + 2 * x + 1] =
+                packed.planes[2][y * chromaWidth + x];
+        }
+    const hosting::PictureView nv12{hosting::PixelFormat::Nv12,
+                                    kWidth,
+                                    kHeight,
+                                    {luma.data(), chroma.data()},
+                                    {kWidth + kPadding, 2 * chromaWidth + kPadding}};
+
+    for (const hosting::PictureView& picture : {packed, nv12}) {
+        show::PreviewFrames preview;
+        const show::PreviewFrames::Clock::time_point t0{};
+        preview.Jpeg(t0); // a page looks
+        preview.Offer(picture, t0);
+        const std::string jpeg = preview.Jpeg(t0);
+        ASSERT_FALSE(jpeg.empty());
+        ExpectRedOverBlue(Decode(jpeg));
+    }
 }
 
 } // namespace
