@@ -21,26 +21,18 @@ usage: bench/broadcast.py [--build DIR] [--seconds N] [--repetitions N] [--hogs 
 import argparse
 import os
 import re
-import resource
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
 
+from bench_support import cpu_of, run
+
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SUMMARY = re.compile(r"(\d+) frames, (\d+) late \(([\d.]+) %\) in ([\d.]+) s on air")
 SYNC_FPS = 30
 MATCH_WITHIN = 0.5  # seconds: a flash and a beep farther apart than this are not a pair
-
-
-def run(command, **kwargs):
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                          **kwargs)
-    if done.returncode != 0:
-        sys.stderr.write(done.stderr[-4000:])
-        raise RuntimeError(f"{' '.join(command)}: status {done.returncode}")
-    return done
 
 
 def host(args, scratch, outputs, *options):
@@ -169,14 +161,6 @@ def measure_sync(args):
                   f" {statistics.median(size):.2f}  worst {max(size):.2f}"
                   f"   ({len(gaps)} pairs, signed median"
                   f" {statistics.median(gaps) * 1000:+.1f} ms; goal: at most 1)")
-
-
-def cpu_of(command, timeout):
-    """The CPU time (user + system) `command` and the children it waited for spent."""
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    run(command, timeout=timeout)
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 
 def measure_cpu(args, width, height, fps, preset):

@@ -15,7 +15,7 @@ askgame's whole overlay beside FFmpeg's drawtext, measured in one run.
   file's words), so that figure is set against drawtext drawing those eight lines (the goal);
   the figures of each scene alone follow, beside drawtext's four lines.
 
-The three runs are interleaved and their order turns with each repetition, so that a drift in the
+The four runs are interleaved and their order turns with each repetition, so that a drift in the
 machine's load favours none; the figure is askgame / drawtext as the median and range (min-max)
 of the per-repetition ratios (the goal: at most 1.0), with the absolute ms.
 
@@ -24,13 +24,13 @@ usage: bench/drawtext.py [--build DIR] [--repetitions N] [--frames N] [--min-tim
 import argparse
 import json
 import os
-import resource
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 import xml.etree.ElementTree as ElementTree
+
+from bench_support import cpu_of, run
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FONT = "/usr/share/fonts/truetype/arphic/uming.ttc"
@@ -50,23 +50,6 @@ TITLE_STYLE = "fontsize=18:x=0:y=5"
 ANSWER_STYLE = "fontsize=24:x=(w-text_w)/2:y=h*85/100:box=1:boxcolor=black@0.376"
 CONGRATULATION_STYLE = "fontsize=24:x=(w-text_w)/2:y=h*92/100:box=1:boxcolor=black@0.376"
 TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
-
-
-def run(command, **kwargs):
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                          **kwargs)
-    if done.returncode != 0:
-        sys.stderr.write(done.stderr[-4000:])
-        raise RuntimeError(f"{' '.join(command)}: status {done.returncode}")
-    return done
-
-
-def cpu_of(command, timeout=600):
-    """The CPU time (user + system) `command` and the children it waited for spent."""
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    run(command, timeout=timeout)
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 
 def overlay_bench(args, pattern):

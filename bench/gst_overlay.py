@@ -18,13 +18,14 @@ usage: bench/gst_overlay.py [--build DIR] [--frames N] [--repetitions N]
 """
 import argparse
 import os
-import resource
 import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+
+from bench_support import cpu_of, run
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WIDTH, HEIGHT, FPS = 1920, 1080, 60
@@ -40,23 +41,6 @@ ANSWER = "B"
 FIRST_ASKED, RIGHT_ANSWERS_AT, NEXT_AT, SECOND_ASKED = 0.3, 0.5, 1.0, 1.2
 # Where textoverlay's lines go, in pixels from the top: the question, then the scores a line apart.
 QUESTION_TOP, SCORES_TOP, SCORE_LINE = 40, 200, 64
-
-
-def run(command, **kwargs):
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                          **kwargs)
-    if done.returncode != 0:
-        sys.stderr.write(done.stderr[-4000:])
-        raise RuntimeError(f"{' '.join(command)}: status {done.returncode}")
-    return done
-
-
-def cpu_of(command, timeout):
-    """The CPU time (user + system) `command` spent."""
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    run(command, timeout=timeout)
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 
 def write_show(scratch, seconds):

@@ -5,13 +5,13 @@ extern "C" {
 #include <frei0r.h>
 }
 
-#include <cstdio>
-#include <exception>
 #include <new>
 
 #include "adapters/frei0r/filter_instance.h"
+#include "adapters/frei0r/guarded.h"
 
 using frei0r_adapter::FilterInstance;
+using frei0r_adapter::Guarded;
 using frei0r_adapter::Setting;
 
 namespace {
@@ -19,17 +19,6 @@ namespace {
 constexpr int kVersionMajor = 0;
 constexpr int kVersionMinor = 1;
 constexpr int kSettingCount = static_cast<int>(Setting::Count);
-
-template <typename Work>
-void Guarded(const char* what, Work&& work) noexcept {
-    try {
-        work();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "askgame: %s failed: %s\n", what, failure.what());
-    } catch (...) {
-        std::fprintf(stderr, "askgame: %s failed\n", what);
-    }
-}
 
 bool IsSetting(int index) {
     return index >= 0 && index < kSettingCount;

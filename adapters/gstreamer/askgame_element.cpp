@@ -8,16 +8,16 @@
 #include <gst/video/video.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <exception>
 #include <iterator>
 #include <optional>
 #include <string>
 
+#include "adapters/frei0r/guarded.h"
 #include "adapters/gstreamer/element_show.h"
 
 namespace {
 
+using frei0r_adapter::Guarded;
 using gstreamer_adapter::ElementShow;
 using gstreamer_adapter::FrameFormat;
 
@@ -42,17 +42,6 @@ G_DEFINE_TYPE(GstAskgame, gst_askgame, GST_TYPE_VIDEO_FILTER)
 
 ElementShow& ShowOf(gpointer element) {
     return *reinterpret_cast<GstAskgame*>(element)->show;
-}
-
-template <typename Work>
-void Guarded(const char* what, Work&& work) noexcept {
-    try {
-        work();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "askgame: %s failed: %s\n", what, failure.what());
-    } catch (...) {
-        std::fprintf(stderr, "askgame: %s failed\n", what);
-    }
 }
 
 // Property ids are the properties' indices plus one (GObject keeps 0 for itself).
@@ -104,20 +93,20 @@ std::optional<double> StreamSecondsOf(const GstSegment& segment, const GstBuffer
 
 // ---- Properties
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* param) {
     const auto index = PropertyIndexOf(id);
     if (!index) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
         return;
     }
     const char* text = g_value_get_string(value);
     Guarded("setting a property", [&] { ShowOf(object).Set(*index, text ? text : ""); });
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* param) {
     const auto index = PropertyIndexOf(id);
     if (!index) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
         return;
     }
     Guarded("reading a property",
