@@ -50,8 +50,10 @@ bool WaitFor(Done done, std::chrono::milliseconds most = 10s) {
 TEST(OutputChannels, ALaggingOutputLosesItsOldestPicturesNotTheShowsTime) {
     auto channel = Channel("sleep 3; exec cat >/dev/null", false);
     const auto started = Clock::now();
-    for (int i = 0; i < 200; ++i) // far more than the pipe and the queue hold
-        channel->Put(Picture());
+    // Far more than the queue and the pipe hold: pictures of a quarter of the pipe's megabyte
+    // (small 720p pictures are bigger), so that it takes four at most.
+    for (int i = 0; i < 200; ++i)
+        channel->Put(Picture(256 * 1024));
     // Handing over never waited for the reader that sleeps.
     EXPECT_LT(Clock::now() - started, 2500ms);
     const OutputHealth lagging = channel->Health();
