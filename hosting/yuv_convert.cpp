@@ -24,7 +24,9 @@ void BgraToI420(const BYTE* bgra, int width, int height, BYTE* i420) {
 void PictureToBgra(const PictureView& picture, BYTE* bgra) {
     const auto& [format, width, height, planes, strides] = picture;
     const int out = width * 4;
-    const auto s = [&](int plane) { return static_cast<int>(strides[plane]); };
+    const auto s = [&strides = picture.strides](int plane) {
+        return static_cast<int>(strides[plane]);
+    };
     switch (format) {
     case PixelFormat::I420:
         libyuv::I420ToARGB(planes[0], s(0), planes[1], s(1), planes[2], s(2), bgra, out, width,
