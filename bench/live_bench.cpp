@@ -5,8 +5,8 @@
 // fast as ffmpeg goes (a camera or file input costs the show this much of a core).
 // Live/<W>x<H>/effect_free, effect_challenge: the live game drawing a frame (viewers' events
 // handed over, the effect drawing its question and answers or players).
-// Live/<W>x<H>/encode_<preset>: a frame handed to the live output's ffmpeg, encoding to H.264
-// as fast as it goes.
+// Live/<W>x<H>/encode_<preset>: a frame handed to the live outputs' H.264 encoder, encoding as
+// fast as it goes.
 // Live/latency/post_to_frame: frames drawn at 30 a second on a video thread of their own; each
 // iteration posts a right answer from a new viewer over HTTP and measures from the moment the
 // endpoint accepted it to the end of the first frame that shows it (the congratulation names
@@ -34,6 +34,7 @@
 #include "bench/frame_period.h"
 #include "hosting/encoder_input.h"
 #include "hosting/frame_io.h"
+#include "hosting/h264_encoder.h"
 #include "hosting/live_output.h"
 #include "hosting/matroska.h"
 #include "hosting/plugin_loader.h"
@@ -193,47 +194,48 @@ void Effect(benchmark::State& state, int width, int height) {
 
 template <const char* preset>
 void Encode(benchmark::State& state, int width, int height) {
-    if (!hosting::FfmpegAvailable()) {
-        state.SkipWithError("ffmpeg is not installed");
-        return;
-    }
-    // An output's own ffmpeg, written to as fast as it reads: the encoder's pace, with nothing
-    // left out (a live output would leave out what a lagging encoder cannot take).
-    hosting::EncoderSettings encoder;
-    encoder.preset = preset;
+    // The live outputs' encoder, handed pictures as fast as it encodes them: each waits until
+    // few enough are on their way that none is left out (a live show would leave out what a
+    // lagging encoder cannot take).
+    constexpr long kOnTheirWay = 8;
+    hosting::H264Settings settings{width, height, kFps, {}, 0};
+    settings.encoder.preset = preset;
+    std::mutex mutex;
+    std::condition_variable changed;
+    long encoded = 0;
+    hosting::H264Encoder encoder;
     std::string error;
-    hosting::Subprocess ffmpeg;
-    const auto header = hosting::MatroskaHeader({width, height, kFps, 0, 2});
-    if (!ffmpeg.Start(hosting::OutputChannelArguments(Scratch("encoded.mp4"), encoder, false),
-                      hosting::Subprocess::Pipe::ToChild, error) ||
-        !ffmpeg.Write(header.data(), header.size())) {
+    if (!encoder.Open(
+            settings,
+            [&](std::int64_t, bool, std::span<const BYTE>) {
+                std::lock_guard lock(mutex);
+                ++encoded;
+                changed.notify_one();
+            },
+            error)) {
         state.SkipWithError(error.c_str());
         return;
     }
     hosting::EncoderInput input(width, height);
-    std::vector<BYTE> block;
     hosting::Frame frame = *hosting::MakeFrame(width, height);
+    hosting::I420Picture picture = *hosting::MakeI420Picture(width, height);
     hosting::TestCard card(width, height);
     long index = 0;
     const auto put = [&] {
         card.Draw(index, frame); // a moving picture, as a camera's is
-        block.clear();
-        hosting::AppendMatroskaBlock(block, hosting::kVideoTrack,
-                                     std::llround(double(index++) * 1000 / kFps),
-                                     input.Bytes(frame));
-        return ffmpeg.Write(block.data(), block.size());
+        const auto bytes = input.Bytes(frame);
+        std::copy(bytes.begin(), bytes.end(), picture.bytes.begin());
+        encoder.Put(picture, std::llround(double(index++) * 1000 / kFps));
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return encoded >= index - kOnTheirWay; });
     };
     while (index < kWarmUpFrames) // the encoder starts up unmeasured
         put();
     PeriodShare share(state);
-    for (auto _ : state) {
-        if (!put()) {
-            state.SkipWithError("ffmpeg stopped taking frames");
-            break;
-        }
-    }
+    for (auto _ : state)
+        put();
     share.Report();
-    ffmpeg.Finish();
+    encoder.Close();
 }
 
 // Frames at kFps on a thread of their own, each compared with the one before.

@@ -493,7 +493,7 @@ int RunLive(const LiveOptions& options) {
         }
         Say(why + ": the test card shows until it comes");
     }
-    MediaLayout layout{options.width, options.height, options.fps, 0, kAudioChannels};
+    MediaLayout layout{options.width, options.height, options.fps, 0, kAudioChannels, {}};
     if (withSound && input && (input->HasSound() || !options.audioDevice.empty()))
         layout.audioRate = kAudioRate;
     if (!output.Open(options.outputs, options.preview, layout, options.encoder, error)) {

@@ -1,9 +1,9 @@
 // A live picture and sound source through ffmpeg: a camera, a file (played at its own pace,
-// optionally looped), a network stream or a FIFO, decoded at the show's size and rate, with
-// the input's sound or a microphone's. A thread of its own reads every block as it comes (ffmpeg
-// hands over timestamped I420 pictures and 48 kHz PCM in Matroska), keeps only the newest
-// picture, as it came, so a slow show never falls behind the camera, and passes sound on
-// stamped with the wall-clock moment it belongs to. Starting never waits for the input: one that
+// optionally looped), a network stream or a FIFO, with the input's sound or a microphone's.
+// ffmpeg passes the pictures on as they are coded and the sound as 48 kHz PCM; a thread of its
+// own decodes every picture as it comes, at the show's size, keeps only the newest, so a slow
+// show never falls behind the camera, and passes sound on stamped with the wall-clock moment
+// it belongs to. Starting never waits for the input: one that
 // sends nothing is found out by the age of its newest picture.
 #pragma once
 
@@ -81,7 +81,7 @@ private:
     bool ReadOnce();
     // Takes the block's bytes, leaving it the bytes of the picture before.
     void TakePicture(std::int64_t micros, std::vector<BYTE>& i420);
-    void TakeSound(std::int64_t micros, const std::vector<BYTE>& pcm);
+    void TakeSound(std::int64_t micros, std::span<const BYTE> pcm);
 
     LiveInputSettings settings_;
     SoundSink sound_;
@@ -102,8 +102,8 @@ private:
     MediaClock clock_; // reader thread only; set afresh on each run
 };
 
-// The ffmpeg arguments that read the input as timestamped I420 pictures and PCM sound in
-// Matroska on stdout.
+// The ffmpeg arguments that pass the input's pictures on as they are coded and its sound as
+// PCM, in NUT on stdout.
 std::vector<std::string> LiveInputArguments(const LiveInputSettings& settings);
 
 } // namespace hosting

@@ -32,6 +32,7 @@ enum : std::uint32_t {
     kTrackType = 0x83,
     kFlagLacing = 0x9C,
     kCodecId = 0x86,
+    kCodecPrivate = 0x63A2,
     kDefaultDuration = 0x23E383,
     kVideo = 0xE0,
     kPixelWidth = 0xB0,
@@ -133,8 +134,10 @@ Bytes VideoTrack(const MediaLayout& layout) {
     Bytes picture;
     PutUnsigned(picture, kPixelWidth, static_cast<std::uint64_t>(layout.width));
     PutUnsigned(picture, kPixelHeight, static_cast<std::uint64_t>(layout.height));
-    PutText(picture, kColourSpace, "I420");
-    Bytes entry = TrackEntry(kVideoTrack, kVideoTrackType, "V_UNCOMPRESSED");
+    const bool h264 = !layout.h264Configuration.empty();
+    if (!h264) PutText(picture, kColourSpace, "I420");
+    Bytes entry = TrackEntry(kVideoTrack, kVideoTrackType, h264 ? "V_MPEG4/ISO/AVC" : "V_UNCOMPRESSED");
+    if (h264) PutElement(entry, kCodecPrivate, layout.h264Configuration);
     // How long a frame lasts when the next one is not there to say: the last frame's length.
     PutUnsigned(entry, kDefaultDuration,
                 static_cast<std::uint64_t>(std::llround(1e9 / layout.fps)));
@@ -172,7 +175,7 @@ std::vector<BYTE> MatroskaHeader(const MediaLayout& layout) {
 }
 
 void AppendMatroskaBlock(std::vector<BYTE>& out, std::uint64_t track, std::int64_t ms,
-                         std::span<const BYTE> data) {
+                         std::span<const BYTE> data, bool key) {
     Bytes time;
     PutUnsigned(time, kTimestamp, static_cast<std::uint64_t>(std::max<std::int64_t>(ms, 0)));
     PutId(out, kCluster);
@@ -187,7 +190,7 @@ void AppendMatroskaBlock(std::vector<BYTE>& out, std::uint64_t track, std::int64
     out.push_back(static_cast<BYTE>(0x80 | track)); // tracks 1 and 2: one-byte numbers
     out.push_back(0);                               // the block is at its cluster's time
     out.push_back(0);
-    out.push_back(kKeyFrame);
+    out.push_back(key ? kKeyFrame : 0);
     out.insert(out.end(), data.begin(), data.end());
 }
 

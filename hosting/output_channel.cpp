@@ -1,6 +1,7 @@
 #include "hosting/output_channel.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace hosting {
 
@@ -95,22 +96,43 @@ void OutputChannel::Put(const SharedPacket& packet) {
                             health_.state == OutputHealth::State::On;
         if (closing_ || !taking) return;
         const std::size_t room = flowing_ ? queuedPictures_ : queuedPictures_ * kStartingRoom;
-        if (packet->picture && queuedPictureCount_ >= room) {
-            // The encoder lags: the oldest waiting picture goes, so what is sent stays recent.
-            const auto oldest = std::find_if(queue_.begin(), queue_.end(),
-                                             [](const SharedPacket& p) { return p->picture; });
-            queue_.erase(oldest);
-            --queuedPictureCount_;
-            ++health_.dropped;
-        }
+        // The output lags: the oldest waiting pictures go, so what is sent stays recent.
+        if (packet->picture && queuedPictureCount_ >= room) DropOldestPicture();
         if (queue_.size() >= room * (1 + kSoundPerPicture)) {
-            if (queue_.front()->picture) --queuedPictureCount_, ++health_.dropped;
-            queue_.pop_front();
+            if (queue_.front()->picture)
+                DropOldestPicture();
+            else
+                queue_.pop_front();
+        }
+        if (packet->picture && awaitingKey_) {
+            if (!packet->key) {
+                ++health_.dropped;
+                return;
+            }
+            awaitingKey_ = false;
         }
         queue_.push_back(packet);
         if (packet->picture) ++queuedPictureCount_;
     }
     changed_.notify_one();
+}
+
+// Leaves out the oldest waiting picture and those that depend on it, up to the next key
+// picture. When no key picture waits, pictures are left out as they come until one does.
+void OutputChannel::DropOldestPicture() {
+    bool first = true;
+    for (auto at = queue_.begin(); at != queue_.end();) {
+        if (!(*at)->picture) {
+            ++at;
+            continue;
+        }
+        if (!first && (*at)->key) return;
+        first = false;
+        at = queue_.erase(at);
+        --queuedPictureCount_;
+        ++health_.dropped;
+    }
+    awaitingKey_ = true;
 }
 
 SharedPacket OutputChannel::Pop() {
@@ -165,6 +187,7 @@ void OutputChannel::Run() {
         health_.error = said.empty() ? "ffmpeg stopped taking the stream" : said;
         queue_.clear();
         queuedPictureCount_ = 0;
+        awaitingKey_ = true; // a new ffmpeg starts at a key picture
         if (!retries_ || closing_) {
             health_.state = OutputHealth::State::Failed;
             failedForGood_ = true;
@@ -191,15 +214,20 @@ void OutputChannel::Finish() {
     std::lock_guard lock(mutex_);
     if (closing_) return;
     closing_ = true;
-    // A lagging encoder is not kept waiting for its backlog: the last picture alone carries
-    // the stream to its end.
-    const auto last = std::find_if(queue_.rbegin(), queue_.rend(),
-                                   [](const SharedPacket& p) { return p->picture; });
-    if (last != queue_.rend()) {
-        const SharedPacket keep = *last;
-        std::erase_if(queue_, [&](const SharedPacket& p) { return p->picture && p != keep; });
-        health_.dropped += static_cast<long>(queuedPictureCount_ - 1);
-        queuedPictureCount_ = 1;
+    // A lagging output is not kept waiting for its backlog: the pictures from the last key one
+    // on (the last picture alone, when every picture is a key one) carry the stream to its end.
+    const auto lastKey = std::find_if(queue_.rbegin(), queue_.rend(), [](const SharedPacket& p) {
+        return p->picture && p->key;
+    });
+    if (lastKey != queue_.rend()) {
+        const auto keep = std::prev(lastKey.base());
+        const auto dropped = std::count_if(queue_.begin(), keep,
+                                           [](const SharedPacket& p) { return p->picture; });
+        queue_.erase(std::remove_if(queue_.begin(), keep,
+                                    [](const SharedPacket& p) { return p->picture; }),
+                     keep);
+        health_.dropped += static_cast<long>(dropped);
+        queuedPictureCount_ -= static_cast<std::size_t>(dropped);
     }
     changed_.notify_all();
 }

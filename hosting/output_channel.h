@@ -1,8 +1,9 @@
 // One destination of a live show (a file, an RTMP or SRT URL, a loopback camera, a preview
 // window) with an ffmpeg of its own, fed timestamped blocks by a thread of its own. One output
-// failing or lagging touches no other: a lagging encoder has its oldest waiting pictures left
-// out (the timestamps keep the stream's length true), a network output that fails is started
-// again with back-off, and one that fails for good says why.
+// failing or lagging touches no other: a lagging output has its oldest waiting pictures left
+// out (the timestamps keep the stream's length true; an encoded picture goes with those that
+// depend on it, up to the next key picture), a network output that fails is started again
+// with back-off, and one that fails for good says why.
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,7 @@ namespace hosting {
 // A block of the show's stream, written once and shared by every output.
 struct MediaPacket {
     bool picture = false;
+    bool key = true; // a picture that needs none before it (every raw one)
     std::vector<BYTE> bytes;
 };
 using SharedPacket = std::shared_ptr<const MediaPacket>;
@@ -72,6 +74,7 @@ private:
     // Writes the header and then blocks until closed (true) or ffmpeg goes (false).
     bool Feed();
     SharedPacket Pop();
+    void DropOldestPicture();
     void SetState(OutputHealth::State state, std::string error = {});
     std::string Redacted(std::string text) const;
 
@@ -87,6 +90,7 @@ private:
     std::condition_variable changed_;
     std::deque<SharedPacket> queue_;
     std::size_t queuedPictureCount_ = 0;
+    bool awaitingKey_ = true; // pictures are left out until a key one comes
     bool closing_ = false;
     bool flowing_ = false; // its ffmpeg took a picture since it started
     bool done_ = false;

@@ -125,6 +125,15 @@ bool Subprocess::ReadExactly(void* data, std::size_t size) {
     return size == 0;
 }
 
+std::size_t Subprocess::ReadSome(void* data, std::size_t size) {
+    for (;;) {
+        if (fd_ < 0 || size == 0) return 0;
+        const ssize_t got = ::read(fd_, data, size);
+        if (got < 0 && errno == EINTR) continue;
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+}
+
 int Subprocess::Finish() {
     if (fd_ >= 0) {
         close(fd_);

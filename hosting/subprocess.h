@@ -27,6 +27,9 @@ public:
     bool Write(const void* data, std::size_t size);
     // Reads exactly `size` bytes; false at the end of the output or on an error.
     bool ReadExactly(void* data, std::size_t size);
+    // Reads what is there, at most `size` bytes, waiting for at least one; 0 at the end of the
+    // output or on an error.
+    std::size_t ReadSome(void* data, std::size_t size);
 
     // Closes the pipe, waits for the child and answers its exit status (-1 when it did not
     // exit normally).

@@ -1,18 +1,23 @@
 // The live host's media pipes: the Matroska it writes is what ffmpeg reads, what ffmpeg writes
 // is what it reads, and nothing an input's ffmpeg could send makes it read past its bounds;
 // the show's sound stays one continuous, exactly stamped stream whatever its input does.
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "hosting/avc.h"
 #include "hosting/frame_io.h"
+#include "hosting/input_decoder.h"
 #include "hosting/live_input.h"
+#include "hosting/live_output.h"
 #include "hosting/matroska.h"
 #include "hosting/media_clock.h"
 #include "hosting/sound_timeline.h"
@@ -61,7 +66,7 @@ std::string Capture(const std::string& command) {
 }
 
 TEST(Matroska, WhatTheHostWritesItReadsBackBlockForBlock) {
-    const Bytes stream = Written({64, 48, 25, 48000, 2}, 3);
+    const Bytes stream = Written({64, 48, 25, 48000, 2, {}}, 3);
     std::size_t at = 0;
     MatroskaReader reader = ReaderOf(stream, at);
     MediaBlock block;
@@ -85,7 +90,7 @@ TEST(Matroska, FfmpegReadsTheHostsStreamWithItsTimes) {
     if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
     const auto path = std::filesystem::temp_directory_path() /
                       ("askgame-media-" + std::to_string(getpid()) + ".mkv");
-    const Bytes stream = Written({64, 48, 25, 48000, 2}, 5);
+    const Bytes stream = Written({64, 48, 25, 48000, 2, {}}, 5);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
     const std::string probed = Capture(
@@ -97,50 +102,62 @@ TEST(Matroska, FfmpegReadsTheHostsStreamWithItsTimes) {
     EXPECT_NE(probed.find("0.160000"), std::string::npos) << probed; // the fifth picture's time
 }
 
-TEST(Matroska, ReadsWhatAnInputsFfmpegWrites) {
+// What an input's ffmpeg passes on over a generated picture with a tone beside it, decoded:
+// every picture at the show's size in its colours (copied when it is that size already,
+// scaled and converted otherwise), every picture's time, and a second of sound.
+class InputDecoding : public testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(InputDecoding, EveryPictureInItsColoursAndTheSoundBesideIt) {
     if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
+    const auto [width, height] = GetParam();
     hosting::LiveInputSettings settings;
-    settings.input = "testsrc=size=80x60:rate=10:duration=1";
-    settings.width = 80;
-    settings.height = 60;
-    settings.fps = 10;
+    settings.input = "color=c=red:size=80x60:rate=10:duration=1,format=yuv420p";
+    settings.width = width;
+    settings.height = height;
     auto argv = hosting::LiveInputArguments(settings);
-    // The same arguments over a generated picture with a tone beside it.
-    const auto input = std::find(argv.begin(), argv.end(), "-i");
-    argv.insert(input, {"-f", "lavfi"});
-    const auto map = std::find(argv.begin(), argv.end(), "0:a:0?");
+    argv.insert(std::find(argv.begin(), argv.end(), "-i"), {"-f", "lavfi"});
     argv.insert(std::find(argv.begin(), argv.end(), "-map"),
                 {"-f", "lavfi", "-i", "sine=frequency=440:duration=1"});
     *std::find(argv.begin(), argv.end(), "0:a:0?") = "1:a:0";
-    (void)map;
     hosting::Subprocess ffmpeg;
     std::string error;
     ASSERT_TRUE(ffmpeg.Start(argv, hosting::Subprocess::Pipe::FromChild, error)) << error;
-    MatroskaReader reader(
-        [&](void* data, std::size_t size) { return ffmpeg.ReadExactly(data, size); }, 1 << 20);
-    MediaBlock block;
+    hosting::InputDecoder decoder(width, height);
+    ASSERT_TRUE(decoder.Open([&](BYTE* data, std::size_t size) { return ffmpeg.ReadSome(data, size); }))
+        << decoder.Error();
+    EXPECT_TRUE(decoder.HasSound());
     int pictures = 0;
     std::size_t soundBytes = 0;
     std::int64_t last = -1;
-    while (reader.Next(block)) {
-        if (block.track == reader.Track(hosting::kVideoTrackType)->number) {
-            EXPECT_EQ(block.bytes.size(), 80u * 60 * 3 / 2);
-            EXPECT_GT(block.micros, last);
-            last = block.micros;
-            ++pictures;
-        } else {
-            soundBytes += block.bytes.size();
-        }
+    const auto picture = [&](std::int64_t micros, std::vector<BYTE>& i420) {
+        ASSERT_EQ(i420.size(), std::size_t(width) * height + 2 * std::size_t((width + 1) / 2) *
+                                                                 std::size_t((height + 1) / 2));
+        // Red in BT.601 studio range: Y 81, U 90, V 240.
+        const std::size_t chroma = std::size_t(width) * height;
+        const std::size_t v = chroma + std::size_t((width + 1) / 2) * std::size_t((height + 1) / 2);
+        EXPECT_NEAR(i420[chroma / 2], 81, 2);
+        EXPECT_NEAR(i420[chroma + 3], 90, 2);
+        EXPECT_NEAR(i420[v + 3], 240, 2);
+        EXPECT_GT(micros, last);
+        last = micros;
+        ++pictures;
+    };
+    while (decoder.Next(picture, [&](std::int64_t, std::span<const BYTE> pcm) {
+        soundBytes += pcm.size();
+    })) {
     }
-    EXPECT_EQ(reader.Error(), "");
+    EXPECT_EQ(decoder.Error(), "");
     EXPECT_EQ(ffmpeg.Finish(), 0);
     EXPECT_EQ(pictures, 10);
     EXPECT_EQ(last, 900000);
     EXPECT_NEAR(double(soundBytes), 48000.0 * hosting::kAudioFrameBytes, 48000.0 * 0.05);
 }
 
+INSTANTIATE_TEST_SUITE_P(AsTheyCome, InputDecoding, testing::Values(std::pair{80, 60}));
+INSTANTIATE_TEST_SUITE_P(Scaled, InputDecoding, testing::Values(std::pair{41, 31}));
+
 TEST(Matroska, AHostileStreamEndsWithAReasonNeverAnOverrun) {
-    const Bytes header = hosting::MatroskaHeader({16, 16, 25, 0, 2});
+    const Bytes header = hosting::MatroskaHeader({16, 16, 25, 0, 2, {}});
     auto with = [&header](Bytes tail) {
         Bytes all = header;
         all.insert(all.end(), tail.begin(), tail.end());
@@ -177,6 +194,82 @@ struct Heard {
     std::vector<std::pair<std::int64_t, std::size_t>> blocks;
     std::vector<BYTE> all;
 };
+
+TEST(Avc, StartCodesOfEitherLengthBecomeLengthsAndTheParameterSetsARecord) {
+    // A sequence set (type 7) after a four-byte start code, a picture set (8) after a
+    // three-byte one with trailing zeros, then a slice (5).
+    const Bytes stream = {0, 0, 0, 1, 0x67, 0x64, 0x00, 0x1F, 0xAC, 0, 0, 1, 0x68, 0xEE, 0x3C,
+                          0x80, 0, 0,    0,    0,    1,    0x65, 0x88, 0x84};
+    const auto units = hosting::AnnexBUnits(stream);
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(Bytes(units[1].begin(), units[1].end()), (Bytes{0x68, 0xEE, 0x3C, 0x80}));
+    Bytes prefixed;
+    hosting::AppendLengthPrefixed(prefixed, stream);
+    EXPECT_EQ(prefixed, (Bytes{0, 0, 0, 5, 0x67, 0x64, 0x00, 0x1F, 0xAC, 0, 0, 0, 4, 0x68, 0xEE,
+                               0x3C, 0x80, 0, 0, 0, 3, 0x65, 0x88, 0x84}));
+    // Version 1, the profile, constraints and level from the sequence set, four-byte lengths,
+    // one sequence set, one picture set.
+    EXPECT_EQ(hosting::AvcConfiguration(stream),
+              (Bytes{1, 0x64, 0x00, 0x1F, 0xFF, 0xE1, 0, 5, 0x67, 0x64, 0x00, 0x1F, 0xAC, 1, 0,
+                     4, 0x68, 0xEE, 0x3C, 0x80}));
+    // Without a sequence set there is no record; a stream without start codes has no units.
+    EXPECT_TRUE(hosting::AvcConfiguration(Bytes{0, 0, 1, 0x68, 0xEE}).empty());
+    EXPECT_TRUE(hosting::AnnexBUnits(Bytes{0x65, 0x88, 0, 0}).empty());
+}
+
+// Files and streams get the show's pictures encoded once, with their times: a file written
+// from red and then blue pictures, one of them left out as a late frame would be, plays back
+// red then blue over the show's whole length, and starts at a key picture.
+TEST(LiveOutput, AFileGetsTheShowsPicturesEncodedWithTheirTimes) {
+    if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
+    const auto path = (std::filesystem::temp_directory_path() /
+                       ("askgame-encoded-" + std::to_string(getpid()) + ".mp4"))
+                          .string();
+    constexpr int kWidth = 96, kHeight = 54;
+    hosting::LiveOutput output;
+    std::string error;
+    ASSERT_TRUE(output.Open({path}, false, {kWidth, kHeight, 10, 0, 2, {}},
+                            {"ultrafast", 1}, error))
+        << error;
+    auto picture = *hosting::MakeI420Picture(kWidth, kHeight);
+    const auto paint = [&](BYTE y, BYTE u, BYTE v) {
+        const auto view = picture.View();
+        for (int row = 0; row < kHeight; ++row)
+            std::fill_n(view.planes[0] + row * view.strides[0], kWidth, y);
+        for (int row = 0; row < kHeight / 2; ++row) {
+            std::fill_n(view.planes[1] + row * view.strides[1], kWidth / 2, u);
+            std::fill_n(view.planes[2] + row * view.strides[2], kWidth / 2, v);
+        }
+    };
+    for (int i = 0; i < 20; ++i) {
+        if (i == 13) continue; // a late frame: the one before lasts longer
+        if (i < 10) paint(81, 90, 240); else paint(41, 240, 110); // red, then blue
+        output.PutPicture(picture, i * 100);
+        std::this_thread::sleep_for(20ms); // the show's pace, five times over
+    }
+    ASSERT_TRUE(output.Close(error)) << error;
+    EXPECT_EQ(output.Health().front().pictures, 19);
+
+    const std::string probe = Capture(
+        "ffprobe -v error -select_streams v -show_entries frame=key_frame,pts_time -of csv=p=0 '" +
+        path + "'");
+    EXPECT_EQ(probe.substr(0, 2), "1,") << probe;
+    hosting::FfmpegReader reader;
+    ASSERT_TRUE(reader.Open(path, kWidth, kHeight, 10, error)) << error;
+    auto frame = *hosting::MakeFrame(kWidth, kHeight);
+    std::vector<std::array<int, 3>> colours; // the middle pixel's blue, green, red
+    while (reader.Next(frame)) {
+        const BYTE* pixel = frame.pixels.data() + (kHeight / 2 * kWidth + kWidth / 2) * 4;
+        colours.push_back({pixel[0], pixel[1], pixel[2]});
+    }
+    std::filesystem::remove(path);
+    ASSERT_EQ(colours.size(), 20u); // two seconds at 10 a second, the skipped slot filled
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        const bool red = i < 10;
+        EXPECT_NEAR(colours[i][2], red ? 255 : 0, 12) << "picture " << i;
+        EXPECT_NEAR(colours[i][0], red ? 0 : 255, 12) << "picture " << i;
+    }
+}
 
 TEST(SoundTimeline, StaysContinuousAndExactlyStampedWhateverTheInputDoes) {
     const auto start = hosting::SoundTimeline::Clock::now() - 60s;

@@ -20,6 +20,10 @@ bool Subprocess::ReadExactly(void*, std::size_t) {
     return false;
 }
 
+std::size_t Subprocess::ReadSome(void*, std::size_t) {
+    return 0;
+}
+
 int Subprocess::Finish() {
     return -1;
 }

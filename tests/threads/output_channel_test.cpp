@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -62,6 +63,44 @@ TEST(OutputChannels, ALaggingOutputLosesItsOldestPicturesNotTheShowsTime) {
     const OutputHealth done = channel->Health();
     EXPECT_EQ(done.state, OutputHealth::State::Finished);
     EXPECT_EQ(done.pictures + done.dropped, 200);
+}
+
+// An encoded picture needs those since the last key picture: an output that lags loses them in
+// whole runs, so whatever reaches it after a gap starts at a key picture.
+TEST(OutputChannels, ALaggingOutputLosesEncodedPicturesUpToTheNextKeyOne) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("askgame-encoded-" + std::to_string(getpid()) + ".bin");
+    auto channel = Channel("sleep 1; exec cat >'" + file.string() + "'", false);
+    constexpr int kPictures = 120, kKeyEvery = 10;
+    constexpr std::size_t kBytes = 256 * 1024;
+    for (int i = 0; i < kPictures; ++i) {
+        auto packet = std::make_shared<hosting::MediaPacket>();
+        packet->picture = true;
+        packet->key = i % kKeyEvery == 0;
+        packet->bytes.assign(kBytes, BYTE(i));
+        channel->Put(packet);
+    }
+    EXPECT_TRUE(channel->Close(Clock::now() + 10s));
+    const OutputHealth done = channel->Health();
+    EXPECT_GT(done.dropped, 0);
+    EXPECT_EQ(done.pictures + done.dropped, kPictures);
+
+    std::vector<int> received;
+    std::ifstream in(file, std::ios::binary);
+    in.seekg(64); // the header
+    std::vector<char> picture(kBytes);
+    while (in.read(picture.data(), std::streamsize(kBytes)))
+        received.push_back(static_cast<unsigned char>(picture[0]));
+    std::filesystem::remove(file);
+    ASSERT_EQ(long(received.size()), done.pictures);
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.front() % kKeyEvery, 0);
+    for (std::size_t i = 1; i < received.size(); ++i) {
+        EXPECT_GT(received[i], received[i - 1]);
+        if (received[i] != received[i - 1] + 1) {
+            EXPECT_EQ(received[i] % kKeyEvery, 0) << "picture " << received[i] << " after a gap";
+        }
+    }
 }
 
 TEST(OutputChannels, ANetworkOutputThatDiesIsStartedAgainAndAFileIsNot) {

@@ -1,0 +1,170 @@
+#include "hosting/input_decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include "hosting/live_input.h"
+#include "hosting/picture.h"
+
+namespace hosting {
+
+namespace {
+
+constexpr int kReadBufferBytes = 1 << 16;
+constexpr AVRational kMicrosecond = {1, 1000000};
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Sound the show takes as it is: 16-bit interleaved PCM at its rate and channels.
+bool ShowSound(const AVCodecParameters& sound) {
+    return sound.codec_id == AV_CODEC_ID_PCM_S16LE && sound.sample_rate == kAudioRate &&
+           sound.ch_layout.nb_channels == kAudioChannels;
+}
+
+} // namespace
+
+InputDecoder::InputDecoder(int width, int height) : width_(width), height_(height) {}
+
+InputDecoder::~InputDecoder() {
+    sws_freeContext(scaler_);
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    avcodec_free_context(&decoder_);
+    avformat_close_input(&format_);
+    if (io_) av_freep(&io_->buffer);
+    avio_context_free(&io_);
+}
+
+int InputDecoder::ReadPacket(void* self, std::uint8_t* data, int size) {
+    const std::size_t got =
+        static_cast<InputDecoder*>(self)->read_(data, static_cast<std::size_t>(size));
+    return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
+}
+
+bool InputDecoder::Open(Read read) {
+    read_ = std::move(read);
+    packet_ = av_packet_alloc();
+    frame_ = av_frame_alloc();
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kReadBufferBytes));
+    if (buffer)
+        io_ = avio_alloc_context(buffer, kReadBufferBytes, 0, this, &ReadPacket, nullptr, nullptr);
+    if (!io_) av_free(buffer);
+    format_ = avformat_alloc_context();
+    if (!packet_ || !frame_ || !io_ || !format_) {
+        error_ = "out of memory";
+        return false;
+    }
+    format_->pb = io_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    const int opened = avformat_open_input(&format_, nullptr, av_find_input_format("nut"), nullptr);
+    if (opened < 0) { // the stream is freed
+        // An ffmpeg that ended before it wrote anything said why on its own.
+        if (opened != AVERROR_EOF) error_ = "unreadable output from ffmpeg: " + AvError(opened);
+        return false;
+    }
+    video_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    audio_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (audio_ >= 0 && !ShowSound(*format_->streams[audio_]->codecpar)) audio_ = -1;
+    if (video_ < 0) return true;
+    return OpenPictures();
+}
+
+bool InputDecoder::OpenPictures() {
+    const AVCodecParameters& coded = *format_->streams[video_]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(coded.codec_id);
+    if (!codec) {
+        error_ = std::string("no decoder for the input's pictures (") +
+                 avcodec_get_name(coded.codec_id) + ")";
+        return false;
+    }
+    decoder_ = avcodec_alloc_context3(codec);
+    if (!decoder_ || avcodec_parameters_to_context(decoder_, &coded) < 0) {
+        error_ = "out of memory";
+        return false;
+    }
+    // Slice threads only: frame threads would hold each picture back a frame per thread while
+    // its sound goes on, and the picture would be on air after its sound.
+    decoder_->thread_count = 0;
+    decoder_->thread_type = FF_THREAD_SLICE;
+    const int opened = avcodec_open2(decoder_, codec, nullptr);
+    if (opened < 0) {
+        error_ = "cannot decode the input's pictures: " + AvError(opened);
+        return false;
+    }
+    return true;
+}
+
+bool InputDecoder::Next(const PictureSink& picture, const SoundSink& sound) {
+    const int read = av_read_frame(format_, packet_);
+    if (read < 0) {
+        if (read != AVERROR_EOF) error_ = "unreadable output from ffmpeg: " + AvError(read);
+        if (decoder_) Decode(nullptr, picture); // the pictures the decoder still holds
+        return false;
+    }
+    if (packet_->stream_index == video_ && decoder_)
+        Decode(packet_, picture);
+    else if (packet_->stream_index == audio_ && packet_->size > 0)
+        sound(Micros(packet_->pts, audio_),
+              {packet_->data, static_cast<std::size_t>(packet_->size)});
+    av_packet_unref(packet_);
+    return true;
+}
+
+void InputDecoder::Decode(const AVPacket* packet, const PictureSink& sink) {
+    // A packet the decoder refuses (damaged on its way) is left out; the next key picture
+    // brings the pictures back.
+    if (avcodec_send_packet(decoder_, packet) < 0) return;
+    while (avcodec_receive_frame(decoder_, frame_) >= 0) {
+        if (Convert(*frame_)) sink(Micros(frame_->best_effort_timestamp, video_), picture_);
+        av_frame_unref(frame_);
+    }
+}
+
+// The frame as packed I420 of the show's size in picture_: copied when it is that already,
+// else scaled (bicubic, as ffmpeg's scale filter) and converted to studio-range I420.
+bool InputDecoder::Convert(const AVFrame& frame) {
+    const auto bytes = PackedI420Bytes(width_, height_);
+    if (!bytes || frame.width <= 0 || frame.height <= 0) return false;
+    picture_.resize(*bytes);
+    std::uint8_t* planes[4] = {};
+    int strides[4] = {};
+    av_image_fill_arrays(planes, strides, picture_.data(), AV_PIX_FMT_YUV420P, width_, height_, 1);
+    const bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
+    if (frame.format == AV_PIX_FMT_YUV420P && !fullRange && frame.width == width_ &&
+        frame.height == height_) {
+        av_image_copy(planes, strides, const_cast<const std::uint8_t**>(frame.data),
+                      frame.linesize, AV_PIX_FMT_YUV420P, width_, height_);
+        return true;
+    }
+    scaler_ = sws_getCachedContext(scaler_, frame.width, frame.height,
+                                   static_cast<AVPixelFormat>(frame.format), width_, height_,
+                                   AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!scaler_) return false;
+    if (fullRange) { // a camera's JPEG pictures use every value; the encoder wants studio range
+        int *inverse = nullptr, *table = nullptr;
+        int sourceRange = 0, range = 0, brightness = 0, contrast = 0, saturation = 0;
+        sws_getColorspaceDetails(scaler_, &inverse, &sourceRange, &table, &range, &brightness,
+                                 &contrast, &saturation);
+        if (sourceRange != 1)
+            sws_setColorspaceDetails(scaler_, inverse, 1, table, 0, brightness, contrast,
+                                     saturation);
+    }
+    return sws_scale(scaler_, frame.data, frame.linesize, 0, frame.height, planes, strides) > 0;
+}
+
+// A packet or picture without a time takes the time of the one before.
+std::int64_t InputDecoder::Micros(std::int64_t time, int stream) {
+    if (time == AV_NOPTS_VALUE) return lastMicros_;
+    return lastMicros_ = av_rescale_q(time, format_->streams[stream]->time_base, kMicrosecond);
+}
+
+} // namespace hosting
