@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "hosting/composite_yuv_sse2.h"
 #include "platform/cpu.h"
 
@@ -247,20 +250,50 @@ bool PlanesPresent(const PictureView& picture) {
 
 Overlay::Overlay(int width, int height) {
     if (width < 1 || height < 1 || width > kMaxOverlaySide || height > kMaxOverlaySide) return;
+    // At most 2^14 × 2^14 × 4 bytes: no product here wraps.
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) return;
+    // Huge pages would turn one drawn pixel into 2 MB of memory to read.
+    madvise(pages, bytes, MADV_NOHUGEPAGE);
+    canvas_ = std::unique_ptr<BYTE, CanvasUnmap>(static_cast<BYTE*>(pages), CanvasUnmap{bytes});
     width_ = width;
     height_ = height;
-    // At most 2^14 × 2^14 × 4 bytes: no product here wraps.
-    canvas_.assign(std::size_t(width) * std::size_t(height) * 4, 0);
+    const std::size_t bands = std::size_t(height + kInkTileRows - 1) / kInkTileRows;
+    bandInkFrame_.assign(bands, 0);
+    bandResident_.assign(bands, false);
+}
+
+void CanvasUnmap::operator()(BYTE* pages) const {
+    munmap(pages, bytes);
 }
 
 BYTE* Overlay::Begin() {
-    if (canvas_.empty()) return nullptr;
+    if (!canvas_) return nullptr;
     for (const InkRect& rect : ink_)
         for (int y = rect.top; y < rect.bottom; ++y)
-            std::memset(canvas_.data() + y * Stride() + std::size_t(rect.left) * 4, 0,
+            std::memset(canvas_.get() + y * Stride() + std::size_t(rect.left) * 4, 0,
                         std::size_t(rect.Width()) * 4);
     ink_.clear();
-    return canvas_.data();
+    ++frame_;
+    ReleaseIdleBands();
+    return canvas_.get();
+}
+
+// Bands that held no ink for a while give their whole pages back: the game has moved on from
+// there (a question hidden, a list gone), and those pages read as the zero page again.
+void Overlay::ReleaseIdleBands() {
+    constexpr long kIdleFrames = 120; // two seconds at 60 frames a second
+    static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    for (std::size_t band = 0; band < bandResident_.size(); ++band) {
+        if (!bandResident_[band] || frame_ - bandInkFrame_[band] < kIdleFrames) continue;
+        bandResident_[band] = false;
+        const std::size_t top = band * kInkTileRows * Stride();
+        const std::size_t bottom =
+            std::min(std::size_t(height_), (band + 1) * kInkTileRows) * Stride();
+        const std::size_t first = (top + page - 1) / page * page, end = bottom / page * page;
+        if (end > first) madvise(canvas_.get() + first, end - first, MADV_DONTNEED);
+    }
 }
 
 void Overlay::FindInk() {
@@ -270,7 +303,7 @@ void Overlay::FindInk() {
         InkRect run{0, top, 0, bottom};
         for (int left = 0; left < width_; left += kInkTileColumns) {
             const int right = std::min(width_, left + kInkTileColumns);
-            if (!TileHasInk(canvas_.data(), Stride(), left, right, top, bottom)) continue;
+            if (!TileHasInk(canvas_.get(), Stride(), left, right, top, bottom)) continue;
             if (run.right == left && run.right > run.left) {
                 run.right = right; // the tile continues the run
             } else {
@@ -280,6 +313,10 @@ void Overlay::FindInk() {
             }
         }
         if (run.right > run.left) ink_.push_back(run);
+        if (!ink_.empty() && ink_.back().top == top) {
+            bandInkFrame_[std::size_t(top / kInkTileRows)] = frame_;
+            bandResident_[std::size_t(top / kInkTileRows)] = true;
+        }
     }
 }
 
@@ -291,11 +328,11 @@ std::size_t Overlay::InkArea() const {
 }
 
 bool Overlay::CompositeOnto(const PictureView& picture) const {
-    if (canvas_.empty() || picture.width != width_ || picture.height != height_ ||
+    if (!canvas_ || picture.width != width_ || picture.height != height_ ||
         !PlanesPresent(picture))
         return false;
     for (const InkRect& rect : ink_)
-        CompositeRect(canvas_.data(), Stride(), rect, picture);
+        CompositeRect(canvas_.get(), Stride(), rect, picture);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,12 @@ struct InkRect {
     bool operator==(const InkRect&) const = default;
 };
 
+// Gives a canvas's pages back to the system.
+struct CanvasUnmap {
+    std::size_t bytes = 0;
+    void operator()(BYTE* pages) const;
+};
+
 class Overlay {
 public:
     // A transparent canvas of width × height; unusable (Canvas() null) when a side is not from 1
@@ -58,13 +65,22 @@ public:
     // Composites the ink onto `picture`, which has the canvas's size; false, touching nothing,
     // when it has another size or a missing plane.
     bool CompositeOnto(const PictureView& picture) const;
-    const BYTE* Canvas() const { return canvas_.data(); }
+    const BYTE* Canvas() const { return canvas_.get(); }
 
 private:
+    void ReleaseIdleBands();
+
     int width_ = 0;
     int height_ = 0;
-    std::vector<BYTE> canvas_;
+    // Mapped page by page: a page nothing was drawn on reads as the system's one zero page,
+    // which stays in the cache, so finding ink there reads no memory.
+    std::unique_ptr<BYTE, CanvasUnmap> canvas_;
     std::vector<InkRect> ink_;
+    long frame_ = 0;
+    // For each band of tiles: the frame it last held ink in, and whether its pages are the
+    // canvas's own (drawn on since they were last given back).
+    std::vector<long> bandInkFrame_;
+    std::vector<bool> bandResident_;
 };
 
 // Composites `rect` of a premultiplied BGRA canvas (top-down, `canvasStride` bytes a row, the
