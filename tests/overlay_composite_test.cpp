@@ -227,6 +227,28 @@ TEST(Overlay, FindsInkInCornersOfOddCanvasesAndClearsItForTheNextFrame) {
     EXPECT_TRUE(overlay.Ink().empty());
 }
 
+// Bands that stay without ink give their pages back after a while (here pages fall across band
+// edges: 4000-byte rows); ink drawn beside them, and later on them again, is found all along.
+TEST(Overlay, BandsLeftIdleGiveTheirPagesBackAndTakeInkAgain) {
+    constexpr int kWidth = 1000, kHeight = 100;
+    Overlay overlay(kWidth, kHeight);
+    const auto inkAt = [&](BYTE* canvas, int x, int y) {
+        canvas[(std::size_t(y) * kWidth + std::size_t(x)) * 4 + 3] = 200;
+    };
+    for (int frame = 0; frame < 400; ++frame) {
+        BYTE* canvas = overlay.Begin();
+        ASSERT_TRUE(std::all_of(canvas, canvas + overlay.Stride() * kHeight,
+                                [](BYTE b) { return b == 0; }))
+            << "frame " << frame;
+        const bool everywhere = frame < 5 || frame >= 390;
+        for (int y = 0; y < kHeight; y += 16)
+            if (everywhere || y == 32) inkAt(canvas, 999 - y, y);
+        overlay.FindInk();
+        ASSERT_EQ(overlay.Ink().size(), everywhere ? 7u : 1u) << "frame " << frame;
+        EXPECT_EQ(overlay.Ink()[everywhere ? 2 : 0], (InkRect{960, 32, 1000, 48}));
+    }
+}
+
 TEST(Overlay, TilesInARowOfInkBecomeOneRunAndGapsSplitIt) {
     Overlay overlay(320, 16);
     BYTE* canvas = overlay.Begin();
