@@ -32,11 +32,63 @@ bool ShowSound(const AVCodecParameters& sound) {
 
 } // namespace
 
-InputDecoder::InputDecoder(int width, int height) : width_(width), height_(height) {}
+DecodedPicture& DecodedPicture::operator=(DecodedPicture&& other) noexcept {
+    if (this != &other) {
+        av_frame_free(&frame_);
+        frame_ = other.frame_;
+        other.frame_ = nullptr;
+    }
+    return *this;
+}
+
+DecodedPicture::~DecodedPicture() {
+    av_frame_free(&frame_);
+}
+
+DecodedPicture DecodedPicture::Share() const {
+    return DecodedPicture(frame_ ? av_frame_clone(frame_) : nullptr);
+}
+
+PictureConverter::~PictureConverter() {
+    sws_freeContext(scaler_);
+}
+
+bool PictureConverter::Convert(const DecodedPicture& decoded, I420Picture& picture) {
+    const AVFrame* frame = decoded.Frame();
+    const auto bytes = PackedI420Bytes(picture.width, picture.height);
+    if (!frame || !bytes || picture.bytes.size() != *bytes || frame->width <= 0 ||
+        frame->height <= 0)
+        return false;
+    std::uint8_t* planes[4] = {};
+    int strides[4] = {};
+    av_image_fill_arrays(planes, strides, picture.bytes.data(), AV_PIX_FMT_YUV420P,
+                         picture.width, picture.height, 1);
+    const bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    if (frame->format == AV_PIX_FMT_YUV420P && !fullRange && frame->width == picture.width &&
+        frame->height == picture.height) {
+        av_image_copy(planes, strides, const_cast<const std::uint8_t**>(frame->data),
+                      frame->linesize, AV_PIX_FMT_YUV420P, picture.width, picture.height);
+        return true;
+    }
+    scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height,
+                                   static_cast<AVPixelFormat>(frame->format), picture.width,
+                                   picture.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
+                                   nullptr, nullptr);
+    if (!scaler_) return false;
+    if (fullRange) { // a camera's JPEG pictures use every value; the encoder wants studio range
+        int *inverse = nullptr, *table = nullptr;
+        int sourceRange = 0, range = 0, brightness = 0, contrast = 0, saturation = 0;
+        sws_getColorspaceDetails(scaler_, &inverse, &sourceRange, &table, &range, &brightness,
+                                 &contrast, &saturation);
+        if (sourceRange != 1)
+            sws_setColorspaceDetails(scaler_, inverse, 1, table, 0, brightness, contrast,
+                                     saturation);
+    }
+    return sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, strides) >
+           0;
+}
 
 InputDecoder::~InputDecoder() {
-    sws_freeContext(scaler_);
-    av_frame_free(&frame_);
     av_packet_free(&packet_);
     avcodec_free_context(&decoder_);
     avformat_close_input(&format_);
@@ -53,13 +105,12 @@ int InputDecoder::ReadPacket(void* self, std::uint8_t* data, int size) {
 bool InputDecoder::Open(Read read) {
     read_ = std::move(read);
     packet_ = av_packet_alloc();
-    frame_ = av_frame_alloc();
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kReadBufferBytes));
     if (buffer)
         io_ = avio_alloc_context(buffer, kReadBufferBytes, 0, this, &ReadPacket, nullptr, nullptr);
     if (!io_) av_free(buffer);
     format_ = avformat_alloc_context();
-    if (!packet_ || !frame_ || !io_ || !format_) {
+    if (!packet_ || !io_ || !format_) {
         error_ = "out of memory";
         return false;
     }
@@ -123,42 +174,15 @@ void InputDecoder::Decode(const AVPacket* packet, const PictureSink& sink) {
     // A packet the decoder refuses (damaged on its way) is left out; the next key picture
     // brings the pictures back.
     if (avcodec_send_packet(decoder_, packet) < 0) return;
-    while (avcodec_receive_frame(decoder_, frame_) >= 0) {
-        if (Convert(*frame_)) sink(Micros(frame_->best_effort_timestamp, video_), picture_);
-        av_frame_unref(frame_);
+    for (;;) {
+        AVFrame* frame = av_frame_alloc();
+        if (!frame || avcodec_receive_frame(decoder_, frame) < 0) {
+            av_frame_free(&frame);
+            return;
+        }
+        const std::int64_t micros = Micros(frame->best_effort_timestamp, video_);
+        sink(micros, DecodedPicture(frame));
     }
-}
-
-// The frame as packed I420 of the show's size in picture_: copied when it is that already,
-// else scaled (bicubic, as ffmpeg's scale filter) and converted to studio-range I420.
-bool InputDecoder::Convert(const AVFrame& frame) {
-    const auto bytes = PackedI420Bytes(width_, height_);
-    if (!bytes || frame.width <= 0 || frame.height <= 0) return false;
-    picture_.resize(*bytes);
-    std::uint8_t* planes[4] = {};
-    int strides[4] = {};
-    av_image_fill_arrays(planes, strides, picture_.data(), AV_PIX_FMT_YUV420P, width_, height_, 1);
-    const bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
-    if (frame.format == AV_PIX_FMT_YUV420P && !fullRange && frame.width == width_ &&
-        frame.height == height_) {
-        av_image_copy(planes, strides, const_cast<const std::uint8_t**>(frame.data),
-                      frame.linesize, AV_PIX_FMT_YUV420P, width_, height_);
-        return true;
-    }
-    scaler_ = sws_getCachedContext(scaler_, frame.width, frame.height,
-                                   static_cast<AVPixelFormat>(frame.format), width_, height_,
-                                   AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!scaler_) return false;
-    if (fullRange) { // a camera's JPEG pictures use every value; the encoder wants studio range
-        int *inverse = nullptr, *table = nullptr;
-        int sourceRange = 0, range = 0, brightness = 0, contrast = 0, saturation = 0;
-        sws_getColorspaceDetails(scaler_, &inverse, &sourceRange, &table, &range, &brightness,
-                                 &contrast, &saturation);
-        if (sourceRange != 1)
-            sws_setColorspaceDetails(scaler_, inverse, 1, table, 0, brightness, contrast,
-                                     saturation);
-    }
-    return sws_scale(scaler_, frame.data, frame.linesize, 0, frame.height, planes, strides) > 0;
 }
 
 // A packet or picture without a time takes the time of the one before.

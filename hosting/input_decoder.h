@@ -1,9 +1,9 @@
 // Decodes what an input's ffmpeg passes on (its pictures in their own coding, its sound as
-// 16-bit PCM, in NUT on a pipe): each picture becomes packed I420 of the show's size, scaled
-// and brought to studio range where it is not that already; sound is handed on as it is. No
-// raw picture crosses a pipe, and a picture already of the show's size and format is copied
-// once. A picture that cannot be decoded (a damaged packet from a network camera) is left out;
-// only the end of the stream or a stream that cannot be read ends it.
+// 16-bit PCM, in NUT on a pipe): pictures are handed on as the decoder made them, and become
+// packed I420 of the show's size only when one is shown (copied once when it is that already,
+// else scaled and brought to studio range); sound is handed on as it is. No raw picture
+// crosses a pipe. A picture that cannot be decoded (a damaged packet from a network camera)
+// is left out; only the end of the stream or a stream that cannot be read ends it.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "hosting/picture.h"
 #include "platform/wintypes.h"
 
 struct AVCodecContext;
@@ -24,17 +25,53 @@ struct SwsContext;
 
 namespace hosting {
 
+// A decoded picture in the decoder's own size and format, shared by reference.
+class DecodedPicture {
+public:
+    DecodedPicture() = default;
+    // Takes `frame`.
+    explicit DecodedPicture(AVFrame* frame) : frame_(frame) {}
+    DecodedPicture(DecodedPicture&& other) noexcept : frame_(other.frame_) {
+        other.frame_ = nullptr;
+    }
+    DecodedPicture& operator=(DecodedPicture&& other) noexcept;
+    ~DecodedPicture();
+
+    explicit operator bool() const { return frame_ != nullptr; }
+    // Another reference to the same pixels: none are copied.
+    DecodedPicture Share() const;
+    const AVFrame* Frame() const { return frame_; }
+
+private:
+    AVFrame* frame_ = nullptr;
+};
+
+// Makes decoded pictures packed I420 of the size asked for.
+class PictureConverter {
+public:
+    PictureConverter() = default;
+    PictureConverter(const PictureConverter&) = delete;
+    PictureConverter& operator=(const PictureConverter&) = delete;
+    ~PictureConverter();
+
+    // `decoded` into `picture`, at its size: copied when it is that size in studio-range I420
+    // already, else scaled (bicubic, as ffmpeg's scale filter) and converted. False, touching
+    // nothing, for an empty picture or one of unusable size.
+    bool Convert(const DecodedPicture& decoded, I420Picture& picture);
+
+private:
+    SwsContext* scaler_ = nullptr;
+};
+
 class InputDecoder {
 public:
     // Fills up to `size` bytes, waiting for at least one; 0 at the end of the stream.
     using Read = std::function<std::size_t(BYTE* data, std::size_t size)>;
-    // A picture at `micros` of the input's time, packed I420: the handler may swap the bytes
-    // away (the decoder then fills the vector it is left).
-    using PictureSink = std::function<void(std::int64_t micros, std::vector<BYTE>& i420)>;
+    // A picture at `micros` of the input's time.
+    using PictureSink = std::function<void(std::int64_t micros, DecodedPicture picture)>;
     using SoundSink = std::function<void(std::int64_t micros, std::span<const BYTE> pcm)>;
 
-    // Pictures of width × height.
-    InputDecoder(int width, int height);
+    InputDecoder() = default;
     InputDecoder(const InputDecoder&) = delete;
     InputDecoder& operator=(const InputDecoder&) = delete;
     ~InputDecoder();
@@ -52,21 +89,16 @@ private:
     static int ReadPacket(void* self, std::uint8_t* data, int size);
     bool OpenPictures();
     void Decode(const AVPacket* packet, const PictureSink& sink);
-    bool Convert(const AVFrame& frame);
     std::int64_t Micros(std::int64_t time, int stream);
 
-    const int width_, height_;
     Read read_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
-    SwsContext* scaler_ = nullptr;
     AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
     int video_ = -1;
     int audio_ = -1;
     std::int64_t lastMicros_ = 0;
-    std::vector<BYTE> picture_;
     std::string error_;
 };
 

@@ -125,11 +125,11 @@ void LiveInput::Run() {
 }
 
 bool LiveInput::ReadOnce() {
-    InputDecoder decoder(settings_.width, settings_.height);
+    InputDecoder decoder;
     if (decoder.Open([this](BYTE* data, std::size_t size) { return ffmpeg_.ReadSome(data, size); })) {
         hasSound_ = decoder.HasSound(); // known before the first picture is handed on
-        const auto picture = [this](std::int64_t micros, std::vector<BYTE>& i420) {
-            TakePicture(micros, i420);
+        const auto picture = [this](std::int64_t micros, DecodedPicture decoded) {
+            TakePicture(micros, std::move(decoded));
         };
         const auto sound = [this](std::int64_t micros, std::span<const BYTE> pcm) {
             TakeSound(micros, pcm);
@@ -143,11 +143,11 @@ bool LiveInput::ReadOnce() {
     return false;
 }
 
-void LiveInput::TakePicture(std::int64_t micros, std::vector<BYTE>& i420) {
+void LiveInput::TakePicture(std::int64_t micros, DecodedPicture picture) {
     clock_.Place(micros, Clock::now());
     {
         std::lock_guard lock(mutex_);
-        newest_.swap(i420);
+        newest_ = std::move(picture); // the one before goes back to the decoder
         havePicture_ = true;
         lastPictureAt_ = Clock::now();
     }
@@ -169,10 +169,12 @@ bool LiveInput::WaitForFirstPicture(Clock::duration timeout, const std::atomic<b
 }
 
 bool LiveInput::Latest(I420Picture& picture) {
-    std::lock_guard lock(mutex_);
-    if (!havePicture_ || picture.bytes.size() != newest_.size()) return false;
-    std::copy(newest_.begin(), newest_.end(), picture.bytes.begin());
-    return true;
+    DecodedPicture newest;
+    {
+        std::lock_guard lock(mutex_);
+        newest = newest_.Share(); // converted outside the lock: the decoder goes on meanwhile
+    }
+    return converter_.Convert(newest, picture);
 }
 
 bool LiveInput::Waiting() const {

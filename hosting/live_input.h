@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "hosting/frame.h"
+#include "hosting/input_decoder.h"
 #include "hosting/media_clock.h"
 #include "hosting/picture.h"
 #include "hosting/subprocess.h"
@@ -61,7 +62,8 @@ public:
     // Waits until the first picture came, the input ended or `timeout` passed, checking `stop`.
     // True when a picture came.
     bool WaitForFirstPicture(Clock::duration timeout, const std::atomic<bool>& stop);
-    // Copies the newest picture into `picture` (of the show's size); false before the first.
+    // The newest picture into `picture`, at its size; false before the first. One thread at a
+    // time.
     bool Latest(I420Picture& picture);
     // True until the first picture came.
     bool Waiting() const;
@@ -79,8 +81,7 @@ private:
     void Run();
     // One ffmpeg run, to the end of its output; false when it failed.
     bool ReadOnce();
-    // Takes the block's bytes, leaving it the bytes of the picture before.
-    void TakePicture(std::int64_t micros, std::vector<BYTE>& i420);
+    void TakePicture(std::int64_t micros, DecodedPicture picture);
     void TakeSound(std::int64_t micros, std::span<const BYTE> pcm);
 
     LiveInputSettings settings_;
@@ -94,12 +95,13 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<BYTE> newest_; // packed I420
+    DecodedPicture newest_;
     bool havePicture_ = false;
     Clock::time_point lastPictureAt_;
     std::string reason_;
 
     MediaClock clock_; // reader thread only; set afresh on each run
+    PictureConverter converter_; // Latest()'s caller only
 };
 
 // The ffmpeg arguments that pass the input's pictures on as they are coded and its sound as

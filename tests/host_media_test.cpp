@@ -122,14 +122,18 @@ TEST_P(InputDecoding, EveryPictureInItsColoursAndTheSoundBesideIt) {
     hosting::Subprocess ffmpeg;
     std::string error;
     ASSERT_TRUE(ffmpeg.Start(argv, hosting::Subprocess::Pipe::FromChild, error)) << error;
-    hosting::InputDecoder decoder(width, height);
+    hosting::InputDecoder decoder;
+    hosting::PictureConverter converter;
+    auto shown = *hosting::MakeI420Picture(width, height);
+    const std::vector<BYTE>& i420 = shown.bytes;
     ASSERT_TRUE(decoder.Open([&](BYTE* data, std::size_t size) { return ffmpeg.ReadSome(data, size); }))
         << decoder.Error();
     EXPECT_TRUE(decoder.HasSound());
     int pictures = 0;
     std::size_t soundBytes = 0;
     std::int64_t last = -1;
-    const auto picture = [&](std::int64_t micros, std::vector<BYTE>& i420) {
+    const auto picture = [&](std::int64_t micros, hosting::DecodedPicture decoded) {
+        ASSERT_TRUE(converter.Convert(decoded, shown));
         ASSERT_EQ(i420.size(), std::size_t(width) * height + 2 * std::size_t((width + 1) / 2) *
                                                                  std::size_t((height + 1) / 2));
         // Red in BT.601 studio range: Y 81, U 90, V 240.
