@@ -120,7 +120,7 @@ TEST(LiveBroadcast, TheInputsSoundStaysWithItsPictures) {
     // A white flash and a 1 kHz tone, both for the first tenth of every second.
     Capture("ffmpeg -v error -f lavfi -i \"color=black:size=320x180:rate=30:duration=8,drawbox=c="
             "white:t=fill:enable='lt(mod(t,1),0.1)'\" -f lavfi -i \"aevalsrc='0.8*sin(2*PI*1000*t)"
-            "*lt(mod(t,1),0.1)':s=48000:d=8\" -c:v libx264 -preset ultrafast -c:a aac '" +
+            "*lt(mod(t,1),0.1)':s=48000:d=8\" -c:v libx264 -preset veryfast -bf 3 -c:a aac '" +
             clip.string() + "' 2>&1");
     ASSERT_TRUE(fs::exists(clip));
     const fs::path out = dir / "out.mp4";
