@@ -44,7 +44,8 @@ std::vector<std::span<const BYTE>> AnnexBUnits(std::span<const BYTE> stream) {
         const auto [next, nextLength] = NextStartCode(stream, begin);
         // A four-byte start code's leading zero is not the unit's; trailing zeros never are.
         std::size_t end = next;
-        while (end > begin && stream[end - 1] == 0) --end;
+        while (end > begin && stream[end - 1] == 0)
+            --end;
         if (end > begin) units.push_back(stream.subspan(begin, end - begin));
         at = next;
         length = nextLength;
@@ -72,7 +73,10 @@ std::vector<BYTE> AvcConfiguration(std::span<const BYTE> headers) {
     if (sequence.empty()) return {};
     const auto first = sequence.front();
     // Version 1, then the first sequence set's profile, its constraint flags and its level.
-    std::vector<BYTE> record = {1, first[1], first[2], first[3],
+    std::vector<BYTE> record = {1,
+                                first[1],
+                                first[2],
+                                first[3],
                                 static_cast<BYTE>(0xFC | kLengthSizeMinusOne),
                                 static_cast<BYTE>(0xE0 | sequence.size())};
     for (const auto unit : sequence) {

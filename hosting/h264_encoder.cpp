@@ -92,7 +92,8 @@ bool H264Encoder::Open(const H264Settings& settings, PacketSink sink, std::strin
         error = "x264 gave no sequence parameter set";
         return false;
     }
-    queuedPictures_ = std::max<std::size_t>(1, std::size_t(std::ceil(settings.fps * kQueuedSeconds)));
+    queuedPictures_ =
+        std::max<std::size_t>(1, std::size_t(std::ceil(settings.fps * kQueuedSeconds)));
     thread_ = std::thread([this] { Run(); });
     return true;
 }
@@ -138,8 +139,8 @@ void H264Encoder::Put(const I420Picture& picture, std::int64_t ms) {
     int strides[4] = {};
     av_image_fill_arrays(const_cast<BYTE**>(planes), strides, picture.bytes.data(),
                          AV_PIX_FMT_YUV420P, picture.width, picture.height, 1);
-    av_image_copy(frame->data, frame->linesize, planes, strides, AV_PIX_FMT_YUV420P,
-                  picture.width, picture.height);
+    av_image_copy(frame->data, frame->linesize, planes, strides, AV_PIX_FMT_YUV420P, picture.width,
+                  picture.height);
     frame->pts = ms;
     {
         std::lock_guard lock(mutex_);

@@ -61,8 +61,8 @@ bool PictureConverter::Convert(const DecodedPicture& decoded, I420Picture& pictu
         return false;
     std::uint8_t* planes[4] = {};
     int strides[4] = {};
-    av_image_fill_arrays(planes, strides, picture.bytes.data(), AV_PIX_FMT_YUV420P,
-                         picture.width, picture.height, 1);
+    av_image_fill_arrays(planes, strides, picture.bytes.data(), AV_PIX_FMT_YUV420P, picture.width,
+                         picture.height, 1);
     const bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     if (frame->format == AV_PIX_FMT_YUV420P && !fullRange && frame->width == picture.width &&
         frame->height == picture.height) {
@@ -70,10 +70,9 @@ bool PictureConverter::Convert(const DecodedPicture& decoded, I420Picture& pictu
                       frame->linesize, AV_PIX_FMT_YUV420P, picture.width, picture.height);
         return true;
     }
-    scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height,
-                                   static_cast<AVPixelFormat>(frame->format), picture.width,
-                                   picture.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
-                                   nullptr, nullptr);
+    scaler_ = sws_getCachedContext(
+        scaler_, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+        picture.width, picture.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!scaler_) return false;
     if (fullRange) { // a camera's JPEG pictures use every value; the encoder wants studio range
         int *inverse = nullptr, *table = nullptr;
@@ -84,8 +83,7 @@ bool PictureConverter::Convert(const DecodedPicture& decoded, I420Picture& pictu
             sws_setColorspaceDetails(scaler_, inverse, 1, table, 0, brightness, contrast,
                                      saturation);
     }
-    return sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, strides) >
-           0;
+    return sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, strides) > 0;
 }
 
 InputDecoder::~InputDecoder() {

@@ -126,7 +126,8 @@ void LiveInput::Run() {
 
 bool LiveInput::ReadOnce() {
     InputDecoder decoder;
-    if (decoder.Open([this](BYTE* data, std::size_t size) { return ffmpeg_.ReadSome(data, size); })) {
+    if (decoder.Open(
+            [this](BYTE* data, std::size_t size) { return ffmpeg_.ReadSome(data, size); })) {
         hasSound_ = decoder.HasSound(); // known before the first picture is handed on
         const auto picture = [this](std::int64_t micros, DecodedPicture decoded) {
             TakePicture(micros, std::move(decoded));

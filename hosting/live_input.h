@@ -100,7 +100,7 @@ private:
     Clock::time_point lastPictureAt_;
     std::string reason_;
 
-    MediaClock clock_; // reader thread only; set afresh on each run
+    MediaClock clock_;           // reader thread only; set afresh on each run
     PictureConverter converter_; // Latest()'s caller only
 };
 

@@ -134,8 +134,8 @@ bool LiveOutput::OpenEncoded(const std::string& output, const MediaLayout& layou
     MediaLayout encodedLayout = layout;
     encodedLayout.h264Configuration = (*same)->encoder->Configuration();
     channels_.push_back(std::make_unique<OutputChannel>(
-        output, OutputChannelArguments(output, layout.audioRate > 0),
-        MatroskaHeader(encodedLayout), RetriedOutput(output), QueuedPictures(layout.fps)));
+        output, OutputChannelArguments(output, layout.audioRate > 0), MatroskaHeader(encodedLayout),
+        RetriedOutput(output), QueuedPictures(layout.fps)));
     (*same)->channels.push_back(channels_.back().get());
     return true;
 }

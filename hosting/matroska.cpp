@@ -136,7 +136,8 @@ Bytes VideoTrack(const MediaLayout& layout) {
     PutUnsigned(picture, kPixelHeight, static_cast<std::uint64_t>(layout.height));
     const bool h264 = !layout.h264Configuration.empty();
     if (!h264) PutText(picture, kColourSpace, "I420");
-    Bytes entry = TrackEntry(kVideoTrack, kVideoTrackType, h264 ? "V_MPEG4/ISO/AVC" : "V_UNCOMPRESSED");
+    Bytes entry =
+        TrackEntry(kVideoTrack, kVideoTrackType, h264 ? "V_MPEG4/ISO/AVC" : "V_UNCOMPRESSED");
     if (h264) PutElement(entry, kCodecPrivate, layout.h264Configuration);
     // How long a frame lasts when the next one is not there to say: the last frame's length.
     PutUnsigned(entry, kDefaultDuration,

@@ -216,16 +216,15 @@ void OutputChannel::Finish() {
     closing_ = true;
     // A lagging output is not kept waiting for its backlog: the pictures from the last key one
     // on (the last picture alone, when every picture is a key one) carry the stream to its end.
-    const auto lastKey = std::find_if(queue_.rbegin(), queue_.rend(), [](const SharedPacket& p) {
-        return p->picture && p->key;
-    });
+    const auto lastKey = std::find_if(queue_.rbegin(), queue_.rend(),
+                                      [](const SharedPacket& p) { return p->picture && p->key; });
     if (lastKey != queue_.rend()) {
         const auto keep = std::prev(lastKey.base());
-        const auto dropped = std::count_if(queue_.begin(), keep,
-                                           [](const SharedPacket& p) { return p->picture; });
-        queue_.erase(std::remove_if(queue_.begin(), keep,
-                                    [](const SharedPacket& p) { return p->picture; }),
-                     keep);
+        const auto dropped =
+            std::count_if(queue_.begin(), keep, [](const SharedPacket& p) { return p->picture; });
+        queue_.erase(
+            std::remove_if(queue_.begin(), keep, [](const SharedPacket& p) { return p->picture; }),
+            keep);
         health_.dropped += static_cast<long>(dropped);
         queuedPictureCount_ -= static_cast<std::size_t>(dropped);
     }

@@ -328,8 +328,7 @@ std::size_t Overlay::InkArea() const {
 }
 
 bool Overlay::CompositeOnto(const PictureView& picture) const {
-    if (!canvas_ || picture.width != width_ || picture.height != height_ ||
-        !PlanesPresent(picture))
+    if (!canvas_ || picture.width != width_ || picture.height != height_ || !PlanesPresent(picture))
         return false;
     for (const InkRect& rect : ink_)
         CompositeRect(canvas_.get(), Stride(), rect, picture);

@@ -126,8 +126,9 @@ TEST_P(InputDecoding, EveryPictureInItsColoursAndTheSoundBesideIt) {
     hosting::PictureConverter converter;
     auto shown = *hosting::MakeI420Picture(width, height);
     const std::vector<BYTE>& i420 = shown.bytes;
-    ASSERT_TRUE(decoder.Open([&](BYTE* data, std::size_t size) { return ffmpeg.ReadSome(data, size); }))
-        << decoder.Error();
+    ASSERT_TRUE(decoder.Open([&](BYTE* data, std::size_t size) {
+        return ffmpeg.ReadSome(data, size);
+    })) << decoder.Error();
     EXPECT_TRUE(decoder.HasSound());
     int pictures = 0;
     std::size_t soundBytes = 0;
@@ -146,9 +147,8 @@ TEST_P(InputDecoding, EveryPictureInItsColoursAndTheSoundBesideIt) {
         last = micros;
         ++pictures;
     };
-    while (decoder.Next(picture, [&](std::int64_t, std::span<const BYTE> pcm) {
-        soundBytes += pcm.size();
-    })) {
+    while (decoder.Next(
+        picture, [&](std::int64_t, std::span<const BYTE> pcm) { soundBytes += pcm.size(); })) {
     }
     EXPECT_EQ(decoder.Error(), "");
     EXPECT_EQ(ffmpeg.Finish(), 0);
@@ -202,20 +202,21 @@ struct Heard {
 TEST(Avc, StartCodesOfEitherLengthBecomeLengthsAndTheParameterSetsARecord) {
     // A sequence set (type 7) after a four-byte start code, a picture set (8) after a
     // three-byte one with trailing zeros, then a slice (5).
-    const Bytes stream = {0, 0, 0, 1, 0x67, 0x64, 0x00, 0x1F, 0xAC, 0, 0, 1, 0x68, 0xEE, 0x3C,
-                          0x80, 0, 0,    0,    0,    1,    0x65, 0x88, 0x84};
+    const Bytes stream = {0,    0,    0,    1,    0x67, 0x64, 0x00, 0x1F, 0xAC, 0,    0,    1,
+                          0x68, 0xEE, 0x3C, 0x80, 0,    0,    0,    0,    1,    0x65, 0x88, 0x84};
     const auto units = hosting::AnnexBUnits(stream);
     ASSERT_EQ(units.size(), 3u);
     EXPECT_EQ(Bytes(units[1].begin(), units[1].end()), (Bytes{0x68, 0xEE, 0x3C, 0x80}));
     Bytes prefixed;
     hosting::AppendLengthPrefixed(prefixed, stream);
-    EXPECT_EQ(prefixed, (Bytes{0, 0, 0, 5, 0x67, 0x64, 0x00, 0x1F, 0xAC, 0, 0, 0, 4, 0x68, 0xEE,
-                               0x3C, 0x80, 0, 0, 0, 3, 0x65, 0x88, 0x84}));
+    EXPECT_EQ(prefixed,
+              (Bytes{0, 0,    0,    5,    0x67, 0x64, 0x00, 0x1F, 0xAC, 0,    0,    0,
+                     4, 0x68, 0xEE, 0x3C, 0x80, 0,    0,    0,    3,    0x65, 0x88, 0x84}));
     // Version 1, the profile, constraints and level from the sequence set, four-byte lengths,
     // one sequence set, one picture set.
     EXPECT_EQ(hosting::AvcConfiguration(stream),
-              (Bytes{1, 0x64, 0x00, 0x1F, 0xFF, 0xE1, 0, 5, 0x67, 0x64, 0x00, 0x1F, 0xAC, 1, 0,
-                     4, 0x68, 0xEE, 0x3C, 0x80}));
+              (Bytes{1,    0x64, 0x00, 0x1F, 0xFF, 0xE1, 0,    5,    0x67, 0x64,
+                     0x00, 0x1F, 0xAC, 1,    0,    4,    0x68, 0xEE, 0x3C, 0x80}));
     // Without a sequence set there is no record; a stream without start codes has no units.
     EXPECT_TRUE(hosting::AvcConfiguration(Bytes{0, 0, 1, 0x68, 0xEE}).empty());
     EXPECT_TRUE(hosting::AnnexBUnits(Bytes{0x65, 0x88, 0, 0}).empty());
@@ -232,8 +233,8 @@ TEST(LiveOutput, AFileGetsTheShowsPicturesEncodedWithTheirTimes) {
     constexpr int kWidth = 96, kHeight = 54;
     hosting::LiveOutput output;
     std::string error;
-    ASSERT_TRUE(output.Open({path}, false, {kWidth, kHeight, 10, 0, 2, {}},
-                            {"ultrafast", 1}, error))
+    ASSERT_TRUE(
+        output.Open({path}, false, {kWidth, kHeight, 10, 0, 2, {}}, {"ultrafast", 1}, error))
         << error;
     auto picture = *hosting::MakeI420Picture(kWidth, kHeight);
     const auto paint = [&](BYTE y, BYTE u, BYTE v) {
@@ -247,7 +248,10 @@ TEST(LiveOutput, AFileGetsTheShowsPicturesEncodedWithTheirTimes) {
     };
     for (int i = 0; i < 20; ++i) {
         if (i == 13) continue; // a late frame: the one before lasts longer
-        if (i < 10) paint(81, 90, 240); else paint(41, 240, 110); // red, then blue
+        if (i < 10)
+            paint(81, 90, 240);
+        else
+            paint(41, 240, 110); // red, then blue
         output.PutPicture(picture, i * 100);
         std::this_thread::sleep_for(20ms); // the show's pace, five times over
     }

@@ -237,8 +237,8 @@ TEST(Overlay, BandsLeftIdleGiveTheirPagesBackAndTakeInkAgain) {
     };
     for (int frame = 0; frame < 400; ++frame) {
         BYTE* canvas = overlay.Begin();
-        ASSERT_TRUE(std::all_of(canvas, canvas + overlay.Stride() * kHeight,
-                                [](BYTE b) { return b == 0; }))
+        ASSERT_TRUE(
+            std::all_of(canvas, canvas + overlay.Stride() * kHeight, [](BYTE b) { return b == 0; }))
             << "frame " << frame;
         const bool everywhere = frame < 5 || frame >= 390;
         for (int y = 0; y < kHeight; y += 16)
