@@ -4,12 +4,12 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/error.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 }
 
 #include "hosting/avc.h"
+#include "hosting/libav.h"
 
 namespace hosting {
 
@@ -21,12 +21,6 @@ constexpr double kQueuedSeconds = 0.5;
 // ask for, and once a second at 60.
 constexpr int kKeyInterval = 60;
 constexpr AVRational kMillisecond = {1, 1000};
-
-std::string AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
 
 } // namespace
 
@@ -41,6 +35,7 @@ H264Encoder::~H264Encoder() {
 }
 
 bool H264Encoder::Open(const H264Settings& settings, PacketSink sink, std::string& error) {
+    SilenceLibav();
     if (!KnownPreset(settings.encoder.preset)) {
         error = settings.encoder.preset + ": not an x264 preset (ultrafast to placebo)";
         return false;
@@ -84,7 +79,7 @@ bool H264Encoder::Open(const H264Settings& settings, PacketSink sink, std::strin
     const int opened = avcodec_open2(context_, codec, &options);
     av_dict_free(&options);
     if (opened < 0) {
-        error = "x264 cannot encode this: " + AvError(opened);
+        error = "x264 cannot encode this: " + AvErrorText(opened);
         return false;
     }
     configuration_ = AvcConfiguration({context_->extradata, std::size_t(context_->extradata_size)});
@@ -167,7 +162,7 @@ bool H264Encoder::Encode(AVFrame* frame) {
         av_packet_unref(packet_);
     }
     std::lock_guard lock(mutex_);
-    error_ = "x264: " + AvError(result);
+    error_ = "x264: " + AvErrorText(result);
     return false;
 }
 

@@ -3,11 +3,11 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/error.h>
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
+#include "hosting/libav.h"
 #include "hosting/live_input.h"
 #include "hosting/picture.h"
 
@@ -17,12 +17,6 @@ namespace {
 
 constexpr int kReadBufferBytes = 1 << 16;
 constexpr AVRational kMicrosecond = {1, 1000000};
-
-std::string AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
 
 // Sound the show takes as it is: 16-bit interleaved PCM at its rate and channels.
 bool ShowSound(const AVCodecParameters& sound) {
@@ -53,28 +47,60 @@ PictureConverter::~PictureConverter() {
     sws_freeContext(scaler_);
 }
 
+namespace {
+
+// A picture the encoder takes as it is: studio-range I420 of width × height.
+bool Ready(const AVFrame& frame, int width, int height) {
+    return frame.format == AV_PIX_FMT_YUV420P && frame.color_range != AVCOL_RANGE_JPEG &&
+           frame.width == width && frame.height == height;
+}
+
+} // namespace
+
 bool PictureConverter::Convert(const DecodedPicture& decoded, I420Picture& picture) {
     const AVFrame* frame = decoded.Frame();
     const auto bytes = PackedI420Bytes(picture.width, picture.height);
-    if (!frame || !bytes || picture.bytes.size() != *bytes || frame->width <= 0 ||
-        frame->height <= 0)
-        return false;
+    if (!frame || !bytes || picture.bytes.size() != *bytes) return false;
     std::uint8_t* planes[4] = {};
     int strides[4] = {};
     av_image_fill_arrays(planes, strides, picture.bytes.data(), AV_PIX_FMT_YUV420P, picture.width,
                          picture.height, 1);
-    const bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-    if (frame->format == AV_PIX_FMT_YUV420P && !fullRange && frame->width == picture.width &&
-        frame->height == picture.height) {
-        av_image_copy(planes, strides, const_cast<const std::uint8_t**>(frame->data),
-                      frame->linesize, AV_PIX_FMT_YUV420P, picture.width, picture.height);
-        return true;
+    if (!Ready(*frame, picture.width, picture.height))
+        return Scale(*frame, planes, strides, picture.width, picture.height);
+    av_image_copy(planes, strides, const_cast<const std::uint8_t**>(frame->data), frame->linesize,
+                  AV_PIX_FMT_YUV420P, picture.width, picture.height);
+    return true;
+}
+
+DecodedPicture PictureConverter::Resized(const DecodedPicture& decoded, int width, int height) {
+    const AVFrame* frame = decoded.Frame();
+    if (!frame || !PackedI420Bytes(width, height)) return {};
+    if (Ready(*frame, width, height)) return decoded.Share();
+    AVFrame* resized = av_frame_alloc();
+    if (!resized) return {};
+    resized->format = AV_PIX_FMT_YUV420P;
+    resized->width = width;
+    resized->height = height;
+    if (av_frame_get_buffer(resized, 0) < 0 ||
+        !Scale(*frame, resized->data, resized->linesize, width, height)) {
+        av_frame_free(&resized);
+        return {};
     }
-    scaler_ = sws_getCachedContext(
-        scaler_, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-        picture.width, picture.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    resized->pts = frame->pts;
+    resized->best_effort_timestamp = frame->best_effort_timestamp;
+    return DecodedPicture(resized);
+}
+
+// Scales bicubically, as ffmpeg's scale filter does, into studio-range I420.
+bool PictureConverter::Scale(const AVFrame& frame, std::uint8_t* const planes[],
+                             const int strides[], int width, int height) {
+    if (frame.width <= 0 || frame.height <= 0) return false;
+    scaler_ = sws_getCachedContext(scaler_, frame.width, frame.height,
+                                   static_cast<AVPixelFormat>(frame.format), width, height,
+                                   AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!scaler_) return false;
-    if (fullRange) { // a camera's JPEG pictures use every value; the encoder wants studio range
+    if (frame.color_range == AVCOL_RANGE_JPEG) {
+        // A camera's JPEG pictures use every value; the encoder wants studio range.
         int *inverse = nullptr, *table = nullptr;
         int sourceRange = 0, range = 0, brightness = 0, contrast = 0, saturation = 0;
         sws_getColorspaceDetails(scaler_, &inverse, &sourceRange, &table, &range, &brightness,
@@ -83,7 +109,7 @@ bool PictureConverter::Convert(const DecodedPicture& decoded, I420Picture& pictu
             sws_setColorspaceDetails(scaler_, inverse, 1, table, 0, brightness, contrast,
                                      saturation);
     }
-    return sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, strides) > 0;
+    return sws_scale(scaler_, frame.data, frame.linesize, 0, frame.height, planes, strides) > 0;
 }
 
 InputDecoder::~InputDecoder() {
@@ -101,6 +127,7 @@ int InputDecoder::ReadPacket(void* self, std::uint8_t* data, int size) {
 }
 
 bool InputDecoder::Open(Read read) {
+    SilenceLibav();
     read_ = std::move(read);
     packet_ = av_packet_alloc();
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kReadBufferBytes));
@@ -117,7 +144,7 @@ bool InputDecoder::Open(Read read) {
     const int opened = avformat_open_input(&format_, nullptr, av_find_input_format("nut"), nullptr);
     if (opened < 0) { // the stream is freed
         // An ffmpeg that ended before it wrote anything said why on its own.
-        if (opened != AVERROR_EOF) error_ = "unreadable output from ffmpeg: " + AvError(opened);
+        if (opened != AVERROR_EOF) error_ = "unreadable output from ffmpeg: " + AvErrorText(opened);
         return false;
     }
     video_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -146,7 +173,7 @@ bool InputDecoder::OpenPictures() {
     decoder_->thread_type = FF_THREAD_SLICE;
     const int opened = avcodec_open2(decoder_, codec, nullptr);
     if (opened < 0) {
-        error_ = "cannot decode the input's pictures: " + AvError(opened);
+        error_ = "cannot decode the input's pictures: " + AvErrorText(opened);
         return false;
     }
     return true;
@@ -155,7 +182,7 @@ bool InputDecoder::OpenPictures() {
 bool InputDecoder::Next(const PictureSink& picture, const SoundSink& sound) {
     const int read = av_read_frame(format_, packet_);
     if (read < 0) {
-        if (read != AVERROR_EOF) error_ = "unreadable output from ffmpeg: " + AvError(read);
+        if (read != AVERROR_EOF) error_ = "unreadable output from ffmpeg: " + AvErrorText(read);
         if (decoder_) Decode(nullptr, picture); // the pictures the decoder still holds
         return false;
     }

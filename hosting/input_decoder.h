@@ -46,7 +46,7 @@ private:
     AVFrame* frame_ = nullptr;
 };
 
-// Makes decoded pictures packed I420 of the size asked for.
+// Brings decoded pictures to the size asked for, in studio-range I420.
 class PictureConverter {
 public:
     PictureConverter() = default;
@@ -58,8 +58,14 @@ public:
     // already, else scaled (bicubic, as ffmpeg's scale filter) and converted. False, touching
     // nothing, for an empty picture or one of unusable size.
     bool Convert(const DecodedPicture& decoded, I420Picture& picture);
+    // `decoded` as a picture Convert() only copies: itself when it is one already, else a new
+    // one of width × height. Empty when it cannot be made.
+    DecodedPicture Resized(const DecodedPicture& decoded, int width, int height);
 
 private:
+    bool Scale(const AVFrame& frame, std::uint8_t* const planes[], const int strides[], int width,
+               int height);
+
     SwsContext* scaler_ = nullptr;
 };
 

@@ -146,6 +146,9 @@ bool LiveInput::ReadOnce() {
 
 void LiveInput::TakePicture(std::int64_t micros, DecodedPicture picture) {
     clock_.Place(micros, Clock::now());
+    // Scaled here, on the input's own thread, so that the show's thread only copies it.
+    picture = resizer_.Resized(picture, settings_.width, settings_.height);
+    if (!picture) return;
     {
         std::lock_guard lock(mutex_);
         newest_ = std::move(picture); // the one before goes back to the decoder

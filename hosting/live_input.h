@@ -101,6 +101,7 @@ private:
     std::string reason_;
 
     MediaClock clock_;           // reader thread only; set afresh on each run
+    PictureConverter resizer_;   // reader thread only
     PictureConverter converter_; // Latest()'s caller only
 };
 

@@ -134,7 +134,8 @@ TEST_P(InputDecoding, EveryPictureInItsColoursAndTheSoundBesideIt) {
     std::size_t soundBytes = 0;
     std::int64_t last = -1;
     const auto picture = [&](std::int64_t micros, hosting::DecodedPicture decoded) {
-        ASSERT_TRUE(converter.Convert(decoded, shown));
+        // Brought to the show's size (on the input's thread, in the host), then copied.
+        ASSERT_TRUE(converter.Convert(converter.Resized(decoded, width, height), shown));
         ASSERT_EQ(i420.size(), std::size_t(width) * height + 2 * std::size_t((width + 1) / 2) *
                                                                  std::size_t((height + 1) / 2));
         // Red in BT.601 studio range: Y 81, U 90, V 240.
