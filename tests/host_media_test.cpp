@@ -109,7 +109,7 @@ class InputDecoding : public testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(InputDecoding, EveryPictureInItsColoursAndTheSoundBesideIt) {
     if (!hosting::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed";
-    const auto [width, height] = GetParam();
+    const int width = GetParam().first, height = GetParam().second;
     hosting::LiveInputSettings settings;
     settings.input = "color=c=red:size=80x60:rate=10:duration=1,format=yuv420p";
     settings.width = width;
