@@ -26,12 +26,8 @@ constexpr AVRational kMillisecond = {1, 1000};
 
 H264Encoder::~H264Encoder() {
     Close();
-    for (AVFrame* frame : queue_)
-        av_frame_free(&frame);
-    for (AVFrame* frame : free_)
-        av_frame_free(&frame);
     av_packet_free(&packet_);
-    avcodec_free_context(&context_);
+    avcodec_free_context(&context_); // lets go of any picture it still holds
 }
 
 bool H264Encoder::Open(const H264Settings& settings, PacketSink sink, std::string& error) {
@@ -93,59 +89,89 @@ bool H264Encoder::Open(const H264Settings& settings, PacketSink sink, std::strin
     return true;
 }
 
-// A frame to fill: one the encoder is done with, or a new one.
-AVFrame* H264Encoder::FreeFrame() {
-    {
-        std::lock_guard lock(mutex_);
-        if (!free_.empty()) {
-            AVFrame* frame = free_.back();
-            free_.pop_back();
-            return frame;
-        }
-        if (queue_.size() >= queuedPictures_) { // x264 lags: the oldest waiting picture goes
-            AVFrame* frame = queue_.front();
-            queue_.pop_front();
-            ++dropped_;
-            return frame;
-        }
-    }
-    AVFrame* frame = av_frame_alloc();
-    if (!frame) return nullptr;
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = settings_.width;
-    frame->height = settings_.height;
-    if (av_frame_get_buffer(frame, 0) < 0) av_frame_free(&frame);
-    return frame;
+bool H264Encoder::Fits(const I420Picture& picture) const {
+    return thread_.joinable() && picture.width == settings_.width &&
+           picture.height == settings_.height &&
+           picture.bytes.size() == PackedI420Bytes(picture.width, picture.height);
 }
 
-void H264Encoder::Put(const I420Picture& picture, std::int64_t ms) {
-    if (!thread_.joinable() || picture.width != settings_.width ||
-        picture.height != settings_.height ||
-        picture.bytes.size() != PackedI420Bytes(picture.width, picture.height))
-        return;
-    AVFrame* frame = FreeFrame();
-    // x264 copies what it takes, so a frame it was given is normally writable again; should
-    // libavcodec still hold it, it gets a buffer of its own.
-    if (!frame || av_frame_make_writable(frame) < 0) {
-        av_frame_free(&frame);
-        return;
+H264Encoder::Buffer* H264Encoder::FreeBuffer() {
+    std::lock_guard lock(mutex_);
+    if (!free_.empty()) {
+        Buffer* buffer = free_.back();
+        free_.pop_back();
+        return buffer;
     }
-    const BYTE* planes[4] = {};
-    int strides[4] = {};
-    av_image_fill_arrays(const_cast<BYTE**>(planes), strides, picture.bytes.data(),
-                         AV_PIX_FMT_YUV420P, picture.width, picture.height, 1);
-    av_image_copy(frame->data, frame->linesize, planes, strides, AV_PIX_FMT_YUV420P, picture.width,
-                  picture.height);
-    frame->pts = ms;
+    if (queue_.size() >= queuedPictures_) { // x264 lags: the oldest waiting picture goes
+        Buffer* buffer = queue_.front().picture;
+        queue_.pop_front();
+        ++dropped_;
+        return buffer;
+    }
+    buffers_.push_back(std::make_unique<Buffer>());
+    return buffers_.back().get();
+}
+
+void H264Encoder::Queue(Buffer* picture, std::int64_t ms) {
     {
         std::lock_guard lock(mutex_);
         if (closing_) {
-            free_.push_back(frame);
+            free_.push_back(picture);
             return;
         }
-        queue_.push_back(frame);
+        queue_.push_back({picture, ms});
     }
     changed_.notify_one();
+}
+
+void H264Encoder::Put(const I420Picture& picture, std::int64_t ms) {
+    if (!Fits(picture)) return;
+    Buffer* buffer = FreeBuffer();
+    buffer->assign(picture.bytes.begin(), picture.bytes.end());
+    Queue(buffer, ms);
+}
+
+void H264Encoder::Take(I420Picture& picture, std::int64_t ms) {
+    if (!Fits(picture)) return;
+    Buffer* buffer = FreeBuffer();
+    buffer->swap(picture.bytes);
+    picture.bytes.resize(buffer->size()); // a new buffer was empty
+    Queue(buffer, ms);
+}
+
+void H264Encoder::Release(void* self, std::uint8_t* bytes) {
+    auto* encoder = static_cast<H264Encoder*>(self);
+    std::lock_guard lock(encoder->mutex_);
+    for (const auto& buffer : encoder->buffers_) {
+        if (buffer->data() != bytes) continue;
+        encoder->free_.push_back(buffer.get());
+        return;
+    }
+}
+
+// Hands x264 the waiting picture in place: its buffer is free again once libavcodec lets go
+// of it (x264 copies what it takes).
+bool H264Encoder::Encode(const Waiting& waiting) {
+    AVFrame* frame = av_frame_alloc();
+    AVBufferRef* bytes = frame ? av_buffer_create(waiting.picture->data(), waiting.picture->size(),
+                                                  &Release, this, 0)
+                               : nullptr;
+    if (!bytes) {
+        av_frame_free(&frame);
+        std::lock_guard lock(mutex_);
+        free_.push_back(waiting.picture);
+        return true; // out of memory for a moment: this picture is left out
+    }
+    frame->buf[0] = bytes;
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = settings_.width;
+    frame->height = settings_.height;
+    frame->pts = waiting.ms;
+    av_image_fill_arrays(frame->data, frame->linesize, waiting.picture->data(), AV_PIX_FMT_YUV420P,
+                         settings_.width, settings_.height, 1);
+    const bool ok = Encode(frame);
+    av_frame_free(&frame);
+    return ok;
 }
 
 // Sends `frame` (null: the end of the stream) to x264 and hands on every picture it gives back.
@@ -168,18 +194,15 @@ bool H264Encoder::Encode(AVFrame* frame) {
 
 void H264Encoder::Run() {
     for (;;) {
-        AVFrame* frame = nullptr;
+        Waiting waiting{};
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
             if (queue_.empty()) break; // closing, and everything waiting is encoded
-            frame = queue_.front();
+            waiting = queue_.front();
             queue_.pop_front();
         }
-        const bool ok = Encode(frame);
-        std::lock_guard lock(mutex_);
-        free_.push_back(frame);
-        if (!ok) return;
+        if (!Encode(waiting)) return;
     }
     Encode(nullptr); // what x264 still holds
 }

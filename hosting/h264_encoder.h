@@ -2,13 +2,15 @@
 // x264 through libavcodec, on a thread of its own, with the settings a live stream wants (no
 // lookahead, no B-frames, a key picture every two seconds at most). The show hands a picture
 // over and goes on; while x264 lags, the oldest waiting pictures are left out, so it never
-// holds the show back and what it sends stays recent.
+// holds the show back and what it sends stays recent. Pictures wait in buffers of the
+// encoder's own, which x264 reads in place.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -51,6 +53,9 @@ public:
     int Quality() const { return settings_.crf; }
     // Queues a copy of `picture` (of the encoder's size; any other is refused) at `ms`.
     void Put(const I420Picture& picture, std::int64_t ms);
+    // Queues `picture` itself, copying nothing: its bytes are exchanged for a buffer of the
+    // same size whose contents are left unspecified.
+    void Take(I420Picture& picture, std::int64_t ms);
     // Encodes what waits and what x264 still holds, then ends the thread.
     void Close();
     // Pictures left out while x264 lagged.
@@ -59,9 +64,21 @@ public:
     std::string Error() const;
 
 private:
+    using Buffer = std::vector<BYTE>;
+    struct Waiting {
+        Buffer* picture;
+        std::int64_t ms;
+    };
+
+    bool Fits(const I420Picture& picture) const;
+    // A buffer to fill: a free one, a new one, or while x264 lags the oldest waiting one.
+    Buffer* FreeBuffer();
+    void Queue(Buffer* picture, std::int64_t ms);
     void Run();
+    bool Encode(const Waiting& waiting);
     bool Encode(AVFrame* frame);
-    AVFrame* FreeFrame();
+    // libavcodec let go of the last reference to a buffer's bytes: it is free again.
+    static void Release(void* self, std::uint8_t* bytes);
 
     H264Settings settings_;
     PacketSink sink_;
@@ -74,8 +91,9 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<AVFrame*> queue_; // waiting, oldest first
-    std::vector<AVFrame*> free_;
+    std::vector<std::unique_ptr<Buffer>> buffers_; // every buffer, for the encoder's life
+    std::deque<Waiting> queue_;                    // oldest first
+    std::vector<Buffer*> free_;
     bool closing_ = false;
     long dropped_ = 0;
     std::string error_;

@@ -159,13 +159,18 @@ void LiveOutput::PutPicture(const Frame& frame, std::int64_t ms) {
     PutPicture(picture, ms);
 }
 
-void LiveOutput::PutPicture(const I420Picture& picture, std::int64_t ms) {
+void LiveOutput::PutPicture(I420Picture& picture, std::int64_t ms) {
     if (picture.width != input_.Width() || picture.height != input_.Height() ||
         picture.bytes.size() != PackedI420Bytes(picture.width, picture.height))
         return;
     Share(rawChannels_, true, true, kVideoTrack, ms, picture.bytes);
-    for (const auto& outputs : encoded_)
-        outputs->encoder->Put(picture, ms);
+    // The last encoder takes the picture itself; any other gets a copy first.
+    for (std::size_t i = 0; i < encoded_.size(); ++i) {
+        if (i + 1 < encoded_.size())
+            encoded_[i]->encoder->Put(picture, ms);
+        else
+            encoded_[i]->encoder->Take(picture, ms);
+    }
 }
 
 void LiveOutput::PutSound(std::int64_t ms, std::span<const BYTE> pcm) {

@@ -30,9 +30,10 @@ public:
               const EncoderSettings& encoder, std::string& error);
     // A drawn frame at `ms` from the show's start.
     void PutPicture(const Frame& frame, std::int64_t ms);
-    // A drawn picture in the encoder's own format: nothing is converted. One of another size
-    // than the outputs' is dropped.
-    void PutPicture(const I420Picture& picture, std::int64_t ms);
+    // A drawn picture in the encoder's own format: nothing is converted, and its bytes may be
+    // exchanged for others of the same size, whose contents are left unspecified (an encoder
+    // takes the picture itself). One of another size than the outputs' is dropped.
+    void PutPicture(I420Picture& picture, std::int64_t ms);
     // Sound at `ms` from the show's start (interleaved 16-bit PCM of the layout's channels).
     void PutSound(std::int64_t ms, std::span<const BYTE> pcm);
     // True once every output has failed for good: the show has nowhere left to go.
