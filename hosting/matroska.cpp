@@ -2,15 +2,13 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
-#include <limits>
 #include <string_view>
 
 namespace hosting {
 
 namespace {
 
-// The element ids this subset writes or reads.
+// The element ids this subset writes.
 enum : std::uint32_t {
     kEbml = 0x1A45DFA3,
     kEbmlVersion = 0x4286,
@@ -45,18 +43,11 @@ enum : std::uint32_t {
     kCluster = 0x1F43B675,
     kTimestamp = 0xE7,
     kSimpleBlock = 0xA3,
-    kBlockGroup = 0xA0,
-    kBlock = 0xA1,
 };
 
 constexpr std::uint64_t kMillisecondScale = 1000000; // nanoseconds a tick
-constexpr std::uint64_t kMaxTimestampScale = 1000000000;
-constexpr std::size_t kMaxTextBytes = 256;    // codec ids, colour spaces
-constexpr std::size_t kMaxTracks = 16;        // ffmpeg writes one or two here
-constexpr std::int64_t kMaxTicks = 1LL << 40; // beyond any show's length at any scale
 constexpr std::size_t kBlockHeaderBytes = 4;  // a one-byte track number, time, flags
 constexpr BYTE kKeyFrame = 0x80;
-constexpr BYTE kLacingBits = 0x06;
 constexpr const char* kAppName = "askgame";
 
 using Bytes = std::vector<BYTE>;
@@ -193,198 +184,6 @@ void AppendMatroskaBlock(std::vector<BYTE>& out, std::uint64_t track, std::int64
     out.push_back(0);
     out.push_back(key ? kKeyFrame : 0);
     out.insert(out.end(), data.begin(), data.end());
-}
-
-MatroskaReader::MatroskaReader(Read read, std::size_t maxBlockBytes)
-    : read_(std::move(read)), maxBlockBytes_(maxBlockBytes) {}
-
-const MediaTrackInfo* MatroskaReader::Track(int type) const {
-    for (const MediaTrackInfo& track : tracks_)
-        if (track.type == type) return &track;
-    return nullptr;
-}
-
-bool MatroskaReader::Fail(std::string why) {
-    if (error_.empty()) error_ = std::move(why);
-    return false;
-}
-
-// An EBML variable-length integer: the count of leading zero bits of its first byte says how
-// many bytes follow. Ids keep their length marker; sizes drop it, and all ones is "unknown".
-bool MatroskaReader::ReadVint(std::uint64_t& value, bool keepMarker, bool& unknown, int* bytes) {
-    BYTE first = 0;
-    if (!read_(&first, 1)) return false;
-    if (first == 0) return Fail("a length field longer than 8 bytes");
-    const int length = std::countl_zero(first) + 1;
-    const BYTE marker = static_cast<BYTE>(0x80 >> (length - 1));
-    value = keepMarker ? first : (first & (marker - 1));
-    if (bytes) *bytes = length;
-    bool allOnes = (first & (marker - 1)) == marker - 1;
-    for (int i = 1; i < length; ++i) {
-        BYTE next = 0;
-        if (!read_(&next, 1)) return Fail("the stream ends inside a length field");
-        value = (value << 8) | next;
-        allOnes = allOnes && next == 0xFF;
-    }
-    unknown = !keepMarker && allOnes;
-    return true;
-}
-
-bool MatroskaReader::ReadUnsigned(std::uint64_t size, std::uint64_t& value) {
-    if (size > 8) return Fail("a number longer than 8 bytes");
-    BYTE bytes[8] = {};
-    if (size > 0 && !read_(bytes, size)) return Fail("the stream ends inside a number");
-    value = 0;
-    for (std::uint64_t i = 0; i < size; ++i)
-        value = (value << 8) | bytes[i];
-    return true;
-}
-
-bool MatroskaReader::ReadPayload(std::uint64_t size, std::string& text) {
-    if (size > kMaxTextBytes) return Fail("a text field of " + std::to_string(size) + " bytes");
-    text.assign(size, '\0');
-    if (size > 0 && !read_(text.data(), size)) return Fail("the stream ends inside a field");
-    while (!text.empty() && text.back() == '\0')
-        text.pop_back();
-    return true;
-}
-
-bool MatroskaReader::Skip(std::uint64_t size) {
-    char scratch[4096];
-    while (size > 0) {
-        const std::size_t piece = std::min<std::uint64_t>(size, sizeof scratch);
-        if (!read_(scratch, piece)) return Fail("the stream ends inside an element");
-        size -= piece;
-    }
-    return true;
-}
-
-bool MatroskaReader::TrackField(std::uint64_t id, std::uint64_t size) {
-    MediaTrackInfo& track = tracks_.back();
-    std::uint64_t number = 0;
-    switch (id) {
-    case kTrackNumber:
-        return ReadUnsigned(size, track.number);
-    case kTrackType:
-        if (!ReadUnsigned(size, number)) return false;
-        track.type = number <= 255 ? static_cast<int>(number) : 0;
-        return true;
-    case kCodecId:
-        return ReadPayload(size, track.codec);
-    case kColourSpace:
-        return ReadPayload(size, track.colourSpace);
-    case kPixelWidth:
-        return ReadUnsigned(size, track.width);
-    case kPixelHeight:
-        return ReadUnsigned(size, track.height);
-    case kChannels:
-        return ReadUnsigned(size, track.channels);
-    case kBitDepth:
-        return ReadUnsigned(size, track.bitDepth);
-    case kSamplingFrequency: {
-        if (size != 4 && size != 8)
-            return Fail("a sampling frequency of " + std::to_string(size) + " bytes");
-        if (!ReadUnsigned(size, number)) return false;
-        track.sampleRate = size == 4
-                               ? double(std::bit_cast<float>(static_cast<std::uint32_t>(number)))
-                               : std::bit_cast<double>(number);
-        return true;
-    }
-    default:
-        return Skip(size);
-    }
-}
-
-bool MatroskaReader::ReadBlock(std::uint64_t size, MediaBlock& block) {
-    std::uint64_t track = 0;
-    bool unknown = false;
-    int trackBytes = 0;
-    if (!ReadVint(track, false, unknown, &trackBytes))
-        return Fail("the stream ends inside a block");
-    BYTE head[3]; // the time relative to the cluster's, then the flags
-    if (size < std::uint64_t(trackBytes) + sizeof head)
-        return Fail("a block shorter than its header");
-    if (!read_(head, sizeof head)) return Fail("the stream ends inside a block");
-    if (head[2] & kLacingBits) return Fail("a laced block");
-    const std::uint64_t dataBytes = size - trackBytes - sizeof head;
-    if (dataBytes > maxBlockBytes_)
-        return Fail("a block of " + std::to_string(dataBytes) + " bytes (at most " +
-                    std::to_string(maxBlockBytes_) + " expected)");
-    const auto relative = static_cast<std::int16_t>((head[0] << 8) | head[1]);
-    const std::int64_t ticks = clusterTime_ + relative;
-    if (ticks > std::numeric_limits<std::int64_t>::max() / std::int64_t(timestampScale_))
-        return Fail("a block time beyond any show's length");
-    block.track = track;
-    block.micros = ticks * static_cast<std::int64_t>(timestampScale_) / 1000;
-    block.bytes.resize(static_cast<std::size_t>(dataBytes));
-    if (dataBytes > 0 && !read_(block.bytes.data(), block.bytes.size()))
-        return Fail("the stream ends inside a block");
-    return true;
-}
-
-bool MatroskaReader::Next(MediaBlock& block) {
-    for (;;) {
-        std::uint64_t id = 0, size = 0;
-        bool unknown = false;
-        if (!error_.empty() || !ReadVint(id, true, unknown)) return false; // the end
-        if (!ReadVint(size, false, unknown)) return Fail("the stream ends after an element id");
-        switch (id) {
-        // Containers are entered and their children read as they come; only the segment and
-        // its clusters may be of unknown length (a stream being written).
-        case kSegment:
-        case kCluster:
-            continue;
-        case kInfo:
-        case kTracks:
-        case kVideo:
-        case kAudio:
-        case kBlockGroup:
-            if (unknown) return Fail("an element of unknown length");
-            continue;
-        case kTrackEntry:
-            if (unknown) return Fail("an element of unknown length");
-            if (tracks_.size() >= kMaxTracks) return Fail("more than 16 tracks");
-            tracks_.emplace_back();
-            continue;
-        default:
-            break;
-        }
-        if (unknown) return Fail("an element of unknown length");
-        bool read = true;
-        std::uint64_t value = 0;
-        switch (id) {
-        case kTimestampScale:
-            read = ReadUnsigned(size, value);
-            if (read && (value == 0 || value > kMaxTimestampScale))
-                return Fail("a timestamp scale of " + std::to_string(value) + " ns");
-            timestampScale_ = value;
-            break;
-        case kTimestamp:
-            read = ReadUnsigned(size, value);
-            if (read && value > static_cast<std::uint64_t>(kMaxTicks))
-                return Fail("a cluster time beyond any show's length");
-            clusterTime_ = static_cast<std::int64_t>(value);
-            break;
-        case kSimpleBlock:
-        case kBlock:
-            return ReadBlock(size, block);
-        case kTrackNumber:
-        case kTrackType:
-        case kCodecId:
-        case kColourSpace:
-        case kPixelWidth:
-        case kPixelHeight:
-        case kSamplingFrequency:
-        case kChannels:
-        case kBitDepth:
-            read = tracks_.empty() ? Skip(size) : TrackField(id, size);
-            break;
-        default:
-            read = Skip(size);
-            break;
-        }
-        if (!read) return false;
-    }
 }
 
 } // namespace hosting
