@@ -10,13 +10,12 @@ extern "C" {
 
 #include "hosting/avc.h"
 #include "hosting/libav.h"
+#include "hosting/output_channel.h"
 
 namespace hosting {
 
 namespace {
 
-// How much of the show may wait for a lagging x264 before its oldest pictures go.
-constexpr double kQueuedSeconds = 0.5;
 // A key picture every 60 pictures: every two seconds at 30 a second, what streaming services
 // ask for, and once a second at 60.
 constexpr int kKeyInterval = 60;

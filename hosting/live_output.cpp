@@ -12,16 +12,14 @@ using namespace std::chrono_literals;
 
 // How long the outputs have, together, to finish once the show ends.
 constexpr auto kFinishWait = 5s;
-// How much of the show may wait for a lagging encoder before its oldest pictures go.
-constexpr double kQueuedSeconds = 0.5;
 constexpr const char* kPreview = "preview";
 constexpr const char* kSoundBitrate = "160k";
+// x264's constant rate factor for files: more detail than streams, whose services cap the rate.
+constexpr int kFileQuality = 21;
 
 std::size_t QueuedPictures(double fps) {
     return static_cast<std::size_t>(std::ceil(fps * kQueuedSeconds));
 }
-
-constexpr int kFileQuality = 21;
 
 std::vector<std::string> SoundEncoding(bool sound) {
     if (!sound) return {"-an"};

@@ -22,6 +22,10 @@
 
 namespace hosting {
 
+// How much of the show, in seconds, may wait for a lagging encoder or output before its
+// oldest pictures go.
+inline constexpr double kQueuedSeconds = 0.5;
+
 // A block of the show's stream, written once and shared by every output.
 struct MediaPacket {
     bool picture = false;
