@@ -182,8 +182,8 @@ bool H264Encoder::Encode(AVFrame* frame) {
         if (result < 0) break;
         units_.clear();
         AppendLengthPrefixed(units_, {packet_->data, std::size_t(packet_->size)});
-        const std::int64_t ms = av_rescale_q(packet_->pts, context_->time_base, kMillisecond);
-        sink_(ms, (packet_->flags & AV_PKT_FLAG_KEY) != 0, units_);
+        // The stream's time base is the millisecond, the pictures' own times.
+        sink_(packet_->pts, (packet_->flags & AV_PKT_FLAG_KEY) != 0, units_);
         av_packet_unref(packet_);
     }
     std::lock_guard lock(mutex_);
